@@ -1,0 +1,92 @@
+// Byte streams the audio layer reads and writes through: an abstract seekable stream, a stream
+// over memory (tests, fuzzers) and a stream over an open regular file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+// A file-system failure or a short read; what() is the text the user sees.
+class EStreamError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Cannot open file "<path>". <reason>"
+std::string CannotOpenText(const std::string& path, const std::string& reason);
+// "Cannot create file "<path>". <reason>"
+std::string CannotCreateText(const std::string& path, const std::string& reason);
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+    virtual int64_t Size() = 0;
+    virtual int64_t Position() = 0;
+    virtual void Seek(int64_t position) = 0;
+    // Reads up to count bytes; returns how many were read (0 at the end).
+    virtual size_t Read(void* buffer, size_t count) = 0;
+    // Writes all count bytes or throws EStreamError.
+    virtual void Write(const void* buffer, size_t count) = 0;
+
+    // Reads exactly count bytes or throws EStreamError("Stream read error").
+    void ReadBuffer(void* buffer, size_t count);
+};
+
+class TMemoryStream : public TStream {
+public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(std::vector<uint8_t> bytes) : Bytes(std::move(bytes)) {}
+    TMemoryStream(const uint8_t* data, size_t size) : Bytes(data, data + size) {}
+
+    int64_t Size() override { return static_cast<int64_t>(Bytes.size()); }
+    int64_t Position() override { return Pos; }
+    void Seek(int64_t position) override { Pos = position < 0 ? 0 : position; }
+    size_t Read(void* buffer, size_t count) override;
+    void Write(const void* buffer, size_t count) override;
+
+    std::vector<uint8_t> Bytes;
+
+private:
+    int64_t Pos = 0;
+};
+
+// A regular file opened for reading, or for reading and writing. The constructor throws
+// EStreamError with CannotOpenText when the file cannot be opened or is not a regular file
+// (a FIFO or a device is refused without blocking). Reads go through an internal buffer so that
+// many small reads cost few system calls.
+class TFileStream : public TStream {
+public:
+    enum class Mode { Read, ReadWrite };
+    TFileStream(const std::string& path, Mode mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    int64_t Size() override;
+    int64_t Position() override { return Pos; }
+    void Seek(int64_t position) override;
+    size_t Read(void* buffer, size_t count) override;
+    void Write(const void* buffer, size_t count) override;
+    // Cuts the file to the given length (used to undo a failed append).
+    void Truncate(int64_t length);
+
+    int Handle() const { return Fd; }
+    const std::string& Path() const { return FilePath; }
+    // Bytes delivered by read(2) since the stream was opened (benchmarks report it).
+    int64_t BytesFromDisk() const { return DiskBytes; }
+
+private:
+    std::string FilePath;
+    int Fd = -1;
+    int64_t Pos = 0;
+    int64_t FileLength = 0;
+    std::vector<uint8_t> Buf;  // cached bytes starting at BufStart
+    int64_t BufStart = 0;
+    int64_t DiskBytes = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,46 @@
+// The file-system layer of the model. The real one talks to Linux; tests may replace it with a
+// double that fails on purpose (read-only places, full disks, refused links).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+struct TDirEntry {
+    std::string Name;
+    enum class Kind { File, Directory, Other } Type = Kind::Other;  // links are followed
+    bool Hidden = false;                                            // the name begins with "."
+};
+
+// Result of a move: Ok, or the errno that made it fail.
+struct TMoveResult {
+    bool Ok = false;
+    int Error = 0;
+};
+
+class TFileSystem {
+public:
+    virtual ~TFileSystem() = default;
+    // The entries of one folder in a fixed order (case-insensitive by code point, then by
+    // bytes); false when the folder cannot be enumerated.
+    virtual bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) = 0;
+    // Size of the named entry in bytes, or -1 when there is none.
+    virtual int64_t EntrySize(const std::string& path) = 0;
+    // True when a regular file (or a link to one) exists at path.
+    virtual bool FileExists(const std::string& path) = 0;
+    // Creates one folder; false when it cannot (it exists already, bad name, no access).
+    virtual bool CreateDir(const std::string& path) = 0;
+    // Moves a file; never replaces an existing target and never loses the source.
+    virtual TMoveResult MoveFile(const std::string& from, const std::string& to) = 0;
+    // Reads a whole file; throws EStreamError(CannotOpenText) when it cannot.
+    virtual std::string ReadFile(const std::string& path) = 0;
+    // Writes a whole file through a temporary file beside it renamed over it, so a failure
+    // leaves an existing file whole; throws EStreamError(CannotCreateText) when it cannot.
+    virtual void WriteFileReplacing(const std::string& path, const std::string& bytes) = 0;
+};
+
+TFileSystem& RealFileSystem();
+
+}  // namespace velmora

@@ -1,0 +1,42 @@
+// Everything the model needs of a person or of the window system goes through this port. The Qt
+// window implements it; tests use a scripted implementation that answers and records.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/ReportOptions.h"
+
+namespace velmora {
+
+// The application title: caption of the window and of every message box.
+inline constexpr const char* kAppTitle = "Velmora";
+
+class TUserPort {
+public:
+    virtual ~TUserPort() = default;
+
+    // A Yes/No box captioned kAppTitle, no icon; true for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
+    // An OK box captioned kAppTitle.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The general error report: the error's text in an OK box captioned kAppTitle.
+    virtual void ShowError(const std::string& text) = 0;
+    // The folder dialog "Выбор папки с MP3": a path, or "" when cancelled.
+    virtual std::string BrowseForInputFolder() = 0;
+    // The save dialog sd_FilesList: a path, or nothing when cancelled. Keeps the last name.
+    virtual std::optional<std::string> ExecuteSaveDialog() = 0;
+    // The report option dialogs, modal; they edit the options in place; true for OK.
+    virtual bool ShowFileListOptions(TFileListReportOptions& options) = 0;
+    virtual bool ShowTagListOptions(TTagListReportOptions& options) = 0;
+    // The transliteration table dialog and the About box, modal.
+    virtual void ShowTranslitSetup() = 0;
+    virtual void ShowAbout() = 0;
+    // Lets pending user-interface events through (the folder scan calls it).
+    virtual void ProcessEvents() = 0;
+    // The model's state changed during a command: mirror it and repaint now, without
+    // processing input (status text, progress, busy cursor, list visibility).
+    virtual void Refresh() = 0;
+};
+
+}  // namespace velmora

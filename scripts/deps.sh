@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, only those that are missing.
+# Usage: scripts/deps.sh [extra-package ...]
+set -euo pipefail
+pkgs=(cmake ninja-build g++ pkg-config clang-format
+      qt6-base-dev libjpeg-dev libicu-dev
+      libgtest-dev libgmock-dev libbenchmark-dev
+      clang libclang-rt-14-dev fonts-dejavu-core "$@")
+missing=()
+for p in "${pkgs[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
