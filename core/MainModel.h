@@ -237,6 +237,9 @@ private:
     void RebuildList();  // remember InputFolder, clear, put it back, fill
     void SetStatus(const std::string& text);
     void ClearCurrentTrackDisplay();
+
+    // Preparing files (renaming, folders, batch) keeps its private helpers below.
+private:
 };
 
 }  // namespace velmora
