@@ -1,0 +1,126 @@
+#include "ui/QtUserPort.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "ui/About.h"
+#include "ui/MainUnit.h"
+#include "ui/SaveID3v1.h"
+#include "ui/Savefiles.h"
+#include "ui/TranslitSetupForm.h"
+#include "ui/UiText.h"
+
+namespace velmora {
+
+QString MessageText(const std::string& text) {
+    QString result = ToQt(text);
+    result.replace("\r\n", "\n");
+    result.replace('\r', '\n');
+    return result;
+}
+
+namespace {
+
+int ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
+            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, kAppTitle, MessageText(text), buttons, parent);
+    box.setObjectName("MessageBox");
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(defaultButton);
+    return box.exec();
+}
+
+}  // namespace
+
+TQtUserPort::TQtUserPort() = default;
+
+TQtUserPort::~TQtUserPort() {
+    delete SaveDialog.data();
+}
+
+void TQtUserPort::Attach(TMainForm* mainForm, TTranslitSetup* translitSetup, TAboutBox* aboutBox,
+                         TSaveFilesForm* saveFilesForm, TSaveID3v1Form* saveID3v1Form) {
+    MainForm = mainForm;
+    TranslitSetup = translitSetup;
+    AboutBox = aboutBox;
+    SaveFilesForm = saveFilesForm;
+    SaveID3v1Form = saveID3v1Form;
+}
+
+bool TQtUserPort::AskYesNo(const std::string& text) {
+    return ShowBox(MainForm, QMessageBox::NoIcon, text, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+void TQtUserPort::ShowMessage(const std::string& text) {
+    ShowBox(MainForm, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void TQtUserPort::ShowError(const std::string& text) {
+    ShowBox(MainForm, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+std::string TQtUserPort::BrowseForInputFolder() {
+    // The file-system root stands for the list of drives: the dialog opens there.
+    const QString folder = QFileDialog::getExistingDirectory(MainForm, "Выбор папки с MP3", "/",
+                                                             QFileDialog::ShowDirsOnly);
+    return FromQt(folder);
+}
+
+QFileDialog* TQtUserPort::sd_FilesList() {
+    if (SaveDialog.isNull()) {
+        SaveDialog = new QFileDialog(MainForm, "Сохранение списка треков");
+        SaveDialog->setObjectName("sd_FilesList");
+        SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog->setFileMode(QFileDialog::AnyFile);
+        SaveDialog->setNameFilters({"Текстовые файлы (*.txt)", "Все файлы (*)"});
+        SaveDialog->selectNameFilter("Текстовые файлы (*.txt)");
+        SaveDialog->setDefaultSuffix("txt");
+        SaveDialog->selectFile("Songlist.txt");
+    }
+    return SaveDialog;
+}
+
+std::optional<std::string> TQtUserPort::ExecuteSaveDialog() {
+    QFileDialog* dialog = sd_FilesList();
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const QString chosen = dialog->selectedFiles().first();
+    // Proposed again next time, for either report.
+    dialog->selectFile(chosen);
+    return FromQt(chosen);
+}
+
+bool TQtUserPort::ShowFileListOptions(TFileListReportOptions& options) {
+    return SaveFilesForm && SaveFilesForm->Execute(options);
+}
+
+bool TQtUserPort::ShowTagListOptions(TTagListReportOptions& options) {
+    return SaveID3v1Form && SaveID3v1Form->Execute(options);
+}
+
+void TQtUserPort::ShowTranslitSetup() {
+    if (TranslitSetup) {
+        TranslitSetup->Execute();
+    }
+}
+
+void TQtUserPort::ShowAbout() {
+    if (AboutBox) {
+        AboutBox->exec();
+    }
+}
+
+void TQtUserPort::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TQtUserPort::Refresh() {
+    if (MainForm) {
+        MainForm->RefreshNow();
+    }
+}
+
+}  // namespace velmora

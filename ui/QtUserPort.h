@@ -1,0 +1,57 @@
+// The user port of the model, done with Qt: message boxes captioned "Velmora", the folder and
+// save dialogs, the option dialogs, and the window's refresh during long commands.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+#include "core/UserPort.h"
+
+class QFileDialog;
+
+namespace velmora {
+
+class TMainForm;
+class TTranslitSetup;
+class TAboutBox;
+class TSaveFilesForm;
+class TSaveID3v1Form;
+
+class TQtUserPort : public TUserPort {
+  public:
+    TQtUserPort();
+    ~TQtUserPort() override;
+
+    // The windows the port opens; until they are attached, dialogs have no parent and the
+    // option dialogs answer Cancel.
+    void Attach(TMainForm* mainForm, TTranslitSetup* translitSetup, TAboutBox* aboutBox,
+                TSaveFilesForm* saveFilesForm, TSaveID3v1Form* saveID3v1Form);
+
+    bool AskYesNo(const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    std::string BrowseForInputFolder() override;
+    std::optional<std::string> ExecuteSaveDialog() override;
+    bool ShowFileListOptions(TFileListReportOptions& options) override;
+    bool ShowTagListOptions(TTagListReportOptions& options) override;
+    void ShowTranslitSetup() override;
+    void ShowAbout() override;
+    void ProcessEvents() override;
+    void Refresh() override;
+
+    // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
+    QFileDialog* sd_FilesList();
+
+  private:
+    QPointer<TMainForm> MainForm;
+    QPointer<TTranslitSetup> TranslitSetup;
+    QPointer<TAboutBox> AboutBox;
+    QPointer<TSaveFilesForm> SaveFilesForm;
+    QPointer<TSaveID3v1Form> SaveID3v1Form;
+    QPointer<QFileDialog> SaveDialog;
+};
+
+// A message text as Qt shows it: the program's CR line breaks become line breaks.
+QString MessageText(const std::string& text);
+
+}  // namespace velmora

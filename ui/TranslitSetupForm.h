@@ -1,0 +1,49 @@
+// The transliteration table dialog: the live table as two columns, keys and values, with load
+// and save of the table file beside the program.
+#pragma once
+
+#include <QDialog>
+
+class QFrame;
+class QPushButton;
+class QTableWidget;
+class QTableWidgetItem;
+
+namespace velmora {
+
+class TMainModel;
+
+class TTranslitSetup : public QDialog {
+    Q_OBJECT
+  public:
+    // Edits model.TranslitTable; the table file is found from model.ProgramPath and read and
+    // written through model.Fs; errors go to model.Port's error report.
+    explicit TTranslitSetup(TMainModel& model, QWidget* parent = nullptr);
+
+    // Shows the dialog modally until it is closed.
+    void Execute();
+    // Puts the table's rows into the grid (Execute does this first).
+    void ShowTable();
+
+    QTableWidget* vleTranslit;
+    QFrame* ButtonPanel;
+    QPushButton *Button3, *Button2, *Button1;
+
+    void Button1Click() { accept(); }
+    void Button2Click();  // save
+    void Button3Click();  // load
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    TMainModel& Model;
+    bool Showing = false;  // the grid is being filled from the table
+    void CellChanged(QTableWidgetItem* item);
+    void CurrentRowChanged(int row, int previousRow);
+    void SelectRow(int row, int column);
+    // With no rows the grid still shows one blank row; typing there makes it the first row.
+    void EnsureRowFor(int row);
+};
+
+}  // namespace velmora

@@ -1,0 +1,37 @@
+#include "ui/VelmoraApp.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+
+#include "ui/About.h"
+#include "ui/SaveID3v1.h"
+#include "ui/Savefiles.h"
+#include "ui/TranslitSetupForm.h"
+
+namespace velmora {
+
+QFont DefaultFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setFamilies({"DejaVu Sans", "Sans Serif"});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    return font;
+}
+
+void SetUpApplication(QApplication& app) {
+    // The name, not the display name: Qt would add a display name to every dialog's caption.
+    QApplication::setApplicationName(kAppTitle);
+    app.setFont(DefaultFont());
+    app.setQuitOnLastWindowClosed(true);
+}
+
+TVelmoraWindows::TVelmoraWindows(const std::string& programPath) : Model(Port), MainForm(Model) {
+    Model.ProgramPath = programPath;
+    TranslitSetup = new TTranslitSetup(Model, &MainForm);
+    AboutBox = new TAboutBox(&MainForm);
+    SaveFilesForm = new TSaveFilesForm(&MainForm);
+    SaveID3v1Form = new TSaveID3v1Form(&MainForm);
+    Port.Attach(&MainForm, TranslitSetup, AboutBox, SaveFilesForm, SaveID3v1Form);
+}
+
+}  // namespace velmora
