@@ -10,7 +10,7 @@ namespace velmora {
 
 // Rows are lines key "=" value in UTF-8, in table order; the first matching row wins.
 class TTranslitTable {
-public:
+  public:
     TTranslitTable();  // the 66 default rows
     std::vector<std::string> Rows;
 
