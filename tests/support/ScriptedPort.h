@@ -27,6 +27,8 @@ class TScriptedPort : public TUserPort {
     // Called from every ProcessEvents and from every question.
     std::function<void()> OnProcessEvents;
     std::function<void(const std::string&)> OnQuestion;
+    // Called from every Refresh, to look at the model while a command shows a state.
+    std::function<void()> OnRefresh;
 
     // ---- Records ----
     std::vector<std::string> Questions;
@@ -76,7 +78,11 @@ class TScriptedPort : public TUserPort {
         if (OnProcessEvents)
             OnProcessEvents();
     }
-    void Refresh() override { ++RefreshCalls; }
+    void Refresh() override {
+        ++RefreshCalls;
+        if (OnRefresh)
+            OnRefresh();
+    }
 
   private:
     template <typename T, typename D>
