@@ -21,7 +21,7 @@ struct TMoveResult {
 };
 
 class TFileSystem {
-public:
+  public:
     virtual ~TFileSystem() = default;
     // The entries of one folder in a fixed order (case-insensitive by code point, then by
     // bytes); false when the folder cannot be enumerated.

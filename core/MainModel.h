@@ -93,7 +93,7 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 using TSeedSource = std::function<uint32_t()>;
 
 class TMainModel {
-public:
+  public:
     TMainModel(TUserPort& port, TFileSystem& fs = RealFileSystem());
 
     // ---- Entry from the event loop ----
@@ -147,7 +147,7 @@ public:
     bool Label19Visible = true;  // the brace "}"
     TButton btnProcessAll{false};
     // Shell.
-    std::string StatusText;          // StatusBar1
+    std::string StatusText;            // StatusBar1
     bool CommandPanelVisible = false;  // the warning panel
     bool BusyCursor = false;
     int ProgressDone = 0;  // progress of the fill or the batch; ProgressTotal 0 hides it
@@ -178,9 +178,9 @@ public:
     // (edTitleChange runs), the same text is not.
     void SetEditText(TEdit& edit, const std::string& text);
     void SetTrackText(const std::string& text);
-    void SetGenreIndex(int index);      // selects an entry (its name becomes the text)
+    void SetGenreIndex(int index);               // selects an entry (its name becomes the text)
     void SetGenreText(const std::string& text);  // typed text; selects the entry it names
-    void SelectTrack(int index);        // selects a list position (no FilesListBoxClick)
+    void SelectTrack(int index);                 // selects a list position (no FilesListBoxClick)
 
     // ---- Track order ----
     void bt_UpClick();
@@ -232,14 +232,25 @@ public:
     TUserPort& Port;
     TFileSystem& Fs;
 
-private:
+  private:
     int Depth = 0;
     void RebuildList();  // remember InputFolder, clear, put it back, fill
     void SetStatus(const std::string& text);
     void ClearCurrentTrackDisplay();
 
     // Preparing files (renaming, folders, batch) keeps its private helpers below.
-private:
+  private:
+    // "D" and the counter in three digits; advances the counter.
+    std::string NumberedFolderName();
+    // Makes a folder for the current track and moves the file into it; true when it moved.
+    bool MoveCurrentIntoFolder();
+    // The file stage of the batch, one way each.
+    void RenameAllFiles();
+    void MoveAllIntoFolders();
+    void RenameAndMoveAtOnce();
+    void RenameThenMoveEach();
+    // Progress of the batch: one step done; repaints at each whole percent.
+    void BatchStep();
 };
 
 }  // namespace velmora

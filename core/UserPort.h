@@ -13,7 +13,7 @@ namespace velmora {
 inline constexpr const char* kAppTitle = "Velmora";
 
 class TUserPort {
-public:
+  public:
     virtual ~TUserPort() = default;
 
     // A Yes/No box captioned kAppTitle, no icon; true for Yes.

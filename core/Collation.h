@@ -1,0 +1,38 @@
+// Case-insensitive alphabetical order of names in the user's locale, as the track list's sort and
+// the genre box use it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace velmora {
+
+class TCollator {
+  public:
+    // A collator for a POSIX locale name such as "ru_RU.UTF-8" (encoding and modifier are
+    // ignored). "", "C", "POSIX" and "C.<anything>" give the root order, as does a name the
+    // collation library does not know.
+    explicit TCollator(const std::string& posixLocale);
+    ~TCollator();
+    TCollator(const TCollator&) = delete;
+    TCollator& operator=(const TCollator&) = delete;
+
+    // Negative, zero or positive as a sorts before, with or after b; letter case is ignored.
+    // Texts are UTF-8; an invalid byte compares as the replacement character.
+    int Compare(const std::string& a, const std::string& b) const;
+    bool Less(const std::string& a, const std::string& b) const { return Compare(a, b) < 0; }
+    // The locale actually used ("root" for the root order).
+    const std::string& LocaleName() const { return Name; }
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> P;
+    std::string Name;
+};
+
+// The locale that governs collation: the first non-empty of LC_ALL, LC_COLLATE and LANG, or "".
+std::string UserCollationLocale();
+// The process-wide collator of the user's locale, made on first use.
+const TCollator& UserCollator();
+
+}  // namespace velmora

@@ -1,0 +1,489 @@
+// The main window's model: start-up, the folder scan and the track list, the current track with
+// its tag edits, the order of the list, saving the tag and the entry guard.
+#include "core/MainModel.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "audio/FileInfoSummary.h"
+#include "audio/ID3Tags.h"
+#include "core/Collation.h"
+#include "core/TextCodec.h"
+
+namespace velmora {
+namespace {
+
+constexpr const char* kFillStatus =
+    "Создание списка файлов. Подсчет размера и времени. Подождите, пожалуйста...";
+
+uint32_t ClockSeed() {
+    const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    return static_cast<uint32_t>(static_cast<uint64_t>(ticks));
+}
+
+// One step of the 32-bit linear congruential generator and a draw from 0 to range - 1.
+uint32_t NextRandom(uint32_t& seed, uint32_t range) {
+    seed = seed * 134775813u + 1u;
+    return static_cast<uint32_t>((static_cast<uint64_t>(seed) * range) >> 32);
+}
+
+// True when the last three characters of a name are "mp3" in any letter case.
+bool HasMp3Ending(const std::string& name) {
+    if (name.size() < 3)
+        return false;
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    const size_t n = name.size();
+    return lower(name[n - 3]) == 'm' && lower(name[n - 2]) == 'p' && name[n - 1] == '3';
+}
+
+}  // namespace
+
+TMainModel::TMainModel(TUserPort& port, TFileSystem& fs)
+    : SeedSource(ClockSeed), Port(port), Fs(fs) {}
+
+// ---- Entry from the event loop ----
+
+void TMainModel::Run(const std::function<void()>& command) {
+    if (Depth > 0)
+        return;
+    struct TDepthGuard {
+        int& D;
+        explicit TDepthGuard(int& d) : D(d) { ++D; }
+        ~TDepthGuard() { --D; }
+    } guard(Depth);
+    try {
+        command();
+    } catch (const std::exception& e) {
+        RestoreAfterError();
+        Port.ShowError(e.what());
+    } catch (...) {
+        RestoreAfterError();
+        Port.ShowError("Unknown error");
+    }
+}
+
+void TMainModel::RestoreAfterError() {
+    FilesListBox.Visible = true;
+    BusyCursor = false;
+    StatusText.clear();
+    UpdatingEdits = false;
+    ProgressDone = 0;
+    ProgressTotal = 0;
+    Port.Refresh();
+}
+
+void TMainModel::SetStatus(const std::string& text) {
+    StatusText = text;
+    Port.Refresh();
+}
+
+std::string TMainModel::CurrentPath() const {
+    return InfoFileName.Caption.empty() ? std::string()
+                                        : JoinPath(InputFolder, InfoFileName.Caption);
+}
+
+// ---- Start-up ----
+
+void TMainModel::FormCreate() {
+    AudioInfo.Clear();
+    BuildID3Genres();
+    TGenreList& genres = ID3Genres();
+    const TCollator& collator = UserCollator();
+    genres.Sort(
+        [&collator](const std::string& a, const std::string& b) { return collator.Less(a, b); });
+    edGenre.Items.clear();
+    edGenre.Items.reserve(genres.Items.size());
+    for (const auto& item : genres.Items)
+        edGenre.Items.push_back({item.Name, item.Code});
+    TagsModified = false;
+}
+
+// ---- Folder and list ----
+
+void TMainModel::FileMenuAddDirClick() {
+    FileMenuNewClick();
+    const std::string folder = Port.BrowseForInputFolder();
+    SetStatus(kFillStatus);
+    FileListFill(folder);
+    if (!TrackList.empty())
+        SelectTrack(0);
+    FilesListBoxClick();
+    TagsModified = false;
+    SetStatus("");
+}
+
+void TMainModel::FileMenuNewClick() {
+    TrackList.clear();
+    FilesListBox.ItemIndex = -1;
+    SetEditText(edTitle, "");
+    SetEditText(edArtist, "");
+    SetEditText(edAlbum, "");
+    SetEditText(edYear, "");
+    SetTrackText("0");
+    SetEditText(edComment, "");
+    CurrentFileSizeLabel.Caption = "0";
+    InfoFileName.Caption.clear();
+    for (TLabel* label : {&lblId3Status, &lblMpegVersion, &lblDuration, &lblMpegParam,
+                          &lblMpegFlags, &lblMpegInternal}) {
+        label->Caption.clear();
+    }
+    NumFilesLabel.Caption = "0";
+    SizeFilesLabel.Caption = "0";
+    InputFolder.clear();
+    lblInputFolder.Caption.clear();
+    TagsModified = false;
+    InfoFileNameRed = false;
+    lblTotalTime.Caption = "00:00:00";
+}
+
+void TMainModel::FileListFill(const std::string& folder) {
+    if (folder.empty())
+        return;
+    FoundFiles.clear();
+    FoundFiles.shrink_to_fit();
+    TrackList.clear();
+    FilesListBox.ItemIndex = -1;
+    const bool oldCursor = BusyCursor;
+    BusyCursor = true;
+    InputFolder = folder;
+    Port.Refresh();
+    try {
+        ScanFolder(InputFolder, FoundFiles);
+        NumFilesLabel.Caption = std::to_string(FoundFiles.size());
+
+        int64_t totalBytes = 0;
+        TrackList.reserve(FoundFiles.size());
+        for (const std::string& path : FoundFiles) {
+            TrackList.push_back(path.substr(path.find_last_of('/') + 1));
+            totalBytes += TrackFileSize(Fs, JoinPath(InputFolder, TrackList.back()));
+        }
+        SizeFilesLabel.Caption = std::to_string(RoundMegabytes(totalBytes));
+
+        FilesListBox.Visible = false;
+        ProgressTotal = static_cast<int>(TrackList.size());
+        ProgressDone = 0;
+        Port.Refresh();
+        int shownPercent = 0;
+        for (size_t i = 0; i < TrackList.size(); ++i) {
+            SelectTrack(static_cast<int>(i));
+            FilesListBoxClick();
+            lblTotalTime.Caption = AddTime(lblTotalTime.Caption, lblDuration.Caption);
+            ProgressDone = static_cast<int>(i + 1);
+            // Repaint at each whole percent, not for each file of a large folder.
+            const int percent = static_cast<int>(int64_t{ProgressDone} * 100 / ProgressTotal);
+            if (percent != shownPercent) {
+                shownPercent = percent;
+                Port.Refresh();
+            }
+        }
+    } catch (...) {
+        FilesListBox.Visible = true;
+        BusyCursor = oldCursor;
+        ProgressDone = ProgressTotal = 0;
+        lblInputFolder.Caption = InputFolder;
+        throw;
+    }
+    FilesListBox.Visible = true;
+    ProgressDone = ProgressTotal = 0;
+    BusyCursor = oldCursor;
+    lblInputFolder.Caption = InputFolder;
+    Port.Refresh();
+}
+
+void TMainModel::ScanFolder(const std::string& folder, std::vector<std::string>& list) {
+    std::string scanDir = folder;
+    if (scanDir.empty() || scanDir.back() != '/')
+        scanDir += '/';
+    std::vector<TDirEntry> entries;
+    if (!Fs.ListDir(scanDir, entries))
+        return;
+    for (const TDirEntry& entry : entries) {
+        // Hidden entries and anything that is neither a file nor a folder are skipped.
+        if (entry.Hidden || entry.Type == TDirEntry::Kind::Other)
+            continue;
+        if (entry.Name == "." || entry.Name == "..")
+            continue;
+        if (entry.Type == TDirEntry::Kind::Directory) {
+            Port.ProcessEvents();
+            continue;
+        }
+        if (HasMp3Ending(entry.Name)) {
+            list.push_back(scanDir + entry.Name);
+            Port.ProcessEvents();
+        }
+    }
+}
+
+void TMainModel::RebuildList() {
+    const std::string folder = InputFolder;
+    FileMenuNewClick();
+    InputFolder = folder;
+    FileListFill(InputFolder);
+}
+
+// ---- Current track ----
+
+void TMainModel::FilesListBoxClick() {
+    if (TagsModified) {
+        Port.Refresh();
+        const std::string question = "Содержимое ID3v1 тегов файла " + InfoFileName.Caption +
+                                     " было изменено" + "\r" + "Сохранить изменения?";
+        if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
+            ApplyEditsToTag();
+            AudioInfo.ID3v1.SaveToFile(CurrentPath());
+        }
+    }
+    const int index = FilesListBox.ItemIndex;
+    if (index < 0 || static_cast<size_t>(index) >= TrackList.size())
+        return;
+    const std::string name = TrackList[static_cast<size_t>(index)];
+    InfoFileName.Caption = name;
+    const std::string path = JoinPath(InputFolder, name);
+    CurrentFileSizeLabel.Caption = std::to_string(TrackFileSize(Fs, path));
+    try {
+        AudioInfo.LoadFromFile(path);
+    } catch (...) {
+        // The file is not shown: nothing of the previous file may stay current in its place.
+        ClearCurrentTrackDisplay();
+        throw;
+    }
+    UpdatingEdits = true;
+    ShowFileInfo();
+    UpdatingEdits = false;
+    TagsModified = false;
+    InfoFileNameRed = false;
+}
+
+void TMainModel::ClearCurrentTrackDisplay() {
+    const bool updating = UpdatingEdits;
+    UpdatingEdits = true;
+    // Nothing was read, so no tag text may stay on show; the kept fields are the user's own
+    // values for the next file and stay.
+    if (!KeepArtist.Checked)
+        SetEditText(edArtist, "");
+    if (!KeepName.Checked)
+        SetEditText(edTitle, "");
+    if (!KeepGanre.Checked)
+        SetGenreIndex(-1);
+    if (!KeepYear.Checked)
+        SetEditText(edYear, "");
+    if (!KeepComment.Checked)
+        SetEditText(edComment, "");
+    if (!KeepAlbum.Checked)
+        SetEditText(edAlbum, "");
+    if (!KeepTrack.Checked)
+        SetTrackText("0");
+    UpdatingEdits = updating;
+    InfoFileName.Caption.clear();
+    InfoFileNameRed = false;
+    CurrentFileSizeLabel.Caption = "0";
+    for (TLabel* label : {&lblId3Status, &lblMpegVersion, &lblDuration, &lblMpegParam,
+                          &lblMpegFlags, &lblMpegInternal}) {
+        label->Caption.clear();
+    }
+    TagsModified = false;
+    AudioInfo.Clear();
+}
+
+void TMainModel::edTitleChange() {
+    if (!UpdatingEdits)
+        TagsModified = true;
+    InfoFileNameRed = TagsModified;
+}
+
+void TMainModel::KeepNameClick() {
+    edTitle.Enabled = !KeepName.Checked;
+}
+void TMainModel::KeepArtistClick() {
+    edArtist.Enabled = !KeepArtist.Checked;
+}
+void TMainModel::KeepAlbumClick() {
+    edAlbum.Enabled = !KeepAlbum.Checked;
+}
+void TMainModel::KeepYearClick() {
+    edYear.Enabled = !KeepYear.Checked;
+}
+void TMainModel::KeepTrackClick() {
+    edTrack.Enabled = !KeepTrack.Checked;
+}
+void TMainModel::KeepGanreClick() {
+    edGenre.Enabled = !KeepGanre.Checked;
+}
+void TMainModel::KeepCommentClick() {
+    edComment.Enabled = !KeepComment.Checked;
+}
+
+void TMainModel::ShowFileInfo() {
+    const TFileInfoSummary s = SummarizeFileInfo(AudioInfo);
+    lblId3Status.Caption = s.lblId3Status;
+    if (s.HasTag) {
+        if (!KeepArtist.Checked)
+            SetEditText(edArtist, Cp1251ToUtf8(s.Artist));
+        if (!KeepName.Checked)
+            SetEditText(edTitle, Cp1251ToUtf8(s.Title));
+        if (!KeepGanre.Checked)
+            SelectGenre(s.GenreCode);
+        if (!KeepYear.Checked)
+            SetEditText(edYear, Cp1251ToUtf8(s.Year));
+        if (!KeepComment.Checked)
+            SetEditText(edComment, Cp1251ToUtf8(s.Comment));
+        if (!KeepAlbum.Checked)
+            SetEditText(edAlbum, Cp1251ToUtf8(s.Album));
+        if (!KeepTrack.Checked)
+            SetTrackText(std::to_string(s.Track));
+    } else {
+        SetEditText(edArtist, "");
+        SetEditText(edTitle, "");
+        SelectGenre(255);
+        SetEditText(edYear, "");
+        SetEditText(edComment, "");
+        SetEditText(edAlbum, "");
+        SetTrackText("0");
+    }
+    lblDuration.Caption = s.lblDuration;
+    lblMpegVersion.Caption = s.lblMpegVersion;
+    lblMpegFlags.Caption = s.lblMpegFlags;
+    lblMpegParam.Caption = s.lblMpegParam;
+    lblMpegInternal.Caption = s.lblMpegInternal;
+}
+
+void TMainModel::SelectGenre(int32_t code) {
+    int index = -1;
+    for (size_t i = 0; i < edGenre.Items.size(); ++i) {
+        if (edGenre.Items[i].Code == code) {
+            index = static_cast<int>(i);
+            break;
+        }
+    }
+    SetGenreIndex(index);
+}
+
+void TMainModel::ApplyEditsToTag() {
+    TID3v1Tag& tag = AudioInfo.ID3v1;
+    tag.SetField(fkArtist, Utf8ToCp1251(edArtist.Text));
+    tag.SetField(fkTitle, Utf8ToCp1251(edTitle.Text));
+    if (edGenre.ItemIndex >= 0 && static_cast<size_t>(edGenre.ItemIndex) < edGenre.Items.size()) {
+        tag.SetGenre(edGenre.Items[static_cast<size_t>(edGenre.ItemIndex)].Code);
+    }
+    tag.SetField(fkYear, Utf8ToCp1251(edYear.Text));
+    tag.SetField(fkComment, Utf8ToCp1251(edComment.Text));
+    tag.SetField(fkAlbum, Utf8ToCp1251(edAlbum.Text));
+    tag.SetTrack(SpinValue(edTrack.Text, 0));
+}
+
+void TMainModel::SetEditText(TEdit& edit, const std::string& text) {
+    if (edit.Text == text)
+        return;
+    edit.Text = text;
+    edTitleChange();
+}
+
+void TMainModel::SetTrackText(const std::string& text) {
+    if (edTrack.Text == text)
+        return;
+    edTrack.Text = text;
+    edTitleChange();
+}
+
+void TMainModel::SetGenreIndex(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= edGenre.Items.size())
+        index = -1;
+    const std::string text =
+        index < 0 ? std::string() : edGenre.Items[static_cast<size_t>(index)].Name;
+    const bool changed = text != edGenre.Text;
+    edGenre.ItemIndex = index;
+    edGenre.Text = text;
+    if (changed)
+        edTitleChange();
+}
+
+void TMainModel::SetGenreText(const std::string& text) {
+    int index = -1;
+    for (size_t i = 0; i < edGenre.Items.size(); ++i) {
+        if (edGenre.Items[i].Name == text) {
+            index = static_cast<int>(i);
+            break;
+        }
+    }
+    const bool changed = text != edGenre.Text;
+    edGenre.ItemIndex = index;
+    edGenre.Text = text;
+    if (changed)
+        edTitleChange();
+}
+
+void TMainModel::SelectTrack(int index) {
+    FilesListBox.ItemIndex =
+        index >= 0 && static_cast<size_t>(index) < TrackList.size() ? index : -1;
+}
+
+// ---- Track order ----
+
+void TMainModel::bt_UpClick() {
+    const int p = FilesListBox.ItemIndex;
+    if (p <= 0 || static_cast<size_t>(p) >= TrackList.size())
+        return;
+    std::swap(TrackList[static_cast<size_t>(p) - 1], TrackList[static_cast<size_t>(p)]);
+    SelectTrack(p - 1);
+}
+
+void TMainModel::BitBtn1Click() {
+    const int p = FilesListBox.ItemIndex;
+    if (p < 0 || static_cast<size_t>(p) + 1 >= TrackList.size())
+        return;
+    std::swap(TrackList[static_cast<size_t>(p)], TrackList[static_cast<size_t>(p) + 1]);
+    SelectTrack(p + 1);
+}
+
+void TMainModel::BitBtn2Click() {
+    const TCollator& collator = UserCollator();
+    std::stable_sort(
+        TrackList.begin(), TrackList.end(),
+        [&collator](const std::string& a, const std::string& b) { return collator.Less(a, b); });
+}
+
+void TMainModel::btMixClick() {
+    if (TrackList.size() < 2)
+        return;
+    uint32_t seed = SeedSource ? SeedSource() : ClockSeed();
+    std::vector<std::string> pool = TrackList;
+    std::vector<std::string> result;
+    result.reserve(pool.size());
+    while (!pool.empty()) {
+        const auto size = static_cast<uint32_t>(pool.size());
+        const uint32_t r = NextRandom(seed, 2 * size);
+        if (r > size - 1)
+            continue;
+        result.push_back(std::move(pool[r]));
+        pool.erase(pool.begin() + r);
+    }
+    TrackList = std::move(result);
+    SelectTrack(0);
+    FilesListBoxClick();
+}
+
+// ---- Saving the tag ----
+
+void TMainModel::btnSaveID3Click() {
+    if (InfoFileName.Caption.empty())
+        return;
+    ApplyEditsToTag();
+    const std::string path = CurrentPath();
+    AudioInfo.ID3v1.SaveToFile(path);
+    AudioInfo.ID3v1.LoadFromFile(path);
+    TagsModified = false;
+    InfoFileNameRed = false;
+    ShowFileInfo();
+}
+
+// ---- Shell ----
+
+void TMainModel::SetupMenuTransSetClick() {
+    Port.ShowTranslitSetup();
+}
+
+void TMainModel::HelpMenuAboutClick() {
+    Port.ShowAbout();
+}
+
+}  // namespace velmora

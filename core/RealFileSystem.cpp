@@ -1,0 +1,266 @@
+// The file-system layer over Linux.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <unicode/uchar.h>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "audio/FileStream.h"
+#include "core/FileSystem.h"
+#include "core/SafeMove.h"
+
+namespace velmora {
+namespace {
+
+// The sort key of a name: its code points folded to one letter case. A byte that is not part of
+// valid UTF-8 becomes a value above every code point, so such names sort after the others.
+std::u32string FoldedKey(const std::string& name) {
+    std::u32string key;
+    key.reserve(name.size());
+    const auto b = [&](size_t k) { return static_cast<uint8_t>(name[k]); };
+    for (size_t i = 0; i < name.size();) {
+        const uint8_t c = b(i);
+        uint32_t cp = 0;
+        size_t len = 0;
+        if (c < 0x80) {
+            cp = c;
+            len = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1F;
+            len = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0F;
+            len = 3;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07;
+            len = 4;
+        }
+        bool valid = len > 0 && i + len <= name.size();
+        for (size_t k = 1; valid && k < len; ++k) {
+            if ((b(i + k) & 0xC0) != 0x80) {
+                valid = false;
+            } else {
+                cp = (cp << 6) | (b(i + k) & 0x3F);
+            }
+        }
+        static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (valid && (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
+            valid = false;
+        }
+        if (!valid) {
+            key += static_cast<char32_t>(0x110000 + c);
+            ++i;
+            continue;
+        }
+        key += static_cast<char32_t>(u_foldCase(static_cast<UChar32>(cp), U_FOLD_CASE_DEFAULT));
+        i += len;
+    }
+    return key;
+}
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+// Writes all bytes, retrying after interruptions; false with errno set on failure.
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The folder part of a path ("." when it has none).
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+class TRealFileSystem : public TFileSystem {
+  public:
+    bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) override {
+        DIR* d = ::opendir(dir.c_str());
+        if (d == nullptr)
+            return false;
+        const int dfd = ::dirfd(d);
+        struct Keyed {
+            std::u32string Key;
+            TDirEntry Entry;
+        };
+        std::vector<Keyed> found;
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..")
+                continue;
+            TDirEntry entry;
+            entry.Name = name;
+            entry.Hidden = name[0] == '.';
+            unsigned char type = e->d_type;
+            if (type == DT_LNK || type == DT_UNKNOWN) {
+                // Links are followed; a dangling link is neither file nor folder.
+                struct stat st;
+                if (::fstatat(dfd, e->d_name, &st, 0) != 0) {
+                    type = DT_UNKNOWN;
+                } else if (S_ISREG(st.st_mode)) {
+                    type = DT_REG;
+                } else if (S_ISDIR(st.st_mode)) {
+                    type = DT_DIR;
+                } else {
+                    type = DT_UNKNOWN;
+                }
+            }
+            entry.Type = type == DT_REG   ? TDirEntry::Kind::File
+                         : type == DT_DIR ? TDirEntry::Kind::Directory
+                                          : TDirEntry::Kind::Other;
+            found.push_back({FoldedKey(name), std::move(entry)});
+        }
+        ::closedir(d);
+        std::sort(found.begin(), found.end(), [](const Keyed& a, const Keyed& b) {
+            if (a.Key != b.Key)
+                return a.Key < b.Key;
+            return a.Entry.Name < b.Entry.Name;
+        });
+        entries.clear();
+        entries.reserve(found.size());
+        for (auto& k : found)
+            entries.push_back(std::move(k.Entry));
+        return true;
+    }
+
+    int64_t EntrySize(const std::string& path) override {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0)
+            return -1;
+        return static_cast<int64_t>(st.st_size);
+    }
+
+    bool FileExists(const std::string& path) override {
+        struct stat st;
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+
+    bool CreateDir(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
+
+    TMoveResult MoveFile(const std::string& from, const std::string& to) override {
+        return SafeMoveFile(from, to);
+    }
+
+    std::string ReadFile(const std::string& path) override {
+        // Non-blocking open, so that a FIFO cannot hang the program; only regular files are read.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            throw EStreamError(CannotOpenText(path, Reason(errno)));
+        struct stat st;
+        if (::fstat(fd, &st) != 0) {
+            const int error = errno;
+            ::close(fd);
+            throw EStreamError(CannotOpenText(path, Reason(error)));
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw EStreamError(CannotOpenText(path, Reason(S_ISDIR(st.st_mode) ? EISDIR : EINVAL)));
+        }
+        std::string bytes;
+        bytes.reserve(static_cast<size_t>(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                const int error = errno;
+                ::close(fd);
+                throw EStreamError(CannotOpenText(path, Reason(error)));
+            }
+            if (n == 0)
+                break;
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(fd);
+        return bytes;
+    }
+
+    void WriteFileReplacing(const std::string& path, const std::string& bytes) override {
+        // A link is kept: the file it points to is the one replaced.
+        std::string target = path;
+        struct stat lst;
+        if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                target = real;
+                std::free(real);
+            }
+        }
+        struct stat old;
+        const bool exists = ::stat(target.c_str(), &old) == 0;
+        if (exists && S_ISDIR(old.st_mode)) {
+            throw EStreamError(CannotCreateText(path, Reason(EISDIR)));
+        }
+
+        // The temporary file sits beside the target, hidden, with a name no other file has.
+        const std::string folder = FolderOf(target);
+        const std::string base = target.substr(target.find_last_of('/') + 1);
+        std::string temp;
+        int fd = -1;
+        for (int attempt = 0; fd < 0; ++attempt) {
+            temp = (folder == "/" ? "" : folder) + "/." + base + ".velmora-" +
+                   std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
+                throw EStreamError(CannotCreateText(path, Reason(errno)));
+            }
+        }
+        const auto fail = [&](int error) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            throw EStreamError(CannotCreateText(path, Reason(error)));
+        };
+        if (exists && ::fchmod(fd, old.st_mode & 07777) != 0)
+            fail(errno);
+        if (!WriteAll(fd, bytes.data(), bytes.size()))
+            fail(errno);
+        if (::fsync(fd) != 0)
+            fail(errno);
+        if (::close(fd) != 0) {
+            const int error = errno;
+            ::unlink(temp.c_str());
+            throw EStreamError(CannotCreateText(path, Reason(error)));
+        }
+        if (::rename(temp.c_str(), target.c_str()) != 0) {
+            const int error = errno;
+            ::unlink(temp.c_str());
+            throw EStreamError(CannotCreateText(path, Reason(error)));
+        }
+        // Make the new name durable too; a failure here leaves a complete file either way.
+        const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd >= 0) {
+            ::fsync(dfd);
+            ::close(dfd);
+        }
+    }
+};
+
+}  // namespace
+
+TFileSystem& RealFileSystem() {
+    static TRealFileSystem fs;
+    return fs;
+}
+
+}  // namespace velmora

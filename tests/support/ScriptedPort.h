@@ -1,0 +1,98 @@
+// A user port for tests: answers from queues filled by the test, records every text it was shown,
+// and lets a test act from inside ProcessEvents (to try a command while another one runs).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/UserPort.h"
+
+namespace velmora::test {
+
+class TScriptedPort : public TUserPort {
+  public:
+    // ---- Answers, taken from the front; an empty queue gives the default ----
+    std::deque<bool> YesNoAnswers;  // default: No
+    bool DefaultYesNo = false;
+    std::deque<std::string> FolderAnswers;               // default: "" (cancelled)
+    std::deque<std::optional<std::string>> SaveAnswers;  // default: cancelled
+    std::deque<bool> FileListOptionAnswers;              // default: Cancel
+    std::deque<bool> TagListOptionAnswers;               // default: Cancel
+    // Called with the options before the answer is taken, as the user edits the dialog.
+    std::function<void(TFileListReportOptions&)> EditFileListOptions;
+    std::function<void(TTagListReportOptions&)> EditTagListOptions;
+    // Called from every ProcessEvents and from every question.
+    std::function<void()> OnProcessEvents;
+    std::function<void(const std::string&)> OnQuestion;
+    // Called from every Refresh, to look at the model while a command shows a state.
+    std::function<void()> OnRefresh;
+
+    // ---- Records ----
+    std::vector<std::string> Questions;
+    std::vector<std::string> Messages;
+    std::vector<std::string> Errors;
+    int FolderDialogs = 0;
+    int SaveDialogs = 0;
+    int FileListDialogs = 0;
+    int TagListDialogs = 0;
+    int TranslitSetups = 0;
+    int AboutBoxes = 0;
+    int ProcessEventsCalls = 0;
+    int RefreshCalls = 0;
+
+    bool AskYesNo(const std::string& text) override {
+        Questions.push_back(text);
+        if (OnQuestion)
+            OnQuestion(text);
+        return Take(YesNoAnswers, DefaultYesNo);
+    }
+    void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+    void ShowError(const std::string& text) override { Errors.push_back(text); }
+    std::string BrowseForInputFolder() override {
+        ++FolderDialogs;
+        return Take(FolderAnswers, std::string());
+    }
+    std::optional<std::string> ExecuteSaveDialog() override {
+        ++SaveDialogs;
+        return Take(SaveAnswers, std::optional<std::string>());
+    }
+    bool ShowFileListOptions(TFileListReportOptions& options) override {
+        ++FileListDialogs;
+        if (EditFileListOptions)
+            EditFileListOptions(options);
+        return Take(FileListOptionAnswers, false);
+    }
+    bool ShowTagListOptions(TTagListReportOptions& options) override {
+        ++TagListDialogs;
+        if (EditTagListOptions)
+            EditTagListOptions(options);
+        return Take(TagListOptionAnswers, false);
+    }
+    void ShowTranslitSetup() override { ++TranslitSetups; }
+    void ShowAbout() override { ++AboutBoxes; }
+    void ProcessEvents() override {
+        ++ProcessEventsCalls;
+        if (OnProcessEvents)
+            OnProcessEvents();
+    }
+    void Refresh() override {
+        ++RefreshCalls;
+        if (OnRefresh)
+            OnRefresh();
+    }
+
+  private:
+    template <typename T, typename D>
+    static T Take(std::deque<T>& queue, D fallback) {
+        if (queue.empty())
+            return T(fallback);
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
+};
+
+}  // namespace velmora::test
