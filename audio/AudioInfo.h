@@ -11,21 +11,32 @@
 namespace velmora {
 
 class TAudioInfo {
-public:
+  public:
     TMpegFrameHdr FrameHdr;
     int32_t FirstFrameOffset = 0;
     bool IsVBR = false;
     TID3v1Tag ID3v1;
-    int32_t Duration = 0;  // milliseconds, whole seconds
+    int32_t Duration = 0;  // milliseconds, whole seconds (at most 2147483000)
     int32_t SyncSearchLimit = 10240;
-    int32_t FileSize = 0;
-    int32_t FileAge = 0;
-    int32_t FileAttr = 0;
+    int32_t FileSize = 0;  // -1 for a file of 2 GiB or more (it is still analysed whole)
+    int32_t FileAge = 0;   // FatDateTime of the modification time
+    int32_t FileAttr = 0;  // FatAttributes of the file
 
     void Clear();
+    // Analyses a regular file; throws EStreamError when it cannot be opened or read.
     void LoadFromFile(const std::string& name);
+    // Analyses the size bytes from the stream's position. A range that begins with an ID3v2 tag
+    // is searched for the first frame from the end of that tag; offsets stay counted from the
+    // start of the range.
     void AnalyzeStream(TStream& stream, int64_t size);
 };
+
+// A Unix time as a local FAT date and time: date in the high 16 bits (years since 1980, month,
+// day), time in the low 16 bits (hours, minutes, seconds / 2); -1 outside the years 1980..2107.
+int32_t FatDateTime(int64_t unixTime);
+// FAT attribute bits of a file-system entry: read-only when the owner may not write, hidden for a
+// name whose last part begins with ".", directory, archive for a regular file.
+int32_t FatAttributes(uint32_t mode, const std::string& name);
 
 // FAT-style attribute bits reported in FileAttr.
 enum : int32_t {

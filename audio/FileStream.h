@@ -12,7 +12,7 @@ namespace velmora {
 
 // A file-system failure or a short read; what() is the text the user sees.
 class EStreamError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -22,7 +22,7 @@ std::string CannotOpenText(const std::string& path, const std::string& reason);
 std::string CannotCreateText(const std::string& path, const std::string& reason);
 
 class TStream {
-public:
+  public:
     virtual ~TStream() = default;
     virtual int64_t Size() = 0;
     virtual int64_t Position() = 0;
@@ -32,12 +32,19 @@ public:
     // Writes all count bytes or throws EStreamError.
     virtual void Write(const void* buffer, size_t count) = 0;
 
+    // Cuts (or extends) the stream to the given length. Streams that cannot do it throw
+    // EStreamError; the tag writer uses it to undo a failed append.
+    virtual void Truncate(int64_t length);
+    // A hint that the bytes [position, position + length) are about to be read in small pieces:
+    // a buffered stream may fetch them in one go. Reading works the same without it.
+    virtual void Prefetch(int64_t position, int64_t length);
+
     // Reads exactly count bytes or throws EStreamError("Stream read error").
     void ReadBuffer(void* buffer, size_t count);
 };
 
 class TMemoryStream : public TStream {
-public:
+  public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::vector<uint8_t> bytes) : Bytes(std::move(bytes)) {}
     TMemoryStream(const uint8_t* data, size_t size) : Bytes(data, data + size) {}
@@ -47,19 +54,23 @@ public:
     void Seek(int64_t position) override { Pos = position < 0 ? 0 : position; }
     size_t Read(void* buffer, size_t count) override;
     void Write(const void* buffer, size_t count) override;
+    void Truncate(int64_t length) override;
 
     std::vector<uint8_t> Bytes;
 
-private:
+  private:
     int64_t Pos = 0;
 };
 
 // A regular file opened for reading, or for reading and writing. The constructor throws
 // EStreamError with CannotOpenText when the file cannot be opened or is not a regular file
 // (a FIFO or a device is refused without blocking). Reads go through an internal buffer so that
-// many small reads cost few system calls.
+// many small reads cost few system calls: a read that misses the buffer fetches at least
+// kMinFetch bytes (never past the end of the file), Prefetch fetches a whole range at once, and
+// reads of kDirectRead bytes or more bypass the buffer. A failed write throws
+// EStreamError("Stream write error. <reason>").
 class TFileStream : public TStream {
-public:
+  public:
     enum class Mode { Read, ReadWrite };
     TFileStream(const std::string& path, Mode mode);
     ~TFileStream() override;
@@ -72,14 +83,24 @@ public:
     size_t Read(void* buffer, size_t count) override;
     void Write(const void* buffer, size_t count) override;
     // Cuts the file to the given length (used to undo a failed append).
-    void Truncate(int64_t length);
+    void Truncate(int64_t length) override;
+    void Prefetch(int64_t position, int64_t length) override;
+
+    static constexpr size_t kMinFetch = 512;
+    static constexpr size_t kDirectRead = 16384;
+    static constexpr int64_t kMaxPrefetch = 65536;
 
     int Handle() const { return Fd; }
     const std::string& Path() const { return FilePath; }
     // Bytes delivered by read(2) since the stream was opened (benchmarks report it).
     int64_t BytesFromDisk() const { return DiskBytes; }
 
-private:
+  private:
+    // Reads [position, position + count) from the file into the buffer, keeping the cached bytes
+    // that overlap it; stops early at the end of the file.
+    void Fill(int64_t position, size_t count);
+    size_t ReadAt(int64_t position, uint8_t* to, size_t count);
+
     std::string FilePath;
     int Fd = -1;
     int64_t Pos = 0;

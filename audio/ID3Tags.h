@@ -19,7 +19,7 @@ constexpr size_t kID3v1Size = 128;
 enum TID3Field : int { fkNone = 0, fkTitle, fkArtist, fkYear, fkAlbum, fkComment };
 
 class TID3v1Tag {
-public:
+  public:
     bool Exists = false;
     bool Modified = false;
     bool NoTrack = false;
@@ -35,9 +35,15 @@ public:
     void LoadFromFile(const std::string& name);
     void LoadFromStream(TStream& stream, int64_t size);
     void LoadFromBuffer(const uint8_t* buffer, size_t length);
+    // Replaces the tag at the end of the file in place, or appends one. A failed write leaves the
+    // file as it was (the old 128 bytes written back, or the file cut to its old length) and
+    // rethrows.
     void SaveToFile(const std::string& name);
+    // The same on an open stream that holds the whole file.
+    void SaveToWholeStream(TStream& stream);
     void SaveToStream(TStream& stream);
-    void SaveToBuffer(uint8_t* buffer, size_t length);  // throws std::length_error when < 128
+    // Throws std::length_error("TID3v1Tag.Save: Buffer too small") when length < 128.
+    void SaveToBuffer(uint8_t* buffer, size_t length);
 
     void SetField(int kind, const std::string& text);
     void SetTrack(int32_t number);
@@ -46,7 +52,7 @@ public:
 
 // The program-wide genre list: 148 names, each with its code (0..147), built in code order.
 class TGenreList {
-public:
+  public:
     struct Item {
         std::string Name;
         int32_t Code;

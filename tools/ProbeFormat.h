@@ -1,0 +1,20 @@
+// The probe's file mode: the analysis of each named file as "key: value" lines in UTF-8.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "audio/AudioInfo.h"
+
+namespace velmora {
+
+// The lines of one analysed file, each ending in "\n", beginning with "file: <path>". Tag texts
+// are converted from Windows-1251; booleans read true/false.
+std::string ProbeBlock(const std::string& path, const TAudioInfo& info);
+
+// Analyses each file and writes its block to out, a blank line between blocks. A file that cannot
+// be analysed gets its error on err. Returns 0 when every file was analysed, else 1.
+int ProbeFiles(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);
+
+}  // namespace velmora
