@@ -240,6 +240,17 @@ class TMainModel {
 
     // Preparing files (renaming, folders, batch) keeps its private helpers below.
   private:
+    // "D" and the counter in three digits; advances the counter.
+    std::string NumberedFolderName();
+    // Makes a folder for the current track and moves the file into it; true when it moved.
+    bool MoveCurrentIntoFolder();
+    // The file stage of the batch, one way each.
+    void RenameAllFiles();
+    void MoveAllIntoFolders();
+    void RenameAndMoveAtOnce();
+    void RenameThenMoveEach();
+    // Progress of the batch: one step done; repaints at each whole percent.
+    void BatchStep();
 };
 
 }  // namespace velmora

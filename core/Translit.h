@@ -30,6 +30,10 @@ class TTranslitTable {
     // The table file: Windows-1251, CR LF after every line. Errors throw EStreamError.
     void LoadFromFile(TFileSystem& fs, const std::string& path);
     void SaveToFile(TFileSystem& fs, const std::string& path) const;
+    // The same from and to the file's bytes: lines end at CR, LF or CR LF, a 0x00 byte ends
+    // the text; saving writes CR LF after every line.
+    void LoadFromBytes(const std::string& bytes);
+    std::string SaveToBytes() const;
 };
 
 inline constexpr const char* kKeyHasEquals = "Key may not contain equals sign (\"=\")";

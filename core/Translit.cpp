@@ -1,0 +1,221 @@
+#include "core/Translit.h"
+
+#include <cstdint>
+#include <unordered_map>
+
+#include "core/TextCodec.h"
+
+namespace velmora {
+namespace {
+
+// A character of a UTF-8 text: its code point, or for a byte that is not valid UTF-8 a value
+// above every code point, so that such a byte only ever equals itself.
+struct TChar {
+    uint32_t Code;
+    size_t Length;
+};
+
+constexpr uint32_t kInvalidByte = 0x110000;
+
+TChar NextChar(const std::string& text, size_t i) {
+    const auto b = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
+    const uint8_t c = b(i);
+    size_t len = 0;
+    uint32_t cp = 0;
+    if (c < 0x80) {
+        return {c, 1};
+    } else if ((c & 0xE0) == 0xC0) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4;
+        cp = c & 0x07;
+    }
+    bool valid = len > 0 && i + len <= text.size();
+    for (size_t k = 1; valid && k < len; ++k) {
+        valid = (b(i + k) & 0xC0) == 0x80;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (!valid || cp < kMin[len] || cp > 0x10FFFF)
+        return {kInvalidByte + c, 1};
+    return {cp, len};
+}
+
+// The small letter of a capital, for the letter pairs of Windows-1251: Latin A-Z, Cyrillic
+// А-Я, and Ё Ђ Ѓ Є Ѕ І Ї Ј Љ Њ Ћ Ќ Ў Џ Ґ. Every other character stands for itself.
+uint32_t Fold(uint32_t cp) {
+    if (cp >= 'A' && cp <= 'Z')
+        return cp + 0x20;
+    if (cp >= 0x0410 && cp <= 0x042F)
+        return cp + 0x20;
+    if (cp >= 0x0401 && cp <= 0x040F && cp != 0x040D)
+        return cp + 0x50;
+    if (cp == 0x0490)
+        return 0x0491;
+    return cp;
+}
+
+// А to Я: the input characters whose replacement is written in capitals.
+bool IsCyrillicCapital(uint32_t cp) {
+    return cp >= 0x0410 && cp <= 0x042F;
+}
+
+std::string UpperLatin(std::string value) {
+    for (char& c : value) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 0x20);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::vector<std::string> TTranslitTable::DefaultRows() {
+    static const char* const kSmall[33][2] = {
+        {"а", "a"},  {"б", "b"}, {"в", "v"}, {"г", "g"},   {"д", "d"},  {"е", "e"},   {"ё", "e"},
+        {"ж", "zh"}, {"з", "z"}, {"и", "i"}, {"й", "y"},   {"к", "k"},  {"л", "l"},   {"м", "m"},
+        {"н", "n"},  {"о", "o"}, {"п", "p"}, {"р", "r"},   {"с", "s"},  {"т", "t"},   {"у", "u"},
+        {"ф", "f"},  {"х", "h"}, {"ц", "c"}, {"ч", "tch"}, {"ш", "sh"}, {"щ", "sch"}, {"ъ", "\""},
+        {"ы", "y"},  {"ь", "'"}, {"э", "e"}, {"ю", "yu"},  {"я", "ya"}};
+    static const char* const kCapital[33][2] = {
+        {"А", "A"},  {"Б", "B"}, {"В", "V"}, {"Г", "G"},  {"Д", "D"},  {"Е", "E"},   {"Ё", "E"},
+        {"Ж", "Zh"}, {"З", "Z"}, {"И", "I"}, {"Й", "Y"},  {"К", "K"},  {"Л", "L"},   {"М", "M"},
+        {"Н", "N"},  {"О", "O"}, {"П", "P"}, {"Р", "R"},  {"С", "S"},  {"Т", "T"},   {"У", "U"},
+        {"Ф", "F"},  {"Х", "H"}, {"Ц", "C"}, {"Ч", "Ch"}, {"Ш", "Sh"}, {"Щ", "Sch"}, {"Ъ", "\""},
+        {"Ы", "Y"},  {"Ь", "'"}, {"Э", "E"}, {"Ю", "Yu"}, {"Я", "Ya"}};
+    std::vector<std::string> rows;
+    rows.reserve(66);
+    for (const auto& pair : kSmall)
+        rows.push_back(std::string(pair[0]) + "=" + pair[1]);
+    for (const auto& pair : kCapital)
+        rows.push_back(std::string(pair[0]) + "=" + pair[1]);
+    return rows;
+}
+
+TTranslitTable::TTranslitTable() : Rows(DefaultRows()) {}
+
+std::string TTranslitTable::KeyOf(const std::string& row) {
+    const size_t eq = row.find('=');
+    return eq == std::string::npos ? std::string() : row.substr(0, eq);
+}
+
+std::string TTranslitTable::ValueOf(const std::string& row) {
+    const size_t eq = row.find('=');
+    return eq == std::string::npos ? std::string() : row.substr(eq + 1);
+}
+
+bool TTranslitTable::SetKey(size_t row, const std::string& key) {
+    if (row >= Rows.size() || key.find('=') != std::string::npos)
+        return false;
+    Rows[row] = key + "=" + ValueOf(Rows[row]);
+    return true;
+}
+
+void TTranslitTable::SetValue(size_t row, const std::string& value) {
+    if (row < Rows.size())
+        Rows[row] = KeyOf(Rows[row]) + "=" + value;
+}
+
+bool TTranslitTable::InsertRow(size_t row) {
+    if (row >= Rows.size() || KeyOf(Rows[row]).empty())
+        return false;
+    Rows.insert(Rows.begin() + static_cast<std::ptrdiff_t>(row), "=");
+    return true;
+}
+
+bool TTranslitTable::AppendRow(size_t fromRow) {
+    // An empty table still shows one row to type into.
+    if (!Rows.empty() && (fromRow + 1 != Rows.size() || KeyOf(Rows[fromRow]).empty())) {
+        return false;
+    }
+    Rows.push_back("=");
+    return true;
+}
+
+void TTranslitTable::RemoveIfEmpty(size_t row) {
+    if (row < Rows.size() && KeyOf(Rows[row]).empty() && ValueOf(Rows[row]).empty()) {
+        Rows.erase(Rows.begin() + static_cast<std::ptrdiff_t>(row));
+    }
+}
+
+void TTranslitTable::DeleteRow(size_t row) {
+    if (row < Rows.size())
+        Rows.erase(Rows.begin() + static_cast<std::ptrdiff_t>(row));
+}
+
+void TTranslitTable::LoadFromBytes(const std::string& bytes) {
+    const std::string text = bytes.substr(0, bytes.find('\0'));
+    Rows.clear();
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        Rows.push_back(Cp1251ToUtf8(text.substr(start, i - start)));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        Rows.push_back(Cp1251ToUtf8(text.substr(start)));
+}
+
+std::string TTranslitTable::SaveToBytes() const {
+    std::string bytes;
+    for (const std::string& row : Rows)
+        bytes += Utf8ToCp1251(row) + "\r\n";
+    return bytes;
+}
+
+void TTranslitTable::LoadFromFile(TFileSystem& fs, const std::string& path) {
+    LoadFromBytes(fs.ReadFile(path));  // a file that cannot be read leaves the table as it is
+}
+
+void TTranslitTable::SaveToFile(TFileSystem& fs, const std::string& path) const {
+    fs.WriteFileReplacing(path, SaveToBytes());
+}
+
+std::string TranslitTableFile(const std::string& programPath) {
+    const size_t slash = programPath.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = programPath.rfind('.');
+    // A dot that begins the name starts a hidden name, not an extension.
+    if (dot == std::string::npos || dot <= nameStart)
+        return programPath + ".trs";
+    return programPath.substr(0, dot) + ".trs";
+}
+
+std::string TransliterateText(const TTranslitTable& table, const std::string& text) {
+    // The value of the first row for each one-character key, by the key's small letter.
+    std::unordered_map<uint32_t, std::string> values;
+    for (const std::string& row : table.Rows) {
+        const size_t eq = row.find('=');
+        if (eq == std::string::npos || eq == 0)
+            continue;
+        const TChar key = NextChar(row, 0);
+        if (key.Length != eq)
+            continue;  // only a key of exactly one character can match
+        values.emplace(Fold(key.Code), row.substr(eq + 1));
+    }
+
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const TChar c = NextChar(text, i);
+        const auto found = values.find(Fold(c.Code));
+        if (found == values.end()) {
+            result.append(text, i, c.Length);
+        } else if (IsCyrillicCapital(c.Code)) {
+            result += UpperLatin(found->second);
+        } else {
+            result += found->second;
+        }
+        i += c.Length;
+    }
+    return result;
+}
+
+}  // namespace velmora
