@@ -118,7 +118,7 @@ void TTranslitSetup::SelectRow(int row, int column) {
 
 void TTranslitSetup::EnsureRowFor(int row) {
     if (row == 0 && Model.TranslitTable.Rows.empty()) {
-        Model.TranslitTable.Rows.emplace_back();
+        Model.TranslitTable.AppendRow(0);
     }
 }
 

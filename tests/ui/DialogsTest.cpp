@@ -1,0 +1,447 @@
+// The four dialogs: their controls and first states, their states kept from one showing to the
+// next, the table editor's keys, and the About box with its picture.
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "core/MainModel.h"
+#include "core/Translit.h"
+#include "tests/support/Mp3Builder.h"
+#include "tests/support/ScriptedPort.h"
+#include "tests/ui/UiTestSupport.h"
+#include "ui/About.h"
+#include "ui/JpegDecode.h"
+#include "ui/SaveID3v1.h"
+#include "ui/Savefiles.h"
+#include "ui/TranslitSetupForm.h"
+
+namespace velmora::uitest {
+namespace {
+
+QStringList Items(const QListWidget* list) {
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) {
+        items << list->item(i)->text();
+    }
+    return items;
+}
+
+QStringList ToQtList(const std::vector<std::string>& items) {
+    QStringList list;
+    for (const std::string& item : items) {
+        list << QString::fromStdString(item);
+    }
+    return list;
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void fileListOptionsStartWithTheirDefaults();
+    void fileListOptionsAreKeptBetweenShowings();
+    void tagListOptionsStartWithTheirDefaults();
+    void tagListFieldsMoveBetweenTheLists();
+    void tagListOptionsAreKeptBetweenShowings();
+    void translitDialogShowsTheTable();
+    void translitKeysEditTheTable();
+    void translitTableLoadsAndSaves();
+    void aboutBoxShowsNameVersionAndPicture();
+    void jpegDecoderRefusesDamagedData();
+};
+
+void DialogsTest::fileListOptionsStartWithTheirDefaults() {
+    TSaveFilesForm form;
+    QCOMPARE(form.windowTitle(), QString("Опции сохранения списка файлов"));
+    QCOMPARE(form.minimumSize(), QSize(522, 208));
+    QCOMPARE(form.maximumSize(), QSize(522, 208));
+    QCOMPARE(form.GroupDirName->title(), QString(" Имя папки "));
+    QCOMPARE(form.GroupFileInfo->title(), QString(" Информация о файле "));
+    const std::tuple<QAbstractButton*, const char*, bool> controls[] = {
+        {form.DirNameFirst, "Имя папки в начало списка", false},
+        {form.DirNameToAll, "Имя папки к каждому файлу", false},
+        {form.withoutDirName, "Не использовать имя папки", true},
+        {form.cb_NumFiles, "Нумеровать файлы", true},
+        {form.cb_AddExt, "Добавлять расширение файла", false},
+        {form.cb_AddSize, "Добавлять размер файла", false},
+        {form.rb_InBytes, "в байтах", false},
+        {form.rb_InKbytes, "в килобайтах", false},
+        {form.rb_InMbytes, "в мегабайтах", true},
+        {form.cb_FilesCount, "Количество файлов в конце списка", false},
+        {form.cb_TotalSize, "Общий размер файлов в конце списка", false},
+        {form.cb_TotalTime, "Общее время звучания в конце списка", false},
+    };
+    for (auto [button, caption, on] : controls) {
+        QCOMPARE(button->text(), QString::fromUtf8(caption));
+        QVERIFY2(button->isChecked() == on, caption);
+    }
+    for (QRadioButton* unit : {form.rb_InBytes, form.rb_InKbytes, form.rb_InMbytes}) {
+        QVERIFY(!unit->isEnabled());
+    }
+    QCOMPARE(form.btOk->text(), QString("OK"));  // Latin letters
+    QCOMPARE(form.btCancel->text(), QString("Отмена"));
+    QVERIFY(form.btOk->x() < form.btCancel->x());
+
+    // The units follow the size box; the chosen unit stays.
+    TFileListReportOptions options;
+    form.Bind(options);
+    form.cb_AddSize->click();
+    QVERIFY(options.cb_AddSize && options.UnitsEnabled);
+    QVERIFY(form.rb_InBytes->isEnabled());
+    form.rb_InKbytes->click();
+    QVERIFY(options.rb_InKbytes && !options.rb_InMbytes && !options.rb_InBytes);
+    form.cb_AddSize->click();
+    QVERIFY(!form.rb_InKbytes->isEnabled());
+    QVERIFY(form.rb_InKbytes->isChecked());
+    QVERIFY(options.rb_InKbytes && !options.UnitsEnabled);
+    form.DirNameToAll->click();
+    QVERIFY(options.DirNameToAll && !options.withoutDirName && !options.DirNameFirst);
+}
+
+void DialogsTest::fileListOptionsAreKeptBetweenShowings() {
+    TSaveFilesForm form;
+    TFileListReportOptions options;
+    // Cancel: nothing is written, but what the user set stays for the next showing.
+    WhenModal([&](QWidget*) {
+        form.cb_TotalTime->click();
+        form.DirNameFirst->click();
+        form.btCancel->click();
+    });
+    QVERIFY(!form.Execute(options));
+    QVERIFY(options.cb_TotalTime && options.DirNameFirst && !options.withoutDirName);
+    bool shownAsLeft = false;
+    WhenModal([&](QWidget*) {
+        shownAsLeft = form.cb_TotalTime->isChecked() && form.DirNameFirst->isChecked() &&
+                      !form.withoutDirName->isChecked();
+        form.btOk->click();
+    });
+    QVERIFY(form.Execute(options));
+    QVERIFY(shownAsLeft);
+    // The dialog shows whatever options it is given (a state set elsewhere, a new run).
+    TFileListReportOptions fresh;
+    form.Bind(fresh);
+    QVERIFY(form.withoutDirName->isChecked());
+    QVERIFY(!form.cb_TotalTime->isChecked());
+    QVERIFY(options.cb_TotalTime);
+}
+
+void DialogsTest::tagListOptionsStartWithTheirDefaults() {
+    TSaveID3v1Form form;
+    QCOMPARE(form.windowTitle(), QString("Опции сохранения списка тегов"));
+    QCOMPARE(form.minimumSize(), QSize(303, 279));
+    QCOMPARE(form.maximumSize(), QSize(303, 279));
+    QCOMPARE(form.Label1->text(), QString("Доступные поля"));
+    QCOMPARE(form.Label2->text(), QString("Сохраняемые поля"));
+    QCOMPARE(form.Label3->text(), QString("Разделитель полей:"));
+    QCOMPARE(Items(form.lb_avaliable),
+             QStringList({"Название", "Исполнитель", "Альбом", "Год", "№ трека", "Жанр"}));
+    QCOMPARE(form.lb_select->count(), 0);
+    QCOMPARE(form.edSeparator->text(), QString(" - "));
+    const std::tuple<QCheckBox*, const char*, bool> boxes[] = {
+        {form.cb_numeric, "Нумеровать треки", true},
+        {form.cb_TotalTrack, "Количество треков в конце списка", true},
+        {form.cb_Time, "Добавлять время воспроизведения", false},
+        {form.cb_TotalTime, "Общее время звучания в конце списка", false},
+        {form.cb_ZeroRemove, "Убрать ведущие нули из времени", true},
+    };
+    int lastY = 0;
+    for (auto [box, caption, on] : boxes) {
+        QCOMPARE(box->text(), QString::fromUtf8(caption));
+        QVERIFY2(box->isChecked() == on, caption);
+        QVERIFY(box->y() > lastY);  // top to bottom in this order
+        lastY = box->y();
+    }
+    const std::tuple<QPushButton*, const char*, const char*> buttons[] = {
+        {form.btAddOne, ">", "Добавить выбранное поле"},
+        {form.btAddAll, ">>", "Добавить все поля"},
+        {form.btRemoveAll, "<<", "Исключить все поля"},
+        {form.btRemoveOne, "<", "Исключить выбранное поле"},
+    };
+    lastY = 0;
+    for (auto [button, caption, hint] : buttons) {
+        QCOMPARE(button->text(), QString(caption));
+        QCOMPARE(button->toolTip(), QString::fromUtf8(hint));
+        QVERIFY(button->font().bold());
+        QVERIFY(button->y() > lastY);
+        lastY = button->y();
+    }
+    // "ОК" in Cyrillic letters.
+    QCOMPARE(form.btOk->text(), QString(QChar(0x041E)) + QChar(0x041A));
+    QCOMPARE(form.btCancel->text(), QString("Отмена"));
+}
+
+void DialogsTest::tagListFieldsMoveBetweenTheLists() {
+    TSaveID3v1Form form;
+    TTagListReportOptions options;
+    form.Bind(options);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Showing selects the first available field and gives its list the focus.
+    QCOMPARE(form.lb_avaliable->currentRow(), 0);
+    QVERIFY(form.lb_avaliable->item(0)->isSelected());
+    QCOMPARE(QApplication::focusWidget(), form.lb_avaliable);
+    // The user picks "Исполнитель" and moves it, then ">" moves the first remaining field.
+    form.lb_avaliable->item(1)->setSelected(true);
+    QCOMPARE(options.lb_avaliableIndex, 1);
+    form.btAddOne->click();
+    QCOMPARE(Items(form.lb_select), QStringList({"Исполнитель"}));
+    QVERIFY(form.lb_avaliable->selectedItems().isEmpty());
+    QVERIFY(form.lb_select->selectedItems().isEmpty());
+    form.btAddOne->click();
+    QCOMPARE(Items(form.lb_select), QStringList({"Исполнитель", "Название"}));
+    form.btRemoveOne->click();
+    QCOMPARE(Items(form.lb_avaliable),
+             QStringList({"Альбом", "Год", "№ трека", "Жанр", "Исполнитель"}));
+    form.btAddAll->click();
+    QCOMPARE(form.lb_avaliable->count(), 0);
+    QCOMPARE(Items(form.lb_select),
+             QStringList({"Название", "Альбом", "Год", "№ трека", "Жанр", "Исполнитель"}));
+    form.btAddOne->click();  // nothing left to add
+    QCOMPARE(form.lb_select->count(), 6);
+    form.btRemoveAll->click();
+    QCOMPARE(form.lb_select->count(), 0);
+    form.btRemoveOne->click();
+    QCOMPARE(form.lb_avaliable->count(), 6);
+    QCOMPARE(ToQtList(options.lb_avaliable), Items(form.lb_avaliable));
+    form.close();
+}
+
+void DialogsTest::tagListOptionsAreKeptBetweenShowings() {
+    TSaveID3v1Form form;
+    TTagListReportOptions options;
+    WhenModal([&](QWidget*) {
+        form.btAddAll->click();
+        form.edSeparator->setText("; ");
+        form.cb_numeric->click();
+        form.cb_Time->click();
+        form.btCancel->click();
+    });
+    QVERIFY(!form.Execute(options));
+    QCOMPARE(options.lb_select.size(), size_t{6});
+    QCOMPARE(options.edSeparator, std::string("; "));
+    QVERIFY(!options.cb_numeric && options.cb_Time);
+    QStringList shown;
+    WhenModal([&](QWidget*) {
+        shown = Items(form.lb_select);
+        shown << form.edSeparator->text();
+        form.btRemoveOne->click();
+        form.btOk->click();
+    });
+    QVERIFY(form.Execute(options));
+    QCOMPARE(shown.size(), 7);
+    QCOMPARE(shown.last(), QString("; "));
+    QCOMPARE(options.lb_select.size(), size_t{5});
+    QCOMPARE(options.lb_avaliable, std::vector<std::string>{"Название"});
+}
+
+void DialogsTest::translitDialogShowsTheTable() {
+    test::TScriptedPort port;
+    TMainModel model(port);
+    TTranslitSetup dialog(model);
+    QCOMPARE(dialog.windowTitle(), QString("Настройка транслитерации"));
+    QCOMPARE(dialog.size(), QSize(372, 453));
+    QVERIFY(dialog.minimumSize() != dialog.maximumSize());  // resizable
+    QCOMPARE(dialog.vleTranslit->columnCount(), 2);
+    QCOMPARE(dialog.vleTranslit->horizontalHeaderItem(0)->text(), QString("Русский"));
+    QCOMPARE(dialog.vleTranslit->horizontalHeaderItem(1)->text(), QString("Транслит"));
+    QCOMPARE(dialog.vleTranslit->columnWidth(0), 112);
+    QCOMPARE(dialog.vleTranslit->columnWidth(1), 229);
+    QCOMPARE(dialog.vleTranslit->rowCount(), 66);
+    QCOMPARE(dialog.vleTranslit->item(0, 0)->text(), QString("а"));
+    QCOMPARE(dialog.vleTranslit->item(0, 1)->text(), QString("a"));
+    QCOMPARE(dialog.vleTranslit->item(27, 1)->text(), QString("\""));
+    QCOMPARE(dialog.vleTranslit->item(65, 0)->text(), QString("Я"));
+    QCOMPARE(dialog.vleTranslit->item(65, 1)->text(), QString("Ya"));
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.ButtonPanel->height(), 43);
+    int lastX = 0;
+    for (auto [button, caption] :
+         {std::pair{dialog.Button3, "Загрузить"}, std::pair{dialog.Button2, "Сохранить"},
+          std::pair{dialog.Button1, "Закрыть"}}) {
+        QCOMPARE(button->text(), QString::fromUtf8(caption));
+        QCOMPARE(button->size(), QSize(75, 25));
+        QVERIFY(button->x() > lastX);
+        lastX = button->x();
+    }
+    dialog.Button1->click();
+    QVERIFY(dialog.isHidden());
+}
+
+void DialogsTest::translitKeysEditTheTable() {
+    test::TScriptedPort port;
+    TMainModel model(port);
+    TTranslitSetup dialog(model);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTableWidget* grid = dialog.vleTranslit;
+    auto& rows = model.TranslitTable.Rows;
+
+    // Typing in a cell changes the live table.
+    grid->item(1, 1)->setText("bb");
+    QCOMPARE(rows[1], std::string("б=bb"));
+    grid->item(1, 0)->setText("бь");
+    QCOMPARE(rows[1], std::string("бь=bb"));
+    // A key with "=" is refused with the message, and the row keeps its key.
+    grid->item(1, 0)->setText("x=y");
+    QCOMPARE(port.Errors, std::vector<std::string>{kKeyHasEquals});
+    QCOMPARE(rows[1], std::string("бь=bb"));
+    QCOMPARE(grid->item(1, 0)->text(), QString("бь"));
+
+    // Insert puts an empty row at the current one; leaving it empty removes it.
+    grid->setFocus();
+    grid->setCurrentCell(2, 0);
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QCOMPARE(rows.size(), size_t{67});
+    QCOMPARE(rows[2], std::string("="));
+    QCOMPARE(grid->item(2, 0)->text(), QString());
+    QCOMPARE(grid->currentRow(), 2);
+    QCOMPARE(grid->item(3, 0)->text(), QString("в"));
+    QTest::keyClick(grid, Qt::Key_Up);
+    QCOMPARE(rows.size(), size_t{66});
+    QCOMPARE(grid->rowCount(), 66);
+    QCOMPARE(grid->currentRow(), 1);
+    // Insert on a row whose key is empty does nothing.
+    grid->item(1, 0)->setText("");
+    QTest::keyClick(grid, Qt::Key_Insert);
+    QCOMPARE(rows.size(), size_t{66});
+
+    // Down on the last row appends a row; Ctrl+Delete deletes the current row.
+    grid->setCurrentCell(65, 0);
+    QTest::keyClick(grid, Qt::Key_Down);
+    QCOMPARE(rows.size(), size_t{67});
+    QCOMPARE(grid->currentRow(), 66);
+    grid->item(66, 0)->setText("ы");
+    grid->item(66, 1)->setText("yy");
+    QCOMPARE(rows[66], std::string("ы=yy"));
+    QTest::keyClick(grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(rows.size(), size_t{66});
+    QCOMPARE(rows[65], std::string("Я=Ya"));
+    QCOMPARE(grid->rowCount(), 66);
+    dialog.close();
+}
+
+void DialogsTest::translitTableLoadsAndSaves() {
+    test::TempDir dir;
+    test::TScriptedPort port;
+    TMainModel model(port);
+    model.ProgramPath = dir.File("velmora");
+    TTranslitSetup dialog(model);
+    dialog.show();
+
+    // Loading before any save: the error is shown, the table and the dialog stay.
+    dialog.Button3->click();
+    QCOMPARE(port.Errors.size(), size_t{1});
+    QVERIFY(QString::fromStdString(port.Errors[0]).startsWith("Cannot open file"));
+    QVERIFY(QString::fromStdString(port.Errors[0]).contains("velmora.trs"));
+    QCOMPARE(model.TranslitTable.Rows.size(), size_t{66});
+    QVERIFY(dialog.isVisible());
+
+    // Save writes the table file beside the program; load brings it back row for row.
+    dialog.vleTranslit->item(0, 1)->setText("a=b");
+    const std::vector<std::string> saved = model.TranslitTable.Rows;
+    dialog.Button2->click();
+    const std::vector<uint8_t> bytes = test::ReadFile(dir.File("velmora.trs"));
+    QCOMPARE(std::count(bytes.begin(), bytes.end(), '\n'), 66);
+    QCOMPARE(std::count(bytes.begin(), bytes.end(), '\r'), 66);
+    dialog.vleTranslit->item(5, 1)->setText("changed");
+    dialog.Button3->click();
+    QCOMPARE(model.TranslitTable.Rows, saved);
+    QCOMPARE(dialog.vleTranslit->item(5, 1)->text(), QString("e"));
+    QCOMPARE(dialog.vleTranslit->item(0, 1)->text(), QString("a=b"));
+
+    // An empty file gives an empty table; the grid still offers a row to type in.
+    test::WriteFile(dir.File("velmora.trs"), std::string());
+    dialog.Button3->click();
+    QVERIFY(model.TranslitTable.Rows.empty());
+    QCOMPARE(dialog.vleTranslit->rowCount(), 1);
+    dialog.vleTranslit->item(0, 0)->setText("щ");
+    dialog.vleTranslit->item(0, 1)->setText("shch");
+    QCOMPARE(model.TranslitTable.Rows, std::vector<std::string>{"щ=shch"});
+
+    // Saving where the file cannot be created: the error is shown, the dialog stays.
+    model.ProgramPath = dir.File("missing/velmora");
+    dialog.Button2->click();
+    QCOMPARE(port.Errors.size(), size_t{2});
+    QVERIFY(QString::fromStdString(port.Errors[1]).startsWith("Cannot create file"));
+    QVERIFY(dialog.isVisible());
+    dialog.close();
+}
+
+void DialogsTest::aboutBoxShowsNameVersionAndPicture() {
+    QWidget owner;
+    TAboutBox about(&owner);
+    QCOMPARE(about.windowTitle(), QString("About"));
+    QCOMPARE(about.minimumSize(), QSize(298, 213));
+    QCOMPARE(about.maximumSize(), QSize(298, 213));
+    QCOMPARE(about.Panel1->geometry(), QRect(8, 8, 281, 161));
+    QCOMPARE(about.Image1->geometry(), QRect(80, 4, 105, 41));
+    QCOMPARE(about.ProductName->text(), QString("Velmora"));
+    QVERIFY(about.ProductName->font().bold());
+    QCOMPARE(about.ProductName->pos(), QPoint(50, 50));
+    QCOMPARE(about.Version->text(), QString("v. 0.0.5 Prerelease"));
+    QCOMPARE(about.Version->pos(), QPoint(90, 66));
+    QCOMPARE(about.Comments->text(),
+             QString("Подготовка  MP3 CD для автомагнитол Blaupunkt в автомобилях Chevrolet "
+                     "(GMDAT) с рабочим ДУ на руле."));
+    QCOMPARE(about.Comments->geometry(), QRect(22, 101, 204, 39));
+    QVERIFY(about.Comments->wordWrap());
+    QCOMPARE(about.Comments->alignment(), Qt::AlignCenter);
+    QCOMPARE(about.OKButton->text(), QString("OK"));
+    QCOMPARE(about.OKButton->geometry(), QRect(111, 180, 75, 25));
+    QVERIFY(about.OKButton->isDefault());
+
+    // The picture is the project's JPEG, decoded by libjpeg, shown scaled with its proportions.
+    QCOMPARE(about.Picture.size(), QSize(99, 36));
+    const QPixmap shown = about.Image1->pixmap();
+    QVERIFY(!shown.isNull());
+    QCOMPARE(shown.width(), 105);
+    QVERIFY(qAbs(shown.height() - 38) <= 1);
+    // The car is blue.
+    const QColor body = about.Picture.pixelColor(45, 22);
+    QVERIFY(body.blue() > 120 && body.red() < 100);
+
+    // Enter closes it with OK; it shows the same at the next showing.
+    for (int showing = 0; showing < 2; ++showing) {
+        WhenModal([&](QWidget*) { QTest::keyClick(&about, Qt::Key_Return); });
+        QCOMPARE(about.exec(), int(QDialog::Accepted));
+        QCOMPARE(about.Version->text(), QString("v. 0.0.5 Prerelease"));
+    }
+}
+
+void DialogsTest::jpegDecoderRefusesDamagedData() {
+    QFile file(":/about.jpg");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray jpeg = file.readAll();
+    QCOMPARE(DecodeJpeg(jpeg).size(), QSize(99, 36));
+    // Not a JPEG, empty, or cut inside the header: a null image, and the program goes on.
+    QVERIFY(DecodeJpeg(QByteArray("not a picture at all")).isNull());
+    QVERIFY(DecodeJpeg(QByteArray()).isNull());
+    QVERIFY(DecodeJpeg(jpeg.left(40)).isNull());
+    QVERIFY(DecodeJpeg(nullptr, 10).isNull());
+    // Cut inside the picture data: libjpeg fills the rest and says so only as a warning.
+    QCOMPARE(DecodeJpeg(jpeg.left(jpeg.size() / 2)).size(), QSize(99, 36));
+    // A header that claims a huge picture is refused before anything is allocated.
+    QByteArray huge = jpeg;
+    const int sof = huge.indexOf("\xFF\xC0");
+    QVERIFY(sof > 0);
+    huge[sof + 5] = '\x7F';  // height high byte
+    huge[sof + 7] = '\x7F';  // width high byte
+    QVERIFY(DecodeJpeg(huge).isNull());
+}
+
+VELMORA_UI_TEST(DialogsTest);
+
+}  // namespace velmora::uitest
+
+#include "DialogsTest.moc"

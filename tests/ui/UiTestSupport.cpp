@@ -1,0 +1,122 @@
+#include "tests/ui/UiTestSupport.h"
+
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <memory>
+
+#include "core/TextCodec.h"
+#include "tests/support/Mp3Builder.h"
+
+namespace velmora::uitest {
+
+std::vector<TTestFactory>& TestFactories() {
+    static std::vector<TTestFactory> factories;
+    return factories;
+}
+
+void WhenModal(std::function<void(QWidget*)> answer) {
+    WhenModals({std::move(answer)});
+}
+
+void WhenModals(std::vector<std::function<void(QWidget*)>> answers) {
+    auto queue = std::make_shared<std::vector<std::function<void(QWidget*)>>>(std::move(answers));
+    auto* timer = new QTimer(qApp);
+    auto answered = std::make_shared<QWidget*>(nullptr);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, queue, answered] {
+        QWidget* modal = QApplication::activeModalWidget();
+        // A dialog that was answered may still be on its way out.
+        if (modal == nullptr || modal == *answered || !modal->isVisible()) {
+            return;
+        }
+        *answered = modal;
+        if (queue->empty()) {
+            return;
+        }
+        auto answer = std::move(queue->front());
+        queue->erase(queue->begin());
+        if (queue->empty()) {
+            timer->stop();
+            timer->deleteLater();
+        }
+        answer(modal);
+    });
+    timer->start();
+}
+
+void StartModalWatchdog() {
+    auto* timer = new QTimer(qApp);
+    auto seen = std::make_shared<QWidget*>(nullptr);
+    auto ticks = std::make_shared<int>(0);
+    timer->setInterval(1000);
+    QObject::connect(timer, &QTimer::timeout, timer, [seen, ticks] {
+        QWidget* modal = QApplication::activeModalWidget();
+        *ticks = modal != nullptr && modal == *seen ? *ticks + 1 : 0;
+        *seen = modal;
+        if (*ticks < 10) {
+            return;
+        }
+        QString text;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            text = box->text();
+        }
+        qWarning("Unanswered dialog %s \"%s\": %s", modal->metaObject()->className(),
+                 qPrintable(modal->windowTitle()), qPrintable(text));
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->reject();
+        } else {
+            modal->close();
+        }
+        *ticks = 0;
+    });
+    timer->start();
+}
+
+void AcceptFileDialog(QWidget* dialog, const QString& path) {
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    if (name == nullptr) {
+        qWarning("the file dialog has no name field");
+        static_cast<QDialog*>(dialog)->reject();
+        return;
+    }
+    name->setText(path);
+    static_cast<QDialog*>(dialog)->accept();
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+void WriteSampleFolder(const std::string& folder, const std::vector<TSampleTrack>& tracks) {
+    for (const TSampleTrack& track : tracks) {
+        test::TFrameSpec spec;
+        test::TMp3Builder builder;
+        builder.Frames(spec, track.Frames);
+        if (track.WithTag) {
+            test::TID3v1Fields fields;
+            fields.Title = Utf8ToCp1251(track.Title);
+            fields.Artist = Utf8ToCp1251(track.Artist);
+            fields.Album = Utf8ToCp1251(track.Album);
+            fields.Year = "1996";
+            fields.Track = track.Track;
+            fields.Genre = 17;  // Rock
+            builder.ID3v1(fields);
+        }
+        test::WriteFile(folder + "/" + track.FileName, builder.Build());
+    }
+}
+
+std::vector<TSampleTrack> CyrillicSample() {
+    return {
+        {"01 Кино - Группа крови.mp3", "Группа крови", "Кино", "Группа крови", 1, 60},
+        {"02 Кино - Звезда.mp3", "Звезда по имени Солнце", "Кино", "Звезда", 2, 50},
+        {"03 Чайф - Аргентина.mp3", "Аргентина - Ямайка", "Чайф", "Оранжевое настроение", 3, 45},
+        {"04 ДДТ - Осень.mp3", "Что такое осень", "ДДТ", "Актриса Весна", 4, 70},
+    };
+}
+
+}  // namespace velmora::uitest
