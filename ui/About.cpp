@@ -1,6 +1,7 @@
 #include "ui/About.h"
 
 #include <QFile>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -9,6 +10,25 @@
 #include "ui/JpegDecode.h"
 
 namespace velmora {
+
+namespace {
+
+// Narrows the label's font until its wrapped text fits the label's box: the platform's sans
+// serif is wider than the font the box was made for.
+void FitWrappedText(QLabel* label) {
+    QFont font = label->font();
+    for (int stretch = 100; stretch >= 70; stretch -= 5) {
+        font.setStretch(stretch);
+        const QRect needed = QFontMetrics(font).boundingRect(
+            QRect(0, 0, label->width(), 10000), Qt::AlignCenter | Qt::TextWordWrap, label->text());
+        if (needed.height() <= label->height()) {
+            break;
+        }
+    }
+    label->setFont(font);
+}
+
+}  // namespace
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName("AboutBox");
@@ -57,6 +77,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     Comments->setGeometry(22, 101, 204, 39);
     Comments->setAlignment(Qt::AlignCenter);
     Comments->setWordWrap(true);
+    FitWrappedText(Comments);
 
     OKButton = new QPushButton("OK", this);
     OKButton->setObjectName("OKButton");

@@ -98,6 +98,20 @@ QLineEdit* NewEdit(QWidget* parent, const char* name, const QRect& geometry,
     return edit;
 }
 
+// A caption wider than its fixed button is drawn narrower rather than cut: the platform's sans
+// serif is wider than the font the sizes were made for.
+void FitCaption(QPushButton* button) {
+    constexpr int kMargin = 10;
+    QFont font = button->font();
+    const int room = button->width() - kMargin;
+    const int needed = QFontMetrics(font).horizontalAdvance(button->text());
+    if (button->text().isEmpty() || needed <= room) {
+        return;
+    }
+    font.setStretch(std::max(70, room * 100 / needed));
+    button->setFont(font);
+}
+
 QPushButton* NewButton(QWidget* parent, const char* name, const char* caption, const char* hint,
                        const QRect& geometry) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
@@ -107,6 +121,7 @@ QPushButton* NewButton(QWidget* parent, const char* name, const char* caption, c
     }
     button->setGeometry(geometry);
     button->setAutoDefault(false);
+    FitCaption(button);
     return button;
 }
 
@@ -413,15 +428,15 @@ void TMainForm::BuildFilesPanel() {
 
     CurFileInfoPanel = NewPanel(FilesPanel, "CurFileInfoPanel", {});
     CurFileInfoPanel->setFixedHeight(50);
-    Label1 = NewLabel(CurFileInfoPanel, "Label1", "Файлов:", {8, 4, 0, 0}, kAutoSize);
+    Label1 = NewLabel(CurFileInfoPanel, "Label1", "Файлов:", {4, 4, 0, 0}, kAutoSize);
     NumFilesLabel =
         NewLabel(CurFileInfoPanel, "NumFilesLabel", "0", {56, 4, 0, 0}, kBold | kAutoSize);
-    Label2 = NewLabel(CurFileInfoPanel, "Label2", "Размер:", {8, 18, 0, 0}, kAutoSize);
+    Label2 = NewLabel(CurFileInfoPanel, "Label2", "Размер:", {4, 18, 0, 0}, kAutoSize);
     SizeFilesLabel =
         NewLabel(CurFileInfoPanel, "SizeFilesLabel", "0", {56, 18, 0, 0}, kBold | kAutoSize);
     TextSizeLabel = NewLabel(CurFileInfoPanel, "TextSizeLabel", "Mb",
                              {SizeFilesLabel->width() + 72, 18, 0, 0}, kAutoSize);
-    Label20 = NewLabel(CurFileInfoPanel, "Label20", "Время:", {8, 32, 0, 0}, kAutoSize);
+    Label20 = NewLabel(CurFileInfoPanel, "Label20", "Время:", {4, 32, 0, 0}, kAutoSize);
     lblTotalTime =
         NewLabel(CurFileInfoPanel, "lblTotalTime", "00:00:00", {56, 32, 0, 0}, kBold | kAutoSize);
     layout->addWidget(CurFileInfoPanel);

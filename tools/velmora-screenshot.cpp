@@ -1,0 +1,97 @@
+// velmora-screenshot: builds the real main window over a scripted user, opens a generated folder
+// of MP3 files with Cyrillic tags, makes one track current and saves the window as a PNG file.
+// Offscreen it renders the window itself; under an X server it takes the pixels the server shows.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QPixmap>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "audio/ID3Tags.h"
+#include "core/MainModel.h"
+#include "tests/support/ScriptedPort.h"
+#include "tools/GenFolder.h"
+#include "ui/About.h"
+#include "ui/MainUnit.h"
+#include "ui/SaveID3v1.h"
+#include "ui/Savefiles.h"
+#include "ui/TranslitSetupForm.h"
+#include "ui/UiText.h"
+#include "ui/VelmoraApp.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr,
+                     "Usage: velmora-screenshot OUTPUT.png [--warning | --about | --translit |\n"
+                     "                                      --file-list | --tag-list]\n"
+                     "Saves the main window with a generated folder open; --warning shows the\n"
+                     "warning panel too; the others save that dialog instead.\n");
+        return 2;
+    }
+    const QByteArray option = argc == 3 ? QByteArray(argv[2]) : QByteArray();
+    try {
+        velmora::BuildID3Genres();
+        QApplication app(argc, argv);
+        velmora::SetUpApplication(app);
+
+        QTemporaryDir folder;
+        velmora::tools::TGenOptions options;
+        options.Count = 12;
+        options.Cyrillic = true;
+        velmora::tools::GenerateFolder(velmora::FromQt(folder.path()), options);
+
+        velmora::test::TScriptedPort port;
+        velmora::TMainModel model(port);
+        velmora::TMainForm form(model);
+        form.show();
+        if (!QTest::qWaitForWindowExposed(&form)) {
+            std::fprintf(stderr, "velmora-screenshot: the window was not shown\n");
+            return 1;
+        }
+        port.FolderAnswers.push_back(velmora::FromQt(folder.path()));
+        form.FileMenuAddDir->trigger();
+        form.FilesListBox->setCurrentRow(2);  // as the user would click the third name
+        form.Do([&] { model.CommandPanelVisible = option == "--warning"; });
+        QTest::qWait(300);
+
+        QWidget* window = &form;
+        std::unique_ptr<QDialog> dialog;
+        if (option == "--about") {
+            dialog = std::make_unique<velmora::TAboutBox>(&form);
+        } else if (option == "--translit") {
+            dialog = std::make_unique<velmora::TTranslitSetup>(model, &form);
+        } else if (option == "--file-list") {
+            dialog = std::make_unique<velmora::TSaveFilesForm>(&form);
+        } else if (option == "--tag-list") {
+            dialog = std::make_unique<velmora::TSaveID3v1Form>(&form);
+        }
+        if (dialog) {
+            dialog->show();
+            (void)QTest::qWaitForWindowExposed(dialog.get());
+            QTest::qWait(100);
+            window = dialog.get();
+        }
+        QPixmap picture;
+        if (QGuiApplication::platformName() == "xcb") {
+            picture = window->screen()->grabWindow(window->winId());
+        } else {
+            picture = window->grab();
+        }
+        if (picture.isNull() || !picture.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+            std::fprintf(stderr, "velmora-screenshot: cannot write %s\n", argv[1]);
+            return 1;
+        }
+        std::printf("%s: %dx%d on %s\n", argv[1], picture.width(), picture.height(),
+                    qPrintable(QGuiApplication::platformName()));
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora-screenshot: %s\n", e.what());
+        return 1;
+    }
+}
