@@ -630,49 +630,54 @@ void TMainForm::BuildCommandRows(int top) {
 }
 
 void TMainForm::Connect() {
-    auto run = [this](void (TMainModel::*handler)()) {
-        return [this, handler] { Do([this, handler] { (Model.*handler)(); }); };
+    // The handlers reach the model through a plain pointer: GCC 12's vptr sanitizer
+    // misreports a window reached through a lambda's capture after a nested event loop.
+    TMainForm* const form = this;
+    TMainModel* const model = &Model;
+    auto run = [form, model](void (TMainModel::*handler)()) {
+        return [form, model, handler] { form->Do([model, handler] { (model->*handler)(); }); };
     };
     // Menu bar and tool bar.
-    connect(FileMenuNew, &QAction::triggered, this, run(&TMainModel::FileMenuNewClick));
-    connect(FileMenuAddDir, &QAction::triggered, this, run(&TMainModel::FileMenuAddDirClick));
-    connect(FileMenuExit, &QAction::triggered, this, [this] { FileMenuExitClick(); });
+    connect(FileMenuNew, &QAction::triggered, form, run(&TMainModel::FileMenuNewClick));
+    connect(FileMenuAddDir, &QAction::triggered, form, run(&TMainModel::FileMenuAddDirClick));
+    connect(FileMenuExit, &QAction::triggered, form, [form] { form->FileMenuExitClick(); });
     connect(TrackListMenuSaveFilesList, &QAction::triggered, this,
             run(&TMainModel::TrackListMenuSaveFilesListClick));
     connect(TrackListMenuSaveFromID3v1, &QAction::triggered, this,
             run(&TMainModel::TrackListMenuSaveFromID3v1Click));
     connect(ConvertMenuID3TagsConvert, &QAction::triggered, this,
             run(&TMainModel::btnTranslitClick));
-    connect(ConvertMenuSplit, &QAction::triggered, this, run(&TMainModel::btnSplitClick));
-    connect(ConvertMenuSaveID3, &QAction::triggered, this, run(&TMainModel::btnSaveID3Click));
-    connect(ConvertMenuRename, &QAction::triggered, this, run(&TMainModel::btnRenameClick));
-    connect(ConvertMenuCDCreate, &QAction::triggered, this, run(&TMainModel::btnDirAndMoveClick));
+    connect(ConvertMenuSplit, &QAction::triggered, form, run(&TMainModel::btnSplitClick));
+    connect(ConvertMenuSaveID3, &QAction::triggered, form, run(&TMainModel::btnSaveID3Click));
+    connect(ConvertMenuRename, &QAction::triggered, form, run(&TMainModel::btnRenameClick));
+    connect(ConvertMenuCDCreate, &QAction::triggered, form, run(&TMainModel::btnDirAndMoveClick));
     connect(ConvertMenuProcessAll, &QAction::triggered, this,
             run(&TMainModel::ConvertMenuProcessAll));
-    connect(SetupMenuTransSet, &QAction::triggered, this, run(&TMainModel::SetupMenuTransSetClick));
-    connect(HelpMenuAbout, &QAction::triggered, this, run(&TMainModel::HelpMenuAboutClick));
-    connect(ToolButton1, &QToolButton::clicked, this, run(&TMainModel::ToolButton1Click));
-    connect(ToolButton2, &QToolButton::clicked, this, run(&TMainModel::FileMenuNewClick));
-    connect(ToolButton4, &QToolButton::clicked, this, run(&TMainModel::SetupMenuTransSetClick));
+    connect(SetupMenuTransSet, &QAction::triggered, form, run(&TMainModel::SetupMenuTransSetClick));
+    connect(HelpMenuAbout, &QAction::triggered, form, run(&TMainModel::HelpMenuAboutClick));
+    connect(ToolButton1, &QToolButton::clicked, form, run(&TMainModel::ToolButton1Click));
+    connect(ToolButton2, &QToolButton::clicked, form, run(&TMainModel::FileMenuNewClick));
+    connect(ToolButton4, &QToolButton::clicked, form, run(&TMainModel::SetupMenuTransSetClick));
 
     // Track list and order.
-    connect(FilesListBox, &QListWidget::currentRowChanged, this, [this](int row) {
+    connect(FilesListBox, &QListWidget::currentRowChanged, form, [form, model](int row) {
         if (row >= 0) {
-            Do([this, row] {
-                Model.SelectTrack(row);
-                Model.FilesListBoxClick();
+            form->Do([model, row] {
+                model->SelectTrack(row);
+                model->FilesListBoxClick();
             });
         }
     });
-    connect(bt_Up, &QPushButton::clicked, this, run(&TMainModel::bt_UpClick));
-    connect(BitBtn1, &QPushButton::clicked, this, run(&TMainModel::BitBtn1Click));
-    connect(BitBtn2, &QPushButton::clicked, this, run(&TMainModel::BitBtn2Click));
-    connect(btMix, &QPushButton::clicked, this, run(&TMainModel::btMixClick));
+    connect(bt_Up, &QPushButton::clicked, form, run(&TMainModel::bt_UpClick));
+    connect(BitBtn1, &QPushButton::clicked, form, run(&TMainModel::BitBtn1Click));
+    connect(BitBtn2, &QPushButton::clicked, form, run(&TMainModel::BitBtn2Click));
+    connect(btMix, &QPushButton::clicked, form, run(&TMainModel::btMixClick));
 
     // Tag edits.
-    auto typed = [this](QLineEdit* edit, TEdit TMainModel::*state) {
-        connect(edit, &QLineEdit::textChanged, this, [this, state](const QString& text) {
-            Do([this, state, value = FromQt(text)] { Model.SetEditText(Model.*state, value); });
+    auto typed = [form, model](QLineEdit* edit, TEdit TMainModel::*state) {
+        connect(edit, &QLineEdit::textChanged, form, [form, model, state](const QString& text) {
+            form->Do(
+                [model, state, value = FromQt(text)] { model->SetEditText(model->*state, value); });
         });
     };
     typed(edTitle, &TMainModel::edTitle);
@@ -680,25 +685,25 @@ void TMainForm::Connect() {
     typed(edAlbum, &TMainModel::edAlbum);
     typed(edYear, &TMainModel::edYear);
     typed(edComment, &TMainModel::edComment);
-    connect(edTrack, &QSpinBox::textChanged, this, [this](const QString& text) {
-        Do([this, value = FromQt(text)] { Model.SetTrackText(value); });
+    connect(edTrack, &QSpinBox::textChanged, form, [form, model](const QString& text) {
+        form->Do([model, value = FromQt(text)] { model->SetTrackText(value); });
     });
-    connect(edGenre, &QComboBox::currentIndexChanged, this, [this](int index) {
+    connect(edGenre, &QComboBox::currentIndexChanged, form, [form, model](int index) {
         if (index >= 0) {
-            Do([this, index] { Model.SetGenreIndex(index); });
+            form->Do([model, index] { model->SetGenreIndex(index); });
         }
     });
-    connect(edGenre, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        Do([this, value = FromQt(text)] { Model.SetGenreText(value); });
+    connect(edGenre, &QComboBox::editTextChanged, form, [form, model](const QString& text) {
+        form->Do([model, value = FromQt(text)] { model->SetGenreText(value); });
     });
 
     // Check boxes: the box's new state goes into the model, then its handler runs.
-    auto clicked = [this](QAbstractButton* box, TCheckBox TMainModel::*state,
-                          void (TMainModel::*handler)()) {
-        connect(box, &QAbstractButton::clicked, this, [this, state, handler](bool on) {
-            Do([this, state, handler, on] {
-                (Model.*state).Checked = on;
-                (Model.*handler)();
+    auto clicked = [form, model](QAbstractButton* box, TCheckBox TMainModel::*state,
+                                 void (TMainModel::*handler)()) {
+        connect(box, &QAbstractButton::clicked, form, [form, model, state, handler](bool on) {
+            form->Do([model, state, handler, on] {
+                (model->*state).Checked = on;
+                (model->*handler)();
             });
         });
     };
@@ -725,40 +730,40 @@ void TMainForm::Connect() {
             &TMainModel::cbAllFilesTransClick);
 
     // Folder naming: the two radio buttons exclude each other.
-    connect(rbFileName, &QRadioButton::clicked, this, [this] {
-        Do([this] {
-            Model.rbFileName.Checked = true;
-            Model.rbNum.Checked = false;
-            Model.rbFileNameClick();
+    connect(rbFileName, &QRadioButton::clicked, form, [form, model] {
+        form->Do([model] {
+            model->rbFileName.Checked = true;
+            model->rbNum.Checked = false;
+            model->rbFileNameClick();
         });
     });
-    connect(rbNum, &QRadioButton::clicked, this, [this] {
-        Do([this] {
-            Model.rbNum.Checked = true;
-            Model.rbFileName.Checked = false;
-            Model.rbNumClick();
+    connect(rbNum, &QRadioButton::clicked, form, [form, model] {
+        form->Do([model] {
+            model->rbNum.Checked = true;
+            model->rbFileName.Checked = false;
+            model->rbNumClick();
         });
     });
-    connect(spedNumDir, &QSpinBox::valueChanged, this, [this](int value) {
-        Do([this, value] {
-            Model.SetNumDir(value);
-            Model.spedNumDirChange();
+    connect(spedNumDir, &QSpinBox::valueChanged, form, [form, model](int value) {
+        form->Do([model, value] {
+            model->SetNumDir(value);
+            model->spedNumDirChange();
         });
     });
-    connect(edtSeparateSymbol, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Do([this, value = FromQt(text)] { Model.edtSeparateSymbol.Text = value; });
+    connect(edtSeparateSymbol, &QLineEdit::textChanged, form, [form, model](const QString& text) {
+        form->Do([model, value = FromQt(text)] { model->edtSeparateSymbol.Text = value; });
     });
-    connect(edtReplaceSymbol, &QLineEdit::textChanged, this, [this](const QString& text) {
-        Do([this, value = FromQt(text)] { Model.edtReplaceSymbol.Text = value; });
+    connect(edtReplaceSymbol, &QLineEdit::textChanged, form, [form, model](const QString& text) {
+        form->Do([model, value = FromQt(text)] { model->edtReplaceSymbol.Text = value; });
     });
 
     // Command buttons.
-    connect(btnTranslit, &QPushButton::clicked, this, run(&TMainModel::btnTranslitClick));
-    connect(btnSplit, &QPushButton::clicked, this, run(&TMainModel::btnSplitClick));
-    connect(btnSaveID3, &QPushButton::clicked, this, run(&TMainModel::btnSaveID3Click));
-    connect(btnRename, &QPushButton::clicked, this, run(&TMainModel::btnRenameClick));
-    connect(btnDirAndMove, &QPushButton::clicked, this, run(&TMainModel::btnDirAndMoveClick));
-    connect(btnProcessAll, &QPushButton::clicked, this, run(&TMainModel::btnProcessAllClick));
+    connect(btnTranslit, &QPushButton::clicked, form, run(&TMainModel::btnTranslitClick));
+    connect(btnSplit, &QPushButton::clicked, form, run(&TMainModel::btnSplitClick));
+    connect(btnSaveID3, &QPushButton::clicked, form, run(&TMainModel::btnSaveID3Click));
+    connect(btnRename, &QPushButton::clicked, form, run(&TMainModel::btnRenameClick));
+    connect(btnDirAndMove, &QPushButton::clicked, form, run(&TMainModel::btnDirAndMoveClick));
+    connect(btnProcessAll, &QPushButton::clicked, form, run(&TMainModel::btnProcessAllClick));
 }
 
 void TMainForm::Do(const std::function<void()>& command) {
