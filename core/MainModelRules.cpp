@@ -61,7 +61,8 @@ int64_t TimeSeconds(const std::string& text) {
 
 std::string TwoDigits(int64_t value) {
     std::string text = std::to_string(value);
-    if (value < 10) text.insert(text.begin(), '0');
+    if (value < 10)
+        text.insert(text.begin(), '0');
     return text;
 }
 
