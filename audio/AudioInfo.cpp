@@ -104,14 +104,12 @@ void TAudioInfo::LoadFromFile(const std::string& name) {
     if (IsBlankName(name))
         return;
     TFileStream stream(name, TFileStream::Mode::Read);
-    struct stat st {};
-    const bool haveStat = ::fstat(stream.Handle(), &st) == 0;
     const int64_t size = stream.Size();
     AnalyzeStream(stream, size);
     // A file of 2 GiB or more is analysed whole, but its size does not fit the model.
     FileSize = size <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(size) : -1;
-    FileAge = haveStat ? FatDateTime(st.st_mtime) : -1;
-    FileAttr = haveStat ? FatAttributes(st.st_mode, name) : -1;
+    FileAge = FatDateTime(stream.ModificationTime());
+    FileAttr = FatAttributes(stream.FileMode(), name);
 }
 
 void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {

@@ -96,10 +96,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
         reason = SystemReason(EISDIR);
     } else if (!S_ISREG(st.st_mode)) {
         reason = "Not a regular file";
-    } else {
-        const int flags = ::fcntl(Fd, F_GETFL);
-        if (flags < 0 || ::fcntl(Fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
-            reason = SystemReason(errno);
+    } else if (::fcntl(Fd, F_SETFL, 0) < 0) {  // clears O_NONBLOCK, the only status flag set
+        reason = SystemReason(errno);
     }
     if (!reason.empty()) {
         ::close(Fd);
@@ -107,6 +105,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
         throw EStreamError(CannotOpenText(FullPath(path), reason));
     }
     FileLength = st.st_size;
+    ModTime = st.st_mtime;
+    ModeBits = st.st_mode;
 }
 
 TFileStream::~TFileStream() {

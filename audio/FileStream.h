@@ -94,6 +94,9 @@ class TFileStream : public TStream {
     const std::string& Path() const { return FilePath; }
     // Bytes delivered by read(2) since the stream was opened (benchmarks report it).
     int64_t BytesFromDisk() const { return DiskBytes; }
+    // The file's modification time (Unix seconds) and st_mode, as of the open.
+    int64_t ModificationTime() const { return ModTime; }
+    uint32_t FileMode() const { return ModeBits; }
 
   private:
     // Reads [position, position + count) from the file into the buffer, keeping the cached bytes
@@ -108,6 +111,8 @@ class TFileStream : public TStream {
     std::vector<uint8_t> Buf;  // cached bytes starting at BufStart
     int64_t BufStart = 0;
     int64_t DiskBytes = 0;
+    int64_t ModTime = 0;
+    uint32_t ModeBits = 0;
 };
 
 }  // namespace velmora

@@ -7,7 +7,7 @@
 namespace velmora {
 
 class TMpegFrameHdr {
-public:
+  public:
     uint8_t HeaderBytes[4] = {0, 0, 0, 0};
     bool Valid = false;
     int32_t VersionIndex = 0;  // 0 reserved, 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5

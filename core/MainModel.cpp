@@ -121,14 +121,14 @@ void TMainModel::FileMenuNewClick() {
     SetEditText(edYear, "");
     SetTrackText("0");
     SetEditText(edComment, "");
-    CurrentFileSizeLabel.Caption = "0";
+    CurrentFileSizeLabel.Caption.assign(1, '0');
     InfoFileName.Caption.clear();
     for (TLabel* label : {&lblId3Status, &lblMpegVersion, &lblDuration, &lblMpegParam,
                           &lblMpegFlags, &lblMpegInternal}) {
         label->Caption.clear();
     }
-    NumFilesLabel.Caption = "0";
-    SizeFilesLabel.Caption = "0";
+    NumFilesLabel.Caption.assign(1, '0');
+    SizeFilesLabel.Caption.assign(1, '0');
     InputFolder.clear();
     lblInputFolder.Caption.clear();
     TagsModified = false;
@@ -276,7 +276,7 @@ void TMainModel::ClearCurrentTrackDisplay() {
     UpdatingEdits = updating;
     InfoFileName.Caption.clear();
     InfoFileNameRed = false;
-    CurrentFileSizeLabel.Caption = "0";
+    CurrentFileSizeLabel.Caption.assign(1, '0');
     for (TLabel* label : {&lblId3Status, &lblMpegVersion, &lblDuration, &lblMpegParam,
                           &lblMpegFlags, &lblMpegInternal}) {
         label->Caption.clear();

@@ -283,7 +283,8 @@ void TMainModel::RenameAndMoveAtOnce() {
 
 void TMainModel::RenameThenMoveEach() {
     RenameAllFiles();
-    const int done = ProgressDone;
+    // The rebuilds below show the progress of their fill; the batch's own is put back after each.
+    int done = ProgressDone;
     const int total = ProgressTotal;
     RebuildList();
     // Moving the first file of the list again and again would never end at a file that cannot
@@ -306,10 +307,12 @@ void TMainModel::RenameThenMoveEach() {
         if (std::find(TrackList.begin(), TrackList.end(), name) != TrackList.end()) {
             passedOver.insert(name);
         }
+        ProgressDone = done;
+        ProgressTotal = total;
+        BatchStep();
+        done = ProgressDone;
     }
     FilesListBox.Visible = false;
-    ProgressDone = total;
-    ProgressTotal = total;
 }
 
 void TMainModel::btnProcessAllClick() {
@@ -322,7 +325,10 @@ void TMainModel::btnProcessAllClick() {
     const bool move = cbAllFilesMoveToDir.Checked;
     const size_t count = TrackList.size();
     ProgressDone = 0;
-    ProgressTotal = static_cast<int>(rename || move ? 2 * count : count);
+    // One step per file for the tag stage, the renames, and the moves.
+    const bool oneAfterTheOther = rename && move && !cbRenameMoveOneTime.Checked;
+    ProgressTotal =
+        static_cast<int>(count * ((rename || move ? 2 : 1) + (oneAfterTheOther ? 1 : 0)));
     SetStatus(kTagStageStatus);
 
     for (size_t i = 0; i < count; ++i) {

@@ -60,7 +60,10 @@ int64_t TimeSeconds(const std::string& text) {
 }
 
 std::string TwoDigits(int64_t value) {
-    return value < 10 ? "0" + std::to_string(value) : std::to_string(value);
+    std::string text = std::to_string(value);
+    if (value < 10)
+        text.insert(text.begin(), '0');
+    return text;
 }
 
 }  // namespace

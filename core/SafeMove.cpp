@@ -112,22 +112,23 @@ class TMover {
     explicit TMover(TSysCalls& sys) : Sys(sys) {}
 
     TMoveResult Move(const std::string& from, const std::string& to) {
+        const TMoveResult moved = MoveEntry(from.c_str(), to.c_str());
+        if (moved.Ok || moved.Error != EEXIST)
+            return moved;
+        // The target name is taken. It may be taken by the file itself: the same entry under
+        // another spelling of its path, another spelling of the name on a file system that
+        // ignores case, or another hard link to the file.
         struct stat source {};
-        if (Sys.Lstat(from.c_str(), &source) != 0)
-            return Fail(errno);
         struct stat target {};
-        if (Sys.Lstat(to.c_str(), &target) == 0 && SameInode(source, target)) {
-            // Both names reach one file: the same entry, another spelling of it on a file system
-            // that ignores case, or another hard link to the file.
-            if (!SameFolder(from, to))
-                return Fail(EEXIST);
-            if (BaseName(from) == BaseName(to))
-                return Done();
-            if (source.st_nlink > 1)
-                return Fail(EEXIST);
-            return MoveThroughTemporary(from, to);
+        if (Sys.Lstat(from.c_str(), &source) != 0 || Sys.Lstat(to.c_str(), &target) != 0 ||
+            !SameInode(source, target) || !SameFolder(from, to)) {
+            return moved;
         }
-        return MoveEntry(from.c_str(), to.c_str());
+        if (BaseName(from) == BaseName(to))
+            return Done();
+        if (source.st_nlink > 1)
+            return moved;
+        return MoveThroughTemporary(from, to);
     }
 
   private:

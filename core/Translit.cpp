@@ -1,7 +1,8 @@
 #include "core/Translit.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
-#include <unordered_map>
 
 #include "core/TextCodec.h"
 
@@ -64,12 +65,12 @@ bool IsCyrillicCapital(uint32_t cp) {
     return cp >= 0x0410 && cp <= 0x042F;
 }
 
-std::string UpperLatin(std::string value) {
-    for (char& c : value) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 0x20);
+// Makes a-z capitals in text from `start` on.
+void UpperLatin(std::string& text, size_t start) {
+    for (size_t k = start; k < text.size(); ++k) {
+        if (text[k] >= 'a' && text[k] <= 'z')
+            text[k] = static_cast<char>(text[k] - 0x20);
     }
-    return value;
 }
 
 }  // namespace
@@ -189,29 +190,52 @@ std::string TranslitTableFile(const std::string& programPath) {
 }
 
 std::string TransliterateText(const TTranslitTable& table, const std::string& text) {
-    // The value of the first row for each one-character key, by the key's small letter.
-    std::unordered_map<uint32_t, std::string> values;
-    for (const std::string& row : table.Rows) {
+    // The first row for each one-character key, found by the key's small letter: a table for
+    // Latin and Cyrillic letters, a short list for any other key.
+    constexpr uint32_t kDirect = 0x0500;
+    std::array<int16_t, kDirect> direct;  // row number + 1, 0 for none
+    direct.fill(0);
+    std::vector<std::pair<uint32_t, size_t>> others;
+    for (size_t r = 0; r < table.Rows.size() && r < 0x7FFF; ++r) {
+        const std::string& row = table.Rows[r];
         const size_t eq = row.find('=');
         if (eq == std::string::npos || eq == 0)
             continue;
         const TChar key = NextChar(row, 0);
         if (key.Length != eq)
             continue;  // only a key of exactly one character can match
-        values.emplace(Fold(key.Code), row.substr(eq + 1));
+        const uint32_t folded = Fold(key.Code);
+        if (folded < kDirect) {
+            if (direct[folded] == 0)
+                direct[folded] = static_cast<int16_t>(r + 1);
+        } else if (std::none_of(others.begin(), others.end(),
+                                [&](const auto& o) { return o.first == folded; })) {
+            others.emplace_back(folded, r);
+        }
     }
+    const auto rowOf = [&](uint32_t folded) -> const std::string* {
+        if (folded < kDirect) {
+            return direct[folded] == 0 ? nullptr : &table.Rows[direct[folded] - 1];
+        }
+        for (const auto& [key, row] : others) {
+            if (key == folded)
+                return &table.Rows[row];
+        }
+        return nullptr;
+    };
 
     std::string result;
-    result.reserve(text.size());
+    result.reserve(text.size() * 2);
     for (size_t i = 0; i < text.size();) {
         const TChar c = NextChar(text, i);
-        const auto found = values.find(Fold(c.Code));
-        if (found == values.end()) {
+        const std::string* row = rowOf(Fold(c.Code));
+        if (row == nullptr) {
             result.append(text, i, c.Length);
-        } else if (IsCyrillicCapital(c.Code)) {
-            result += UpperLatin(found->second);
         } else {
-            result += found->second;
+            const size_t start = result.size();
+            result.append(*row, row->find('=') + 1);
+            if (IsCyrillicCapital(c.Code))
+                UpperLatin(result, start);
         }
         i += c.Length;
     }

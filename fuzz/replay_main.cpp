@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
         std::error_code ec;
         std::vector<std::filesystem::path> files;
         for (const auto& e : std::filesystem::recursive_directory_iterator(argv[i], ec)) {
-            if (e.is_regular_file()) files.push_back(e.path());
+            if (e.is_regular_file())
+                files.push_back(e.path());
         }
         for (const auto& f : files) {
             std::ifstream in(f, std::ios::binary);

@@ -4,12 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "tools/ProbeFolder.h"
 #include "tools/ProbeFormat.h"
 
 namespace {
 
 const char* const kHelp =
     "Usage: velmora-probe [--] FILE...\n"
+    "       velmora-probe --folder DIR\n"
+    "       velmora-probe --file-list-report DIR [OPTION...]\n"
+    "       velmora-probe --tag-list-report DIR [OPTION...]\n"
     "       velmora-probe --help\n"
     "\n"
     "Analyses each FILE as the program does when it is selected, and prints one block of\n"
@@ -33,7 +37,30 @@ const char* const kHelp =
     "                    the texts the main window shows for the file\n"
     "Booleans read true or false; numbers are plain decimal.\n"
     "A file that cannot be opened or read gets its error on standard error; the other files are\n"
-    "still printed, and the exit status is then 1.\n";
+    "still printed, and the exit status is then 1.\n"
+    "\n"
+    "--folder DIR opens DIR as the window does (questions answered No, dialogs cancelled) and\n"
+    "prints \"NumFilesLabel: \", \"SizeFilesLabel: \" and \"lblTotalTime: \" lines with the\n"
+    "totals, then the listed file names, one a line, in list order.\n"
+    "\n"
+    "--file-list-report DIR opens DIR the same way and prints the lines of the file list report\n"
+    "(UTF-8, one a line). Options, defaults as the dialog's:\n"
+    "  --dir-first | --dir-to-all | --no-dir   folder path first / before each name / nowhere\n"
+    "  --no-numbers                            do not number the lines\n"
+    "  --ext                                   add \".mp3\"\n"
+    "  --size=bytes | --size=kb | --size=mb    add the size in that unit\n"
+    "  --count, --total-size, --total-time     the end-of-list lines\n"
+    "\n"
+    "--tag-list-report DIR opens DIR and prints the lines of the tag list report. Options:\n"
+    "  --fields=LIST          chosen fields in order, comma-separated: title, artist, album,\n"
+    "                         year, track, genre (or the dialog's Russian names)\n"
+    "  --separator=TEXT       text between fields (default \" - \")\n"
+    "  --no-numbers           do not number the lines\n"
+    "  --no-count             no track count line\n"
+    "  --time                 remove leading zeros from each line's time too\n"
+    "  --total-time           the total time line\n"
+    "  --keep-zeros           do not remove leading zeros\n"
+    "Errors of the folder modes go to standard error, and the exit status is then 1.\n";
 
 bool IsOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
@@ -53,6 +80,32 @@ int main(int argc, char** argv) {
     if (args[0] == "--help" || args[0] == "-h") {
         std::cout << kHelp;
         return 0;
+    }
+    const bool folderMode =
+        args[0] == "--folder" || args[0] == "--file-list-report" || args[0] == "--tag-list-report";
+    if (folderMode) {
+        if (args.size() < 2) {
+            std::cerr << "velmora-probe: " << args[0] << " needs a folder (see --help)\n";
+            return 2;
+        }
+        const std::vector<std::string> flags(args.begin() + 2, args.end());
+        if (args[0] == "--folder") {
+            if (!flags.empty()) {
+                std::cerr << "velmora-probe: --folder takes no options (see --help)\n";
+                return 2;
+            }
+            return velmora::ProbeFolder(args[1], std::cout, std::cerr);
+        }
+        if (args[0] == "--file-list-report") {
+            velmora::TFileListReportOptions options;
+            if (!velmora::ParseFileListFlags(flags, options, std::cerr))
+                return 2;
+            return velmora::ProbeFileListReport(args[1], options, std::cout, std::cerr);
+        }
+        velmora::TTagListReportOptions options;
+        if (!velmora::ParseTagListFlags(flags, options, std::cerr))
+            return 2;
+        return velmora::ProbeTagListReport(args[1], options, std::cout, std::cerr);
     }
     if (args[0] == "--")
         return velmora::ProbeFiles({args.begin() + 1, args.end()}, std::cout, std::cerr);

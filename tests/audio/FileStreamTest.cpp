@@ -112,25 +112,6 @@ TEST_F(FileStream, WritesAndTruncationStayVisibleToReads) {
     EXPECT_EQ(st.st_size, 4000);
 }
 
-TEST_F(FileStream, ShortReadIsAStreamReadError) {
-    const std::string path = Dir.File("short.bin");
-    test::WriteFile(path, std::string("abc"));
-    TFileStream file(path, TFileStream::Mode::Read);
-    uint8_t buffer[4];
-    try {
-        file.ReadBuffer(buffer, 4);
-        FAIL() << "no error";
-    } catch (const EStreamError& e) {
-        EXPECT_STREQ(e.what(), "Stream read error");
-    }
-    TMemoryStream memory(std::vector<uint8_t>{1, 2});
-    EXPECT_THROW(memory.ReadBuffer(buffer, 3), EStreamError);
-    // A memory stream cannot be truncated below zero, nor read past its end.
-    memory.Truncate(-4);
-    EXPECT_EQ(memory.Size(), 0);
-    EXPECT_EQ(memory.Read(buffer, 1), 0u);
-}
-
 TEST_F(FileStream, OpenRefusesWhatItCannotOrMustNotRead) {
     const std::string missing = Dir.File("none.mp3");
     EXPECT_EQ(OpenError(missing, TFileStream::Mode::Read),

@@ -191,7 +191,14 @@ TEST_F(BatchTest, OneAfterTheOtherRenamesAllThenMovesInTheFoldersOrder) {
     Open();
     Check(Model.cbAllFilesRename);
     Check(Model.cbAllFilesMoveToDir);
+    int batchDone = 0;  // progress of the batch: three steps per file, through the rebuilds
+    Port.OnRefresh = [&] {
+        EXPECT_LE(Model.ProgressDone, Model.ProgressTotal);
+        if (Model.ProgressTotal == 9)
+            batchDone = std::max(batchDone, Model.ProgressDone);
+    };
     Process();
+    EXPECT_EQ(batchDone, 9);
     EXPECT_THAT(FilesUnder(Dir.Path()),
                 ElementsAre("D001/Alpha.mp3", "D002/Mike.mp3", "D003/Zulu.mp3"));
     // The last move forgot the folder.

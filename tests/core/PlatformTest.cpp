@@ -208,11 +208,5 @@ TEST(Rules, RoundingSpinValuesZerosAndPaths) {
     EXPECT_EQ(JoinPath("/", "a.mp3"), "//a.mp3");
 }
 
-TEST(MainWindow, ResizeLimit) {
-    EXPECT_FALSE(TMainModel::FormCanResize(719, 800));
-    EXPECT_FALSE(TMainModel::FormCanResize(800, 704));
-    EXPECT_TRUE(TMainModel::FormCanResize(720, 705));
-}
-
 }  // namespace
 }  // namespace velmora::test

@@ -245,7 +245,7 @@ TEST_F(SafeMoveTest, CaseOnlyRenameOnACaseBlindFolderGoesThroughATemporaryName) 
     EXPECT_EQ(Read(Path("song.mp3")), "AAAA");
 
     // When the second step fails, the file is put back under its old name.
-    sys.FailOn(ECall::RenameNoReplace, EIO, 4);
+    sys.FailOn(ECall::RenameNoReplace, EIO, 6);
     EXPECT_EQ(SafeMoveFile(sys, Path("song.mp3"), Path("SONG.mp3")).Error, EIO);
     EXPECT_EQ(Names(), (std::vector<std::string>{"song.mp3"}));
     EXPECT_EQ(Read(Path("song.mp3")), "AAAA");

@@ -1,0 +1,89 @@
+// The batch over a whole folder: transliterate, merge, save the tags, and rename and move every
+// file into a folder of its own in one move. Each iteration gets a freshly generated folder,
+// made outside the timing; the folder is opened (scanned and timed through) outside the timing
+// too, so the figure is the batch alone. The floor beside it is the least file work any pass over
+// the same kind of folder does (bench/BenchSupport.h).
+#include <benchmark/benchmark.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench/BenchSupport.h"
+#include "core/MainModel.h"
+#include "tests/support/ScriptedPort.h"
+
+namespace {
+
+using velmora::TMainModel;
+using velmora::bench::TBenchFolder;
+using velmora::test::TScriptedPort;
+
+void BM_Floor(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    const TBenchFolder folder(count, true);
+    for (auto _ : state) {
+        int64_t bytes = 0;
+        for (const std::string& path : folder.Paths)
+            bytes += velmora::bench::FloorRead(path);
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(count),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+}
+
+enum class EFolders { Numbered, Named };
+
+void RunBatch(benchmark::State& state, EFolders folders) {
+    const int count = static_cast<int>(state.range(0));
+    int64_t messages = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::optional<TBenchFolder> folder(std::in_place, count, true);
+        TScriptedPort port;
+        TMainModel model(port);
+        model.FormCreate();
+        port.FolderAnswers.push_back(folder->Dir.Path());
+        model.Run([&] { model.FileMenuAddDirClick(); });
+        model.Run([&] {
+            for (velmora::TCheckBox* box :
+                 {&model.cbAllFilesTrans, &model.cbAllFilesSplit, &model.cbAllFilesRename,
+                  &model.cbAllFilesMoveToDir, &model.cbRenameMoveOneTime}) {
+                box->Checked = true;
+                model.cbAllFilesTransClick();
+            }
+            model.rbNum.Checked = folders == EFolders::Numbered;
+            model.rbFileName.Checked = folders == EFolders::Named;
+            model.rbNumClick();
+        });
+        state.ResumeTiming();
+
+        model.Run([&] { model.btnProcessAllClick(); });
+
+        state.PauseTiming();
+        if (!port.Errors.empty() || !model.TrackList.empty())
+            state.SkipWithError("the batch did not move every file");
+        messages += static_cast<int64_t>(port.Messages.size());
+        folder.reset();
+        state.ResumeTiming();
+    }
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(count),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["messages"] = static_cast<double>(messages);
+}
+
+void BM_BatchNumberedFolders(benchmark::State& state) {
+    RunBatch(state, EFolders::Numbered);
+}
+void BM_BatchNamedFolders(benchmark::State& state) {
+    RunBatch(state, EFolders::Named);
+}
+
+BENCHMARK(BM_Floor)->Arg(250)->Arg(1000)->Unit(benchmark::kMillisecond);
+// 250 files: within the 253 numbered folders.
+BENCHMARK(BM_BatchNumberedFolders)->Arg(250)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BatchNamedFolders)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
