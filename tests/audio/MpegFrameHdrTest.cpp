@@ -18,7 +18,7 @@ TMpegFrameHdr Decoded(std::array<uint8_t, 4> bytes) {
     return h;
 }
 
-// The worked example of the common header, and a decode of fewer than four bytes leaving it alone.
+// The common header FF FB 90 64 in full, and a decode of fewer than four bytes leaving it alone.
 TEST(MpegFrameHdr, DecodesTheCommonHeaderAndKeepsItOnAShortDecode) {
     TMpegFrameHdr h = Decoded({0xFF, 0xFB, 0x90, 0x64});
     // Valid, sync, CRC, padding, copyright, original.
