@@ -19,6 +19,17 @@ constexpr const char* kFillStatus =
 constexpr int32_t kFirstFolder = 1;
 constexpr int32_t kLastFolder = 253;
 
+// A command built from ticked parts (merge, renaming): its button and its batch box are usable
+// while any part is ticked. With none, the batch box is also unticked and false returned, so the
+// caller recounts the batch options.
+bool OfferCommand(bool anyPart, TButton& button, TCheckBox& allFiles) {
+    button.Enabled = anyPart;
+    allFiles.Enabled = anyPart;
+    if (!anyPart)
+        allFiles.Checked = false;
+    return anyPart;
+}
+
 bool IsContinuationByte(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -99,15 +110,9 @@ void TMainModel::btnSplitClick() {
 }
 
 void TMainModel::cbSplitTrackClick() {
-    btnSplit.Enabled = false;
-    cbAllFilesSplit.Enabled = false;
-    if (!cbSplitTrack.Checked && !cbSplitArtist.Checked && !cbSplitTitle.Checked) {
-        cbAllFilesSplit.Checked = false;
+    if (!OfferCommand(cbSplitTrack.Checked || cbSplitArtist.Checked || cbSplitTitle.Checked,
+                      btnSplit, cbAllFilesSplit))
         cbAllFilesTransClick();
-        return;
-    }
-    btnSplit.Enabled = true;
-    cbAllFilesSplit.Enabled = true;
 }
 
 // ---- Renaming ----
@@ -168,15 +173,9 @@ void TMainModel::btnRenameClick() {
 }
 
 void TMainModel::cbAddTrackClick() {
-    btnRename.Enabled = false;
-    cbAllFilesRename.Enabled = false;
-    if (!cbAddTrack.Checked && !cbAddArtist.Checked && !cbAddTitle.Checked) {
-        cbAllFilesRename.Checked = false;
+    if (!OfferCommand(cbAddTrack.Checked || cbAddArtist.Checked || cbAddTitle.Checked, btnRename,
+                      cbAllFilesRename))
         cbAllFilesTransClick();
-        return;
-    }
-    btnRename.Enabled = true;
-    cbAllFilesRename.Enabled = true;
 }
 
 // ---- Per-file folders ----

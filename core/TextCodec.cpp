@@ -33,7 +33,8 @@ void AppendUtf8(std::string& out, uint32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when invalid.
+}  // namespace
+
 size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp) {
     const auto b = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
     const uint8_t c = b(i);
@@ -65,8 +66,6 @@ size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp) {
         return 0;
     return len;
 }
-
-}  // namespace
 
 std::string Cp1251ToUtf8(const std::string& bytes) {
     std::string out;

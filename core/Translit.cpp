@@ -19,30 +19,10 @@ struct TChar {
 constexpr uint32_t kInvalidByte = 0x110000;
 
 TChar NextChar(const std::string& text, size_t i) {
-    const auto b = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
-    const uint8_t c = b(i);
-    size_t len = 0;
     uint32_t cp = 0;
-    if (c < 0x80) {
-        return {c, 1};
-    } else if ((c & 0xE0) == 0xC0) {
-        len = 2;
-        cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-        len = 3;
-        cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-        len = 4;
-        cp = c & 0x07;
-    }
-    bool valid = len > 0 && i + len <= text.size();
-    for (size_t k = 1; valid && k < len; ++k) {
-        valid = (b(i + k) & 0xC0) == 0x80;
-        cp = (cp << 6) | (b(i + k) & 0x3F);
-    }
-    static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!valid || cp < kMin[len] || cp > 0x10FFFF)
-        return {kInvalidByte + c, 1};
+    const size_t len = DecodeUtf8(text, i, cp);
+    if (len == 0)
+        return {kInvalidByte + static_cast<uint8_t>(text[i]), 1};
     return {cp, len};
 }
 

@@ -2,26 +2,12 @@
 // they do not depend on where in a stream the analysed range begins.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "audio/AudioInfo.h"
 #include "audio/FileInfoSummary.h"
-
-namespace {
-
-// Stops with the failed condition and its line, so a crash report says what broke.
-#define Check(condition)                                                                       \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
-
-}  // namespace
+#include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     velmora::BuildID3Genres();

@@ -1,22 +1,12 @@
 // Frame-header decoding and the search for the first valid header over arbitrary bytes.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "audio/MpegFrameHdr.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
-
-// Stops with the failed condition and its line, so a crash report says what broke.
-#define Check(condition)                                                                       \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
 
 void CheckDecoded(const velmora::TMpegFrameHdr& h) {
     Check(h.VersionName() && h.LayerName() && h.ChannelModeName() && h.ModeExtensionName() &&

@@ -3,25 +3,15 @@
 // trailing bytes of value 32 or less.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
 #include "audio/ID3Tags.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
 
 using velmora::TID3v1Tag;
-
-// Stops with the failed condition and its line, so a crash report says what broke.
-#define Check(condition)                                                                       \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
-    } while (false)
 
 std::string Normalized(std::string text) {
     const size_t zero = text.find('\0');

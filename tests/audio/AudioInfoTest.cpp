@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "audio/AudioInfo.h"
@@ -17,6 +19,8 @@ namespace {
 
 using test::TFrameSpec;
 using test::TMp3Builder;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 const TFrameSpec kCbr;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo: 417-byte frames
 
@@ -25,6 +29,16 @@ TAudioInfo Analyzed(const std::vector<uint8_t>& bytes) {
     TAudioInfo info;
     info.AnalyzeStream(stream, stream.Size());
     return info;
+}
+
+// What an analysis found: a valid first header, its offset, VBR, the playing time, a tag.
+using TFound = std::tuple<bool, int32_t, bool, int32_t, bool>;
+TFound Found(const TAudioInfo& info) {
+    return {info.FrameHdr.Valid, info.FirstFrameOffset, info.IsVBR, info.Duration,
+            info.ID3v1.Exists};
+}
+TFound Found(const std::vector<uint8_t>& bytes) {
+    return Found(Analyzed(bytes));
 }
 
 // Filler that holds 0xFF bytes but never a frame start.
@@ -36,27 +50,18 @@ std::vector<uint8_t> Junk(size_t count) {
 }
 
 TEST(AudioInfo, RangesWithoutAudio) {
-    TAudioInfo empty = Analyzed({});
-    EXPECT_FALSE(empty.FrameHdr.Valid);
-    EXPECT_EQ(empty.FirstFrameOffset, -1);
-    EXPECT_FALSE(empty.ID3v1.Exists);
-
+    EXPECT_EQ(Found(std::vector<uint8_t>{}), TFound(false, -1, false, 0, false));
     std::vector<uint8_t> shortTag = test::ID3v1Block({.Title = "T"});
     shortTag.pop_back();
-    EXPECT_FALSE(Analyzed(shortTag).ID3v1.Exists);  // 127 bytes: never a tag
+    EXPECT_EQ(Found(shortTag), TFound(false, -1, false, 0, false));  // 127 bytes: never a tag
 
     TAudioInfo onlyTag = Analyzed(test::ID3v1Block({.Title = "Just a tag"}));
-    EXPECT_FALSE(onlyTag.FrameHdr.Valid);
-    EXPECT_EQ(onlyTag.FirstFrameOffset, -1);
-    EXPECT_TRUE(onlyTag.ID3v1.Exists);
+    EXPECT_EQ(Found(onlyTag), TFound(false, -1, false, 0, true));
     EXPECT_EQ(onlyTag.ID3v1.Title, "Just a tag");
 
     // Audio behind more than the search window of other data is not found; the tag still is.
-    TAudioInfo late =
-        Analyzed(TMp3Builder().Bytes(Junk(10400)).Frames(kCbr, 3).ID3v1({.Title = "late"}).Build());
-    EXPECT_FALSE(late.FrameHdr.Valid);
-    EXPECT_EQ(late.FirstFrameOffset, -1);
-    EXPECT_TRUE(late.ID3v1.Exists);
+    EXPECT_EQ(Found(TMp3Builder().Bytes(Junk(10400)).Frames(kCbr, 3).ID3v1({}).Build()),
+              TFound(false, -1, false, 0, true));
 }
 
 // The search reads 128 bytes, then 124 at a time with the last 4 searched again: a header at
@@ -68,13 +73,10 @@ TEST(AudioInfo, FindsTheFirstFrameAtAnyOffsetWithinTheWindow) {
     for (size_t i = 10160; i <= 10300; ++i)
         offsets.push_back(i);
     for (size_t offset : offsets) {
-        TAudioInfo info = Analyzed(TMp3Builder().Bytes(Junk(offset)).Frames(kCbr, 3).Build());
-        if (offset <= 10292) {
-            EXPECT_EQ(info.FirstFrameOffset, int32_t(offset));
-            EXPECT_TRUE(info.FrameHdr.Valid) << offset;
-        } else {
-            EXPECT_EQ(info.FirstFrameOffset, -1) << offset;
-        }
+        const bool inside = offset <= 10292;
+        EXPECT_EQ(Found(TMp3Builder().Bytes(Junk(offset)).Frames(kCbr, 3).Build()),
+                  TFound(inside, inside ? int32_t(offset) : -1, false, 0, false))
+            << offset;
     }
     // A smaller limit narrows the window the same way.
     TMemoryStream stream(TMp3Builder().Bytes(Junk(300)).Frames(kCbr, 3).Build());
@@ -106,9 +108,9 @@ TEST(AudioInfo, TheFollowingFrameDecidesValidity) {
 
     // Next + 4 reaching the end: no check, the frame stands.
     std::vector<uint8_t> single = TMp3Builder().Frames(kCbr, 1).Bytes(4, 0).Build();  // 421 bytes
-    EXPECT_TRUE(Analyzed(single).FrameHdr.Valid);
+    EXPECT_EQ(Found(single), TFound(true, 0, false, 0, false));
     single.push_back(0);  // 422 bytes: the 4 zero bytes at 417 are checked
-    EXPECT_FALSE(Analyzed(single).FrameHdr.Valid);
+    EXPECT_EQ(Found(single), TFound(false, 0, false, 0, false));
 }
 
 TEST(AudioInfo, XingHeaderGivesTheVbrTime) {
@@ -119,15 +121,10 @@ TEST(AudioInfo, XingHeaderGivesTheVbrTime) {
                             .ID3v1({.Title = "vbr"})
                             .Build());
     };
-    TAudioInfo info = xing(kCbr, 10000);  // 1152 / 44100 * 10000 = 261.22 s
-    EXPECT_TRUE(info.FrameHdr.Valid);
-    EXPECT_TRUE(info.IsVBR);
-    EXPECT_EQ(info.Duration, 261000);
-    EXPECT_TRUE(info.ID3v1.Exists);
-
-    info = xing(kCbr, 10000, false);  // no frame count: 0, and not the constant-bitrate time
-    EXPECT_TRUE(info.IsVBR);
-    EXPECT_EQ(info.Duration, 0);
+    // 1152 / 44100 * 10000 = 261.22 s
+    EXPECT_EQ(Found(xing(kCbr, 10000)), TFound(true, 0, true, 261000, true));
+    // No frame count: 0, and not the constant-bitrate time.
+    EXPECT_EQ(Found(xing(kCbr, 10000, false)), TFound(true, 0, true, 0, true));
 
     // MPEG-2 Layer III frames hold 576 samples: 576 / 22050 * 1000 = 26.12 s.
     const TFrameSpec mpeg2{.Version = 2, .Bitrate = 64, .SampleRate = 22050};
@@ -151,9 +148,9 @@ TEST(AudioInfo, XingHeaderGivesTheVbrTime) {
     // Any other four bytes: the constant-bitrate time.
     std::vector<uint8_t> lower = test::XingFrame(kCbr, 10000);
     std::memcpy(lower.data() + 36, "xing", 4);
-    info = Analyzed(TMp3Builder().Bytes(lower).Frames(kCbr, 9).Build());
-    EXPECT_FALSE(info.IsVBR);
-    EXPECT_EQ(info.Duration, 0);  // 4170 bytes at 16000 bytes a second
+    // 4170 bytes at 16000 bytes a second
+    EXPECT_EQ(Found(TMp3Builder().Bytes(lower).Frames(kCbr, 9).Build()),
+              TFound(true, 0, false, 0, false));
 }
 
 TEST(AudioInfo, ConstantBitrateTimeIsTruncatedWholeSeconds) {
@@ -179,53 +176,39 @@ TEST(AudioInfo, ConstantBitrateTimeIsTruncatedWholeSeconds) {
         TAudioInfo info;
         info.SyncSearchLimit = 20000;
         info.AnalyzeStream(stream, c.size);
-        EXPECT_TRUE(info.FrameHdr.Valid);
-        EXPECT_EQ(info.FirstFrameOffset, c.offset);
-        EXPECT_EQ(info.ID3v1.Exists, c.tag);
-        EXPECT_EQ(info.Duration, c.duration);
+        EXPECT_EQ(Found(info), TFound(true, c.offset, false, c.duration, c.tag));
         EXPECT_LT(stream.BytesRead, 21000);  // a bounded read, whatever the size
     }
 
     // Free format has no bitrate to divide by.
     std::vector<uint8_t> free = TMp3Builder().Bytes({0xFF, 0xFB, 0x00, 0x64}).Build();
     free.resize(100000);
-    TAudioInfo info = Analyzed(free);
-    EXPECT_TRUE(info.FrameHdr.Valid);
-    EXPECT_EQ(info.Duration, 0);
+    EXPECT_EQ(Found(free), TFound(true, 0, false, 0, false));
 }
 
 TEST(AudioInfo, SearchStartsAfterAnID3v2Tag) {
     // The tag's UTF-16 text begins with FF FE, which reads as a Layer I header.
     TAudioInfo info = Analyzed(TMp3Builder().ID3v2(4096).Frames(kCbr, 3).Build());
-    EXPECT_TRUE(info.FrameHdr.Valid);
-    EXPECT_EQ(info.FirstFrameOffset, 4096);
+    EXPECT_EQ(Found(info), TFound(true, 4096, false, 0, false));
     EXPECT_EQ(info.FrameHdr.LayerIndex(), 3);
 
     // Cover art makes the tag larger than the window; the limit counts from the tag's end.
-    info = Analyzed(TMp3Builder().ID3v2(300000).Bytes(Junk(10292)).Frames(kCbr, 3).Build());
-    EXPECT_EQ(info.FirstFrameOffset, 300000 + 10292);
-    EXPECT_TRUE(info.FrameHdr.Valid);
-    info = Analyzed(TMp3Builder().ID3v2(300000).Bytes(Junk(10293)).Frames(kCbr, 3).Build());
-    EXPECT_EQ(info.FirstFrameOffset, -1);
+    EXPECT_EQ(Found(TMp3Builder().ID3v2(300000).Bytes(Junk(10292)).Frames(kCbr, 3).Build()),
+              TFound(true, 300000 + 10292, false, 0, false));
+    EXPECT_EQ(Found(TMp3Builder().ID3v2(300000).Bytes(Junk(10293)).Frames(kCbr, 3).Build()),
+              TFound(false, -1, false, 0, false));
 
-    // A footer adds 10 bytes; the CBR time counts from the first frame.
-    std::vector<uint8_t> footer =
-        TMp3Builder().ID3v2(1000, true).Frames(kCbr, 40).ID3v1({.Title = "x"}).Build();
-    info = Analyzed(footer);
-    EXPECT_EQ(info.FirstFrameOffset, 1000);
-    EXPECT_EQ(info.Duration, 1000);  // 40 * 417 bytes = 16680 bytes = 1.04 s
-    EXPECT_TRUE(info.ID3v1.Exists);
+    // A footer adds 10 bytes; the CBR time counts from the first frame: 40 * 417 bytes = 1.04 s.
+    EXPECT_EQ(Found(TMp3Builder().ID3v2(1000, true).Frames(kCbr, 40).ID3v1({}).Build()),
+              TFound(true, 1000, false, 1000, true));
 
     // A tag that claims more than the range, or a size that is not sync-safe, is not skipped.
     std::vector<uint8_t> huge = {'I', 'D', '3', 3, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
-    TMp3Builder().Frames(kCbr, 3);
-    std::vector<uint8_t> frames = TMp3Builder().Frames(kCbr, 3).Build();
+    const std::vector<uint8_t> frames = TMp3Builder().Frames(kCbr, 3).Build();
     huge.insert(huge.end(), frames.begin(), frames.end());
-    info = Analyzed(huge);
-    EXPECT_EQ(info.FirstFrameOffset, 10);
-    EXPECT_TRUE(info.FrameHdr.Valid);
+    EXPECT_EQ(Found(huge), TFound(true, 10, false, 0, false));
     huge[9] = 0x80;
-    EXPECT_EQ(Analyzed(huge).FirstFrameOffset, 10);
+    EXPECT_EQ(Found(huge), TFound(true, 10, false, 0, false));
     // A tag that fills the range exactly leaves no audio.
     EXPECT_EQ(Analyzed(test::ID3v2Tag(5000)).FirstFrameOffset, -1);
 }
@@ -242,8 +225,7 @@ TEST(AudioInfo, OffsetsCountFromTheStartOfTheRange) {
     stream.Seek(1000);
     TAudioInfo info;
     info.AnalyzeStream(stream, static_cast<int64_t>(range.size()));
-    EXPECT_EQ(info.FirstFrameOffset, 50);
-    EXPECT_TRUE(info.FrameHdr.Valid);
+    EXPECT_EQ(Found(info), TFound(true, 50, false, 0, true));
     EXPECT_EQ(info.ID3v1.Title, "in range");
 
     // A size past the end of the stream is cut to what is there.
@@ -263,12 +245,8 @@ class TShrunkStream : public TMemoryStream {
 TEST(AudioInfo, ShortReadIsAnError) {
     TShrunkStream stream(Junk(300));
     TAudioInfo info;
-    try {
-        info.AnalyzeStream(stream, stream.Size());
-        FAIL() << "no error";
-    } catch (const EStreamError& e) {
-        EXPECT_STREQ(e.what(), "Stream read error");
-    }
+    EXPECT_THAT([&] { info.AnalyzeStream(stream, stream.Size()); },
+                ThrowsMessage<EStreamError>(StrEq("Stream read error")));
 }
 
 TEST(FatDateTime, PacksLocalTimeLikeFat) {
@@ -301,8 +279,7 @@ TEST_F(AudioInfoFile, LoadsFileFacts) {
                     TMp3Builder().Frames(kCbr, 10).ID3v1({.Title = "Song", .Track = 1}).Build());
     TAudioInfo info;
     info.LoadFromFile(path);
-    EXPECT_TRUE(info.FrameHdr.Valid);
-    EXPECT_TRUE(info.ID3v1.Exists);
+    EXPECT_EQ(Found(info), TFound(true, 0, false, 0, true));
     EXPECT_EQ(info.FileSize, 4298);
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -359,11 +336,9 @@ TEST_F(AudioInfoFile, FilesOf2GiBOrMoreAreAnalysedWhole) {
     }
     TAudioInfo info;
     info.LoadFromFile(path);
-    EXPECT_TRUE(info.FrameHdr.Valid);
+    EXPECT_EQ(Found(info), TFound(true, 0, false, (size - 128) * 8 / 128000 * 1000, true));
     EXPECT_EQ(info.FileSize, -1);
-    EXPECT_TRUE(info.ID3v1.Exists);
     EXPECT_EQ(info.ID3v1.Title, "Far away");
-    EXPECT_EQ(info.Duration, (size - 128) * 8 / 128000 * 1000);
 
     info.ID3v1.SetField(fkTitle, "Saved");
     info.ID3v1.SaveToFile(path);
@@ -401,13 +376,9 @@ TEST_F(AudioInfoFile, FileAndMemoryAnalysesAgreeWithFewBytesRead) {
         TAudioInfo fromFile;
         fromFile.AnalyzeStream(file, file.Size());
         TAudioInfo fromMemory = Analyzed(c.bytes);
-        EXPECT_EQ(fromFile.FrameHdr.Valid, fromMemory.FrameHdr.Valid);
+        EXPECT_EQ(Found(fromFile), Found(fromMemory));
         EXPECT_EQ(std::memcmp(fromFile.FrameHdr.HeaderBytes, fromMemory.FrameHdr.HeaderBytes, 4),
                   0);
-        EXPECT_EQ(fromFile.FirstFrameOffset, fromMemory.FirstFrameOffset);
-        EXPECT_EQ(fromFile.IsVBR, fromMemory.IsVBR);
-        EXPECT_EQ(fromFile.Duration, fromMemory.Duration);
-        EXPECT_EQ(fromFile.ID3v1.Exists, fromMemory.ID3v1.Exists);
         EXPECT_LE(file.BytesFromDisk(), 10296 + 128 + 10 + c.extra);
     }
 }

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +11,7 @@ namespace velmora {
 namespace {
 
 using test::TFrameSpec;
+using ::testing::ElementsAre;
 
 TAudioInfo InfoOf(const std::vector<uint8_t>& bytes, int32_t fileSize) {
     TMemoryStream stream(bytes);
@@ -17,6 +19,11 @@ TAudioInfo InfoOf(const std::vector<uint8_t>& bytes, int32_t fileSize) {
     info.AnalyzeStream(stream, stream.Size());
     info.FileSize = fileSize;
     return info;
+}
+
+// The four MPEG lines: version, parameters, flags, frame facts.
+std::vector<std::string> MpegLines(const TFileInfoSummary& s) {
+    return {s.lblMpegVersion, s.lblMpegParam, s.lblMpegFlags, s.lblMpegInternal};
 }
 
 TEST(DurationText, ShowsATimeOfDay) {
@@ -34,10 +41,10 @@ TEST(SummarizeFileInfo, DescribesTheCommonStream) {
         test::TMp3Builder().Frames({}, 3).ID3v1({.Title = "T", .Track = 9, .Genre = 17}).Build();
     TAudioInfo info = InfoOf(bytes, 4000000);
     TFileInfoSummary s = SummarizeFileInfo(info);
-    EXPECT_EQ(s.lblMpegVersion, "MPEG 1.0 layer III");
-    EXPECT_EQ(s.lblMpegFlags, "(Sync, No CRC, No Copyright, Original)");
-    EXPECT_EQ(s.lblMpegParam, "128 kbps, 44100 Hz, Joint Stereo MS ");
-    EXPECT_EQ(s.lblMpegInternal, "Frame len=417, 9592 frames");
+    EXPECT_THAT(
+        MpegLines(s),
+        ElementsAre("MPEG 1.0 layer III", "128 kbps, 44100 Hz, Joint Stereo MS ",
+                    "(Sync, No CRC, No Copyright, Original)", "Frame len=417, 9592 frames"));
     EXPECT_EQ(s.lblDuration, "0:00:00");  // 1251 bytes of audio
     EXPECT_EQ(s.lblId3Status, "Найдены теги ID3v1.1 tag");
     EXPECT_TRUE(s.HasTag);
@@ -62,10 +69,9 @@ TEST(SummarizeFileInfo, SpellsOutFlagsAndModes) {
                             .Original = false};
     TFileInfoSummary s =
         SummarizeFileInfo(InfoOf(test::TMp3Builder().Frames(stereo, 3).Build(), 1728));
-    EXPECT_EQ(s.lblMpegVersion, "MPEG 1.0 layer II");
-    EXPECT_EQ(s.lblMpegParam, "192 kbps, 48000 Hz, Stereo  ");
-    EXPECT_EQ(s.lblMpegFlags, "(Sync, CRC, Copyright, No Original)");
-    EXPECT_EQ(s.lblMpegInternal, "Frame len=576, 3 frames");
+    EXPECT_THAT(MpegLines(s),
+                ElementsAre("MPEG 1.0 layer II", "192 kbps, 48000 Hz, Stereo  ",
+                            "(Sync, CRC, Copyright, No Original)", "Frame len=576, 3 frames"));
     EXPECT_EQ(s.lblId3Status, "ID3v1 теги не найдены.");
 
     const TFrameSpec bands{
@@ -93,10 +99,7 @@ TEST(SummarizeFileInfo, TagStatusAndFieldsWithAndWithoutATag) {
     EXPECT_EQ(s.GenreCode, 255);
     // No MPEG stream: a zero time and four empty lines.
     EXPECT_EQ(s.lblDuration, "0:00:00");
-    EXPECT_EQ(s.lblMpegVersion, "");
-    EXPECT_EQ(s.lblMpegParam, "");
-    EXPECT_EQ(s.lblMpegFlags, "");
-    EXPECT_EQ(s.lblMpegInternal, "");
+    EXPECT_THAT(MpegLines(s), ElementsAre("", "", "", ""));
 }
 
 TEST(SummarizeFileInfo, FreeFormatHasNoFrameCount) {

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -7,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "audio/ID3Tags.h"
@@ -18,6 +20,8 @@ namespace {
 
 using test::ID3v1Block;
 using test::TID3v1Fields;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 TID3v1Tag Loaded(const std::vector<uint8_t>& block) {
     TID3v1Tag tag;
@@ -29,6 +33,14 @@ std::vector<uint8_t> Saved(TID3v1Tag tag) {
     std::vector<uint8_t> block(128, 0xEE);
     tag.SaveToBuffer(block.data(), block.size());
     return block;
+}
+
+// The decoded fields: title, artist, album, year, comment, track, no track, genre code and name.
+using TFields = std::tuple<std::string, std::string, std::string, std::string, std::string, int32_t,
+                           bool, int32_t, std::string>;
+TFields Fields(const TID3v1Tag& t) {
+    return {t.Title, t.Artist,  t.Album,     t.Year,     t.Comment,
+            t.Track, t.NoTrack, t.GenreCode, t.GenreName};
 }
 
 std::string Bytes(const std::vector<uint8_t>& block, size_t offset, size_t width) {
@@ -73,23 +85,13 @@ TEST(ID3v1Tag, DecodesTextFieldsUpToTheZeroAndWithoutTrailingBlanks) {
     TID3v1Tag tag = Loaded(ID3v1Block(f));
     EXPECT_TRUE(tag.Exists);
     EXPECT_FALSE(tag.Modified);
-    EXPECT_EQ(tag.Title, "ABC");
-    EXPECT_EQ(tag.Artist, "  ABC");
-    EXPECT_EQ(tag.Album, "Album");
-    EXPECT_EQ(tag.Year, "1999");
-    EXPECT_EQ(tag.Comment, "Comment");
-    EXPECT_EQ(tag.Track, 7);
-    EXPECT_FALSE(tag.NoTrack);
-    EXPECT_EQ(tag.GenreCode, 147);
-    EXPECT_EQ(tag.GenreName, "Synthpop");
+    EXPECT_EQ(Fields(tag),
+              TFields("ABC", "  ABC", "Album", "1999", "Comment", 7, false, 147, "Synthpop"));
 
     // Cyrillic bytes (all above 32) are kept as they are; a full-width field has no zero.
     std::string cyr = "\xCF\xF0\xE8\xE2\xE5\xF2";
-    TID3v1Tag full = Loaded(ID3v1Block({.Title = std::string(30, 'x'), .Artist = cyr}));
-    EXPECT_EQ(full.Title, std::string(30, 'x'));
-    EXPECT_EQ(full.Artist, cyr);
-    EXPECT_EQ(full.GenreCode, 255);
-    EXPECT_EQ(full.GenreName, "");
+    EXPECT_EQ(Fields(Loaded(ID3v1Block({.Title = std::string(30, 'x'), .Artist = cyr}))),
+              TFields(std::string(30, 'x'), cyr, "", "", "", 0, true, 255, ""));
 }
 
 TEST(ID3v1Tag, FindsATagOnlyBehindTheExactMarker) {
@@ -137,11 +139,7 @@ TEST(ID3v1Tag, LoadWithoutTagKeepsTheOldTexts) {
     tag.LoadFromBuffer(none.data(), none.size());
     EXPECT_FALSE(tag.Exists);
     EXPECT_FALSE(tag.Modified);
-    EXPECT_EQ(tag.Title, "Old");
-    EXPECT_EQ(tag.Artist, "edited");
-    EXPECT_EQ(tag.Track, 5);
-    EXPECT_EQ(tag.GenreCode, 17);
-    EXPECT_EQ(tag.GenreName, "Rock");
+    EXPECT_EQ(Fields(tag), TFields("Old", "edited", "", "", "", 5, false, 17, "Rock"));
 
     // A range shorter than a tag: Exists false, Modified untouched.
     tag.SetField(fkTitle, "x");
@@ -236,12 +234,8 @@ TEST(ID3v1Tag, SaveToShortBufferFailsWithoutChangingAnything) {
     TID3v1Tag tag;
     tag.SetField(fkTitle, "x");
     std::vector<uint8_t> block(127, 0xEE);
-    try {
-        tag.SaveToBuffer(block.data(), block.size());
-        FAIL() << "no error";
-    } catch (const std::exception& e) {
-        EXPECT_STREQ(e.what(), "TID3v1Tag.Save: Buffer too small");
-    }
+    EXPECT_THAT([&] { tag.SaveToBuffer(block.data(), block.size()); },
+                ThrowsMessage<std::exception>(StrEq("TID3v1Tag.Save: Buffer too small")));
     EXPECT_TRUE(tag.Modified);
     EXPECT_EQ(block, std::vector<uint8_t>(127, 0xEE));
 }
@@ -257,15 +251,8 @@ TEST(ID3v1Tag, RoundTripsEveryFieldCutToItsWidth) {
     tag.SetGenre(80);
     TID3v1Tag back = Loaded(Saved(tag));
     EXPECT_TRUE(back.Exists);
-    EXPECT_EQ(back.Title, tag.Title);
-    EXPECT_EQ(back.Artist, tag.Artist);
-    EXPECT_EQ(back.Album, "  lead");
-    EXPECT_EQ(back.Year, "1987");
-    EXPECT_EQ(back.Comment, "comment");
-    EXPECT_EQ(back.Track, 12);
-    EXPECT_FALSE(back.NoTrack);
-    EXPECT_EQ(back.GenreCode, 80);
-    EXPECT_EQ(back.GenreName, "Folk");
+    EXPECT_EQ(Fields(back),
+              TFields(tag.Title, tag.Artist, "  lead", "1987", "comment", 12, false, 80, "Folk"));
 }
 
 class ID3v1File : public testing::Test {
@@ -352,12 +339,8 @@ TEST(ID3v1TagSave, FailedWriteRestoresTheFile) {
     // When the undo fails too, the first error is the one reported.
     test::TFailingStream broken(std::vector<uint8_t>(10, 'a'), 5);
     broken.FailRestore = true;
-    try {
-        tag.SaveToWholeStream(broken);
-        FAIL() << "no error";
-    } catch (const EStreamError& e) {
-        EXPECT_STREQ(e.what(), "Stream write error. No space left on device");
-    }
+    EXPECT_THAT([&] { tag.SaveToWholeStream(broken); },
+                ThrowsMessage<EStreamError>(StrEq("Stream write error. No space left on device")));
 
     test::TFailingStream fine(tagged, 128);
     tag.SaveToWholeStream(fine);

@@ -19,6 +19,8 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 std::vector<std::string> Names(const std::vector<TDirEntry>& entries) {
     std::vector<std::string> names;
@@ -82,13 +84,9 @@ TEST(RealFileSystem, ReadRefusesWhatIsNotARegularFile) {
     EXPECT_EQ(fs.ReadFile(dir.File("t")), "a=b\r\n");
     ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0666), 0);
     EXPECT_THROW(fs.ReadFile(dir.File("fifo")), EStreamError);
-    try {
-        fs.ReadFile(dir.File("none"));
-        FAIL();
-    } catch (const EStreamError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot open file \"" + dir.File("none") + "\". No such file or directory");
-    }
+    EXPECT_THAT([&] { fs.ReadFile(dir.File("none")); },
+                ThrowsMessage<EStreamError>(StrEq("Cannot open file \"" + dir.File("none") +
+                                                  "\". No such file or directory")));
 }
 
 TEST(RealFileSystem, ReplacingWriteKeepsTheOldFileWholeWhenTheWriteFails) {
@@ -126,13 +124,9 @@ TEST(RealFileSystem, ReplacingWriteKeepsTheOldFileWholeWhenTheWriteFails) {
     std::vector<TDirEntry> entries;
     ASSERT_TRUE(fs.ListDir(dir.Path(), entries));
     EXPECT_THAT(Names(entries), ElementsAre("link.txt", "report.txt"));
-    try {
-        fs.WriteFileReplacing(dir.File("none/x.txt"), "x");
-        FAIL();
-    } catch (const EStreamError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + dir.File("none/x.txt") +
-                                             "\". No such file or directory");
-    }
+    EXPECT_THAT([&] { fs.WriteFileReplacing(dir.File("none/x.txt"), "x"); },
+                ThrowsMessage<EStreamError>(StrEq("Cannot create file \"" + dir.File("none/x.txt") +
+                                                  "\". No such file or directory")));
 }
 
 TEST(Collation, CaseIsIgnoredAndTheLocaleChoosesTheScriptOrder) {

@@ -8,11 +8,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "tests/support/Mp3Builder.h"
 
 namespace velmora {
 namespace {
@@ -146,26 +146,20 @@ class TFaultySysCalls : public TSysCalls {
 
 class SafeMoveTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/velmora-move-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        Dir = pattern;
-    }
     void TearDown() override {
         if (!Mounted.empty())
             umount2(Mounted.c_str(), MNT_DETACH);
-        std::error_code ec;
-        fs::remove_all(Dir, ec);
     }
 
-    std::string Path(const std::string& name) const { return Dir + "/" + name; }
-
+    std::string Path(const std::string& name) const { return Temp.File(name); }
     static void Write(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
+        test::WriteFile(path, bytes);
     }
     static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (!fs::exists(path))
+            return "";
+        const std::vector<uint8_t> bytes = test::ReadFile(path);
+        return {bytes.begin(), bytes.end()};
     }
     static std::string Bytes(size_t count) {
         std::string s(count, '\0');
@@ -192,7 +186,8 @@ class SafeMoveTest : public ::testing::Test {
         return point;
     }
 
-    std::string Dir;
+    test::TempDir Temp;
+    const std::string& Dir = Temp.Path();
     std::string Mounted;
 };
 

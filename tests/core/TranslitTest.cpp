@@ -1,5 +1,6 @@
 #include "core/Translit.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +14,9 @@ namespace velmora {
 namespace {
 
 using test::TempDir;
+using ::testing::StartsWith;
+using ::testing::StrEq;
+using ::testing::ThrowsMessage;
 
 std::string Tr(const TTranslitTable& table, const std::string& text) {
     return TransliterateText(table, text);
@@ -153,23 +157,15 @@ TEST(TranslitTable, FileErrorsLeaveTheTableAsItWas) {
     TempDir dir;
     TTranslitTable table;
     const std::string missing = dir.File("never-saved.trs");
-    try {
-        table.LoadFromFile(RealFileSystem(), missing);
-        ADD_FAILURE() << "no error";
-    } catch (const EStreamError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot open file \"" + missing + "\". No such file or directory");
-    }
+    EXPECT_THAT([&] { table.LoadFromFile(RealFileSystem(), missing); },
+                ThrowsMessage<EStreamError>(
+                    StrEq("Cannot open file \"" + missing + "\". No such file or directory")));
     EXPECT_EQ(table.Rows, TTranslitTable::DefaultRows());
 
     const std::string unwritable = dir.File("no-folder/velmora.trs");
-    try {
-        table.SaveToFile(RealFileSystem(), unwritable);
-        ADD_FAILURE() << "no error";
-    } catch (const EStreamError& e) {
-        EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + unwritable + "\". ", 0), 0u)
-            << e.what();
-    }
+    EXPECT_THAT(
+        [&] { table.SaveToFile(RealFileSystem(), unwritable); },
+        ThrowsMessage<EStreamError>(StartsWith("Cannot create file \"" + unwritable + "\". ")));
     EXPECT_EQ(table.Rows, TTranslitTable::DefaultRows());
 }
 
