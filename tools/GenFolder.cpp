@@ -65,7 +65,7 @@ TGenFile GenerateFile(int index, const TGenOptions& options) {
                            .Comment = "generated",
                            .Track = track,
                            .Genre = genre};
-    const test::TFrameSpec cbr;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo
+    const test::TFrameParams cbr;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo
     test::TMp3Builder b;
     switch (index % 8) {
         case 0:
@@ -80,7 +80,7 @@ TGenFile GenerateFile(int index, const TGenOptions& options) {
             b.ID3v2(1024 + gen() % 4096).Frames(cbr, frames).ID3v1(tag);
             break;
         case 3: {
-            const test::TFrameSpec vbr{.Bitrate = 160};
+            const test::TFrameParams vbr{.Bitrate = 160};
             b.XingStream(vbr, static_cast<uint32_t>(frames)).ID3v1(tag);
             break;
         }
@@ -91,7 +91,7 @@ TGenFile GenerateFile(int index, const TGenOptions& options) {
             b.ID3v2(20000 + gen() % 20000).Frames(cbr, frames);
             break;
         case 6: {
-            const test::TFrameSpec mono{
+            const test::TFrameParams mono{
                 .Version = 2, .Bitrate = 64, .SampleRate = 22050, .ChannelMode = 3};
             b.Frames(mono, frames * 2).ID3v1(tag);
             break;

@@ -17,12 +17,12 @@
 namespace velmora {
 namespace {
 
-using test::TFrameSpec;
+using test::TFrameParams;
 using test::TMp3Builder;
 using ::testing::StrEq;
 using ::testing::ThrowsMessage;
 
-const TFrameSpec kCbr;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo: 417-byte frames
+const TFrameParams kCbr;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo: 417-byte frames
 
 TAudioInfo Analyzed(const std::vector<uint8_t>& bytes) {
     TMemoryStream stream(bytes);
@@ -101,7 +101,7 @@ TEST(AudioInfo, TheFollowingFrameDecidesValidity) {
     EXPECT_EQ(info.FrameHdr.Bitrate, 128);  // the first frame's values stay
 
     // The following header need only be valid, not alike.
-    TFrameSpec other{.Version = 2, .Layer = 2, .Bitrate = 8, .SampleRate = 16000};
+    TFrameParams other{.Version = 2, .Layer = 2, .Bitrate = 8, .SampleRate = 16000};
     info = Analyzed(TMp3Builder().Frames(kCbr, 1).Frames(other, 1).Build());
     EXPECT_TRUE(info.FrameHdr.Valid);
     EXPECT_EQ(info.FrameHdr.VersionIndex, 1);
@@ -114,10 +114,10 @@ TEST(AudioInfo, TheFollowingFrameDecidesValidity) {
 }
 
 TEST(AudioInfo, XingHeaderGivesTheVbrTime) {
-    auto xing = [](const TFrameSpec& spec, uint32_t frames, bool counted = true) {
+    auto xing = [](const TFrameParams& params, uint32_t frames, bool counted = true) {
         return Analyzed(TMp3Builder()
-                            .Bytes(test::XingFrame(spec, frames, counted))
-                            .Frames(spec, 2)
+                            .Bytes(test::XingFrame(params, frames, counted))
+                            .Frames(params, 2)
                             .ID3v1({.Title = "vbr"})
                             .Build());
     };
@@ -127,15 +127,15 @@ TEST(AudioInfo, XingHeaderGivesTheVbrTime) {
     EXPECT_EQ(Found(xing(kCbr, 10000, false)), TFound(true, 0, true, 0, true));
 
     // MPEG-2 Layer III frames hold 576 samples: 576 / 22050 * 1000 = 26.12 s.
-    const TFrameSpec mpeg2{.Version = 2, .Bitrate = 64, .SampleRate = 22050};
+    const TFrameParams mpeg2{.Version = 2, .Bitrate = 64, .SampleRate = 22050};
     EXPECT_EQ(xing(mpeg2, 1000).Duration, 26000);
-    const TFrameSpec mpeg25{.Version = 3, .Bitrate = 32, .SampleRate = 8000, .ChannelMode = 3};
+    const TFrameParams mpeg25{.Version = 3, .Bitrate = 32, .SampleRate = 8000, .ChannelMode = 3};
     EXPECT_EQ(xing(mpeg25, 1000).Duration, 72000);
-    const TFrameSpec layer2{.Layer = 2, .Bitrate = 192, .SampleRate = 48000};
+    const TFrameParams layer2{.Layer = 2, .Bitrate = 192, .SampleRate = 48000};
     EXPECT_EQ(xing(layer2, 1000).Duration, 24000);
-    const TFrameSpec mono{.Bitrate = 64, .SampleRate = 32000, .ChannelMode = 3};
+    const TFrameParams mono{.Bitrate = 64, .SampleRate = 32000, .ChannelMode = 3};
     EXPECT_EQ(xing(mono, 1000).Duration, 36000);  // Xing at 21: 36 s
-    TFrameSpec crc = kCbr;
+    TFrameParams crc = kCbr;
     crc.Crc = true;  // the CRC does not move the Xing header
     EXPECT_EQ(xing(crc, 10000).Duration, 261000);
 
@@ -358,7 +358,7 @@ TEST_F(AudioInfoFile, FileAndMemoryAnalysesAgreeWithFewBytesRead) {
         std::vector<uint8_t> bytes;
         int64_t extra;  // the ID3v2 tag, or what lies past the window
     };
-    const TFrameSpec mpeg2{.Version = 2, .Bitrate = 64, .SampleRate = 22050, .ChannelMode = 3};
+    const TFrameParams mpeg2{.Version = 2, .Bitrate = 64, .SampleRate = 22050, .ChannelMode = 3};
     const Case cases[] = {
         {"cbr", TMp3Builder().Frames(kCbr, 300).ID3v1({.Title = "t", .Track = 2}).Build(), 0},
         {"vbr", TMp3Builder().XingStream(mpeg2, 200).Build(), 0},

@@ -10,7 +10,7 @@
 namespace velmora {
 namespace {
 
-using test::TFrameSpec;
+using test::TFrameParams;
 using ::testing::ElementsAre;
 
 TAudioInfo InfoOf(const std::vector<uint8_t>& bytes, int32_t fileSize) {
@@ -60,13 +60,13 @@ TEST(SummarizeFileInfo, DescribesTheCommonStream) {
 }
 
 TEST(SummarizeFileInfo, SpellsOutFlagsAndModes) {
-    const TFrameSpec stereo{.Layer = 2,
-                            .Bitrate = 192,
-                            .SampleRate = 48000,
-                            .ChannelMode = 0,
-                            .Crc = true,
-                            .Copyright = true,
-                            .Original = false};
+    const TFrameParams stereo{.Layer = 2,
+                              .Bitrate = 192,
+                              .SampleRate = 48000,
+                              .ChannelMode = 0,
+                              .Crc = true,
+                              .Copyright = true,
+                              .Original = false};
     TFileInfoSummary s =
         SummarizeFileInfo(InfoOf(test::TMp3Builder().Frames(stereo, 3).Build(), 1728));
     EXPECT_THAT(MpegLines(s),
@@ -74,7 +74,7 @@ TEST(SummarizeFileInfo, SpellsOutFlagsAndModes) {
                             "(Sync, CRC, Copyright, No Original)", "Frame len=576, 3 frames"));
     EXPECT_EQ(s.lblId3Status, "ID3v1 теги не найдены.");
 
-    const TFrameSpec bands{
+    const TFrameParams bands{
         .Version = 2, .Layer = 1, .Bitrate = 32, .SampleRate = 16000, .ModeExtension = 3};
     s = SummarizeFileInfo(InfoOf(test::TMp3Builder().Frames(bands, 3).Build(), 288));
     EXPECT_EQ(s.lblMpegVersion, "MPEG 2.0 layer I");

@@ -10,7 +10,7 @@
 namespace velmora {
 namespace {
 
-using test::TFrameSpec;
+using test::TFrameParams;
 
 TMpegFrameHdr Decoded(std::array<uint8_t, 4> bytes) {
     TMpegFrameHdr h;
@@ -57,14 +57,14 @@ TEST(MpegFrameHdr, AgreesWithTheStandardTablesForEveryValidHeader) {
             for (int rate : rates[version - 1]) {
                 for (int bitrate = 0; bitrate <= 448; bitrate += 8) {
                     for (bool padding : {false, true}) {
-                        TFrameSpec spec{.Version = version,
-                                        .Layer = layer,
-                                        .Bitrate = bitrate,
-                                        .SampleRate = rate,
-                                        .Padding = padding};
+                        TFrameParams params{.Version = version,
+                                            .Layer = layer,
+                                            .Bitrate = bitrate,
+                                            .SampleRate = rate,
+                                            .Padding = padding};
                         std::array<uint8_t, 4> bytes;
                         try {
-                            bytes = test::FrameHeader(spec);
+                            bytes = test::FrameHeader(params);
                         } catch (const std::invalid_argument&) {
                             continue;  // no such bitrate in this row
                         }
@@ -77,8 +77,8 @@ TEST(MpegFrameHdr, AgreesWithTheStandardTablesForEveryValidHeader) {
                         EXPECT_EQ(h.LayerIndex(), layer);
                         EXPECT_EQ(h.Bitrate, bitrate);
                         EXPECT_EQ(h.SampleRate, rate);
-                        EXPECT_EQ(h.FrameLength, test::FrameLength(spec));
-                        EXPECT_EQ(h.SamplesPerFrame(), test::SamplesPerFrame(spec));
+                        EXPECT_EQ(h.FrameLength, test::FrameLength(params));
+                        EXPECT_EQ(h.SamplesPerFrame(), test::SamplesPerFrame(params));
                         ++checked;
                     }
                 }

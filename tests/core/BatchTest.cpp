@@ -267,7 +267,7 @@ TEST(BatchProperty, EveryFileSurvivesOnceWithItsAudioUnchanged) {
                 file.Name = "g" + std::to_string(i) + ".mp3";
             }
             TMp3Builder builder;
-            builder.Frames(SlowSpec(), 2).Bytes(100 + i, static_cast<uint8_t>(0x10 + i));
+            builder.Frames(SlowParams(), 2).Bytes(100 + i, static_cast<uint8_t>(0x10 + i));
             file.Audio.assign(builder.Build().begin(), builder.Build().end());
             file.Tagged = chance(70);
             if (file.Tagged) {

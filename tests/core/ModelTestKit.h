@@ -23,19 +23,19 @@ namespace velmora::test {
 
 // MPEG-2 Layer III at 8 kbit/s: 1000 bytes of audio per second, so a file of any playing time
 // stays small.
-inline TFrameSpec SlowSpec() {
-    TFrameSpec spec;
-    spec.Version = 2;
-    spec.Bitrate = 8;
-    spec.SampleRate = 24000;
-    return spec;
+inline TFrameParams SlowParams() {
+    TFrameParams params;
+    params.Version = 2;
+    params.Bitrate = 8;
+    params.SampleRate = 24000;
+    return params;
 }
 
 // A file that plays `seconds` seconds at constant bitrate, with or without an ID3v1 block.
 inline std::vector<uint8_t> Mp3Bytes(int seconds, const TID3v1Fields* tag = nullptr) {
-    const TFrameSpec spec = SlowSpec();
+    const TFrameParams params = SlowParams();
     TMp3Builder b;
-    b.Frames(spec, 2);
+    b.Frames(params, 2);
     const size_t audio = static_cast<size_t>(seconds) * 1000;
     if (audio > b.Size())
         b.Bytes(audio - b.Size(), 0);

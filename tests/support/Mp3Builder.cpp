@@ -30,28 +30,28 @@ constexpr int kSampleRates[3][3] = {
     {11025, 12000, 8000},
 };
 
-void CheckVersionLayer(const TFrameSpec& spec) {
-    if (spec.Version < 1 || spec.Version > 3 || spec.Layer < 1 || spec.Layer > 3) {
-        throw std::invalid_argument("TFrameSpec: version or layer out of range");
+void CheckVersionLayer(const TFrameParams& params) {
+    if (params.Version < 1 || params.Version > 3 || params.Layer < 1 || params.Layer > 3) {
+        throw std::invalid_argument("TFrameParams: version or layer out of range");
     }
 }
 
-int BitrateIndex(const TFrameSpec& spec) {
-    const int* row = spec.Version == 1 ? kMpeg1Bitrates[spec.Layer - 1]
-                                       : kMpeg2Bitrates[spec.Layer == 1 ? 0 : 1];
+int BitrateIndex(const TFrameParams& params) {
+    const int* row = params.Version == 1 ? kMpeg1Bitrates[params.Layer - 1]
+                                         : kMpeg2Bitrates[params.Layer == 1 ? 0 : 1];
     for (int i = 0; i < 15; ++i) {
-        if (row[i] == spec.Bitrate)
+        if (row[i] == params.Bitrate)
             return i;
     }
-    throw std::invalid_argument("TFrameSpec: no such bitrate for the version and layer");
+    throw std::invalid_argument("TFrameParams: no such bitrate for the version and layer");
 }
 
-int SampleRateIndex(const TFrameSpec& spec) {
+int SampleRateIndex(const TFrameParams& params) {
     for (int i = 0; i < 3; ++i) {
-        if (kSampleRates[spec.Version - 1][i] == spec.SampleRate)
+        if (kSampleRates[params.Version - 1][i] == params.SampleRate)
             return i;
     }
-    throw std::invalid_argument("TFrameSpec: no such sample rate for the version");
+    throw std::invalid_argument("TFrameParams: no such sample rate for the version");
 }
 
 void PutText(std::vector<uint8_t>& block, size_t offset, size_t width, const std::string& text,
@@ -85,47 +85,48 @@ std::array<uint8_t, 4> RawHeader(int versionBits, int layerBits, int bitrateInde
     return h;
 }
 
-std::array<uint8_t, 4> FrameHeader(const TFrameSpec& spec) {
-    CheckVersionLayer(spec);
+std::array<uint8_t, 4> FrameHeader(const TFrameParams& params) {
+    CheckVersionLayer(params);
     static constexpr int kVersionBits[4] = {0, 3, 2, 0};
-    std::array<uint8_t, 4> h = RawHeader(kVersionBits[spec.Version], 4 - spec.Layer,
-                                         BitrateIndex(spec), SampleRateIndex(spec), spec.Padding,
-                                         spec.ChannelMode, spec.ModeExtension, spec.Crc);
-    if (spec.Private)
+    std::array<uint8_t, 4> h =
+        RawHeader(kVersionBits[params.Version], 4 - params.Layer, BitrateIndex(params),
+                  SampleRateIndex(params), params.Padding, params.ChannelMode, params.ModeExtension,
+                  params.Crc);
+    if (params.Private)
         h[2] |= 1;
-    h[3] = static_cast<uint8_t>(h[3] | (spec.Copyright ? 8 : 0) | (spec.Original ? 4 : 0) |
-                                (spec.Emphasis & 3));
+    h[3] = static_cast<uint8_t>(h[3] | (params.Copyright ? 8 : 0) | (params.Original ? 4 : 0) |
+                                (params.Emphasis & 3));
     return h;
 }
 
-int FrameLength(const TFrameSpec& spec) {
-    CheckVersionLayer(spec);
-    const long long bps = spec.Bitrate * 1000LL;
-    if (spec.Layer == 1) {
-        return static_cast<int>((12 * bps / spec.SampleRate + (spec.Padding ? 1 : 0)) * 4);
+int FrameLength(const TFrameParams& params) {
+    CheckVersionLayer(params);
+    const long long bps = params.Bitrate * 1000LL;
+    if (params.Layer == 1) {
+        return static_cast<int>((12 * bps / params.SampleRate + (params.Padding ? 1 : 0)) * 4);
     }
-    const int factor = (spec.Layer == 3 && spec.Version != 1) ? 72 : 144;
-    return static_cast<int>(factor * bps / spec.SampleRate + (spec.Padding ? 1 : 0));
+    const int factor = (params.Layer == 3 && params.Version != 1) ? 72 : 144;
+    return static_cast<int>(factor * bps / params.SampleRate + (params.Padding ? 1 : 0));
 }
 
-int SamplesPerFrame(const TFrameSpec& spec) {
-    if (spec.Layer == 1)
+int SamplesPerFrame(const TFrameParams& params) {
+    if (params.Layer == 1)
         return 384;
-    if (spec.Layer == 3 && spec.Version != 1)
+    if (params.Layer == 3 && params.Version != 1)
         return 576;
     return 1152;
 }
 
-int XingOffset(const TFrameSpec& spec) {
-    const bool mono = spec.ChannelMode == 3;
-    if (spec.Version == 1)
+int XingOffset(const TFrameParams& params) {
+    const bool mono = params.ChannelMode == 3;
+    if (params.Version == 1)
         return mono ? 21 : 36;
     return mono ? 13 : 21;
 }
 
-std::vector<uint8_t> Frame(const TFrameSpec& spec, uint32_t seed) {
-    const std::array<uint8_t, 4> h = FrameHeader(spec);
-    const size_t length = std::max(FrameLength(spec), 4);
+std::vector<uint8_t> Frame(const TFrameParams& params, uint32_t seed) {
+    const std::array<uint8_t, 4> h = FrameHeader(params);
+    const size_t length = std::max(FrameLength(params), 4);
     std::vector<uint8_t> frame(length);
     std::copy(h.begin(), h.end(), frame.begin());
     uint32_t state = seed * 2654435761u + 12345u;
@@ -136,11 +137,11 @@ std::vector<uint8_t> Frame(const TFrameSpec& spec, uint32_t seed) {
     return frame;
 }
 
-std::vector<uint8_t> XingFrame(const TFrameSpec& spec, uint32_t frames, bool withFrameCount,
+std::vector<uint8_t> XingFrame(const TFrameParams& params, uint32_t frames, bool withFrameCount,
                                uint32_t streamBytes) {
-    std::vector<uint8_t> frame = Frame(spec, 0);
+    std::vector<uint8_t> frame = Frame(params, 0);
     std::fill(frame.begin() + 4, frame.end(), 0);  // silent side information and body
-    const size_t x = static_cast<size_t>(XingOffset(spec));
+    const size_t x = static_cast<size_t>(XingOffset(params));
     if (x + 8 > frame.size())
         return frame;
     std::memcpy(frame.data() + x, "Xing", 4);
@@ -218,16 +219,16 @@ TMp3Builder& TMp3Builder::ID3v2(size_t totalSize, bool footer) {
     return Bytes(ID3v2Tag(totalSize, footer));
 }
 
-TMp3Builder& TMp3Builder::Frames(const TFrameSpec& spec, int count) {
+TMp3Builder& TMp3Builder::Frames(const TFrameParams& params, int count) {
     for (int i = 0; i < count; ++i)
-        Bytes(Frame(spec, Seed++));
+        Bytes(Frame(params, Seed++));
     return *this;
 }
 
-TMp3Builder& TMp3Builder::XingStream(const TFrameSpec& spec, uint32_t frames) {
-    const size_t bytes = static_cast<size_t>(FrameLength(spec)) * (frames + 1);
-    Bytes(XingFrame(spec, frames, true, static_cast<uint32_t>(bytes)));
-    return Frames(spec, static_cast<int>(frames));
+TMp3Builder& TMp3Builder::XingStream(const TFrameParams& params, uint32_t frames) {
+    const size_t bytes = static_cast<size_t>(FrameLength(params)) * (frames + 1);
+    Bytes(XingFrame(params, frames, true, static_cast<uint32_t>(bytes)));
+    return Frames(params, static_cast<int>(frames));
 }
 
 TMp3Builder& TMp3Builder::ID3v1(const TID3v1Fields& fields) {

@@ -3,7 +3,7 @@
 //
 // Typical use:
 //
-//     velmora::test::TFrameSpec cbr;                 // MPEG-1 Layer III, 128 kbit/s, 44100 Hz
+//     velmora::test::TFrameParams cbr;                 // MPEG-1 Layer III, 128 kbit/s, 44100 Hz
 //     std::vector<uint8_t> mp3 = velmora::test::TMp3Builder()
 //                                    .ID3v2(4096)    // a 4096-byte ID3v2 tag first
 //                                    .Frames(cbr, 20)
@@ -27,7 +27,7 @@ namespace velmora::test {
 // The fields of one frame header. Bitrate and SampleRate are real values looked up in the
 // standard tables; FrameHeader throws std::invalid_argument when the pair does not exist for the
 // version and layer. For invalid or reserved headers use RawHeader.
-struct TFrameSpec {
+struct TFrameParams {
     int Version = 1;         // 1 = MPEG-1, 2 = MPEG-2, 3 = MPEG-2.5
     int Layer = 3;           // 1, 2 or 3
     int Bitrate = 128;       // kbit/s; 0 = free format
@@ -43,7 +43,7 @@ struct TFrameSpec {
 };
 
 // The four header bytes of a frame.
-std::array<uint8_t, 4> FrameHeader(const TFrameSpec& spec);
+std::array<uint8_t, 4> FrameHeader(const TFrameParams& params);
 // Four header bytes from raw bit fields (no checks): version bits (00 = 2.5, 01 reserved, 10 = 2,
 // 11 = 1), layer bits (01 = III, 10 = II, 11 = I, 00 reserved), bitrate index, sample-rate index.
 std::array<uint8_t, 4> RawHeader(int versionBits, int layerBits, int bitrateIndex,
@@ -51,21 +51,21 @@ std::array<uint8_t, 4> RawHeader(int versionBits, int layerBits, int bitrateInde
                                  int modeExtension = 0, bool crc = false);
 // The length of a whole frame in bytes by the standard (Layer I counts 4-byte slots); 0 for free
 // format without padding.
-int FrameLength(const TFrameSpec& spec);
+int FrameLength(const TFrameParams& params);
 // Samples in one frame: 384 Layer I, 1152 Layer II and MPEG-1 Layer III, 576 MPEG-2/2.5 Layer III.
-int SamplesPerFrame(const TFrameSpec& spec);
+int SamplesPerFrame(const TFrameParams& params);
 // Where a Xing header starts, counted from the frame's first byte (after the side information).
-int XingOffset(const TFrameSpec& spec);
+int XingOffset(const TFrameParams& params);
 
 // One whole frame of FrameLength bytes: the header, then body bytes from a small generator seeded
 // by `seed`. Body bytes never contain 0xFF, so no false frame start hides in a body. A free-format
 // frame without padding yields just its header.
-std::vector<uint8_t> Frame(const TFrameSpec& spec, uint32_t seed = 0);
+std::vector<uint8_t> Frame(const TFrameParams& params, uint32_t seed = 0);
 // A first frame carrying a Xing header: "Xing" at XingOffset, the flags word, and when
 // withFrameCount is true the flag bit 0 with the big-endian frame count behind it (plus the byte
 // count, table of contents and quality fields a real encoder writes, when they fit).
-std::vector<uint8_t> XingFrame(const TFrameSpec& spec, uint32_t frames, bool withFrameCount = true,
-                               uint32_t streamBytes = 0);
+std::vector<uint8_t> XingFrame(const TFrameParams& params, uint32_t frames,
+                               bool withFrameCount = true, uint32_t streamBytes = 0);
 // An ID3v2.3 (or .4 with footer) tag of exactly totalSize bytes: the 10-byte header with a
 // sync-safe size, one text frame when it fits, zero padding, and a 10-byte footer when asked
 // (flag 0x10). totalSize must be at least 10 (20 with a footer).
@@ -92,10 +92,10 @@ class TMp3Builder {
     TMp3Builder& Bytes(const std::vector<uint8_t>& bytes);
     TMp3Builder& Bytes(size_t count, uint8_t value);
     TMp3Builder& ID3v2(size_t totalSize, bool footer = false);
-    TMp3Builder& Frames(const TFrameSpec& spec, int count);
-    // A Xing frame counting `frames`, followed by `frames` ordinary frames of the same spec (so the
-    // stream is as long as the header says).
-    TMp3Builder& XingStream(const TFrameSpec& spec, uint32_t frames);
+    TMp3Builder& Frames(const TFrameParams& params, int count);
+    // A Xing frame counting `frames`, followed by `frames` ordinary frames of the same params (so
+    // the stream is as long as the header says).
+    TMp3Builder& XingStream(const TFrameParams& params, uint32_t frames);
     TMp3Builder& ID3v1(const TID3v1Fields& fields);
     size_t Size() const { return Data.size(); }
     const std::vector<uint8_t>& Build() const { return Data; }

@@ -93,9 +93,9 @@ void TypeText(QWidget* widget, const QString& text) {
 
 void WriteSampleFolder(const std::string& folder, const std::vector<TSampleTrack>& tracks) {
     for (const TSampleTrack& track : tracks) {
-        test::TFrameSpec spec;
+        test::TFrameParams params;
         test::TMp3Builder builder;
-        builder.Frames(spec, track.Frames);
+        builder.Frames(params, track.Frames);
         if (track.WithTag) {
             test::TID3v1Fields fields;
             fields.Title = Utf8ToCp1251(track.Title);
