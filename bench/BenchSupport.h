@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 #include "tools/GenFolder.h"
 
 namespace velmora::bench {

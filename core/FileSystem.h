@@ -43,4 +43,10 @@ class TFileSystem {
 
 TFileSystem& RealFileSystem();
 
+// folder + "/" + name, with no test for a separator already there (so "/" gives "//name", which
+// names the same file).
+inline std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder + "/" + name;
+}
+
 }  // namespace velmora

@@ -39,7 +39,13 @@ bool HasMp3Ending(const std::string& name) {
 }  // namespace
 
 TMainModel::TMainModel(TUserPort& port, TFileSystem& fs)
-    : SeedSource(ClockSeed), Port(port), Fs(fs) {}
+    : SeedSource(ClockSeed),
+      Port(port),
+      Fs(fs),
+      // In the order of TagFields(): artist, title, genre, year, comment, album, track.
+      FieldEdits{&edArtist, &edTitle, &edGenre, &edYear, &edComment, &edAlbum, &edTrack},
+      FieldKeeps{&KeepArtist,  &KeepName,  &KeepGanre, &KeepYear,
+                 &KeepComment, &KeepAlbum, &KeepTrack} {}
 
 // ---- Entry from the event loop ----
 
@@ -115,12 +121,8 @@ void TMainModel::FileMenuAddDirClick() {
 void TMainModel::FileMenuNewClick() {
     TrackList.clear();
     FilesListBox.ItemIndex = -1;
-    SetEditText(edTitle, "");
-    SetEditText(edArtist, "");
-    SetEditText(edAlbum, "");
-    SetEditText(edYear, "");
-    SetTrackText("0");
-    SetEditText(edComment, "");
+    for (TTagField field : kClearListOrder)
+        ShowField(TagFieldInfo(field), nullptr);
     CurrentFileSizeLabel.Caption.assign(1, '0');
     InfoFileName.Caption.clear();
     for (TLabel* label : {&lblId3Status, &lblMpegVersion, &lblDuration, &lblMpegParam,
@@ -259,20 +261,10 @@ void TMainModel::ClearCurrentTrackDisplay() {
     UpdatingEdits = true;
     // Nothing was read, so no tag text may stay on show; the kept fields are the user's own
     // values for the next file and stay.
-    if (!KeepArtist.Checked)
-        SetEditText(edArtist, "");
-    if (!KeepName.Checked)
-        SetEditText(edTitle, "");
-    if (!KeepGanre.Checked)
-        SetGenreIndex(-1);
-    if (!KeepYear.Checked)
-        SetEditText(edYear, "");
-    if (!KeepComment.Checked)
-        SetEditText(edComment, "");
-    if (!KeepAlbum.Checked)
-        SetEditText(edAlbum, "");
-    if (!KeepTrack.Checked)
-        SetTrackText("0");
+    for (const TTagFieldInfo& field : TagFields()) {
+        if (!FieldKeep(field.Field).Checked)
+            ShowField(field, nullptr);
+    }
     UpdatingEdits = updating;
     InfoFileName.Caption.clear();
     InfoFileNameRed = false;
@@ -291,60 +283,35 @@ void TMainModel::edTitleChange() {
     InfoFileNameRed = TagsModified;
 }
 
-void TMainModel::KeepNameClick() {
-    edTitle.Enabled = !KeepName.Checked;
-}
-void TMainModel::KeepArtistClick() {
-    edArtist.Enabled = !KeepArtist.Checked;
-}
-void TMainModel::KeepAlbumClick() {
-    edAlbum.Enabled = !KeepAlbum.Checked;
-}
-void TMainModel::KeepYearClick() {
-    edYear.Enabled = !KeepYear.Checked;
-}
-void TMainModel::KeepTrackClick() {
-    edTrack.Enabled = !KeepTrack.Checked;
-}
-void TMainModel::KeepGanreClick() {
-    edGenre.Enabled = !KeepGanre.Checked;
-}
-void TMainModel::KeepCommentClick() {
-    edComment.Enabled = !KeepComment.Checked;
-}
-
 void TMainModel::ShowFileInfo() {
     const TFileInfoSummary s = SummarizeFileInfo(AudioInfo);
     lblId3Status.Caption = s.lblId3Status;
-    if (s.HasTag) {
-        if (!KeepArtist.Checked)
-            SetEditText(edArtist, Cp1251ToUtf8(s.Artist));
-        if (!KeepName.Checked)
-            SetEditText(edTitle, Cp1251ToUtf8(s.Title));
-        if (!KeepGanre.Checked)
-            SelectGenre(s.GenreCode);
-        if (!KeepYear.Checked)
-            SetEditText(edYear, Cp1251ToUtf8(s.Year));
-        if (!KeepComment.Checked)
-            SetEditText(edComment, Cp1251ToUtf8(s.Comment));
-        if (!KeepAlbum.Checked)
-            SetEditText(edAlbum, Cp1251ToUtf8(s.Album));
-        if (!KeepTrack.Checked)
-            SetTrackText(std::to_string(s.Track));
-    } else {
-        SetEditText(edArtist, "");
-        SetEditText(edTitle, "");
-        SelectGenre(255);
-        SetEditText(edYear, "");
-        SetEditText(edComment, "");
-        SetEditText(edAlbum, "");
-        SetTrackText("0");
+    // A file without a tag empties every edit, the kept ones too.
+    for (const TTagFieldInfo& field : TagFields()) {
+        if (!s.HasTag)
+            ShowField(field, nullptr);
+        else if (!FieldKeep(field.Field).Checked)
+            ShowField(field, &s);
     }
     lblDuration.Caption = s.lblDuration;
     lblMpegVersion.Caption = s.lblMpegVersion;
     lblMpegFlags.Caption = s.lblMpegFlags;
     lblMpegParam.Caption = s.lblMpegParam;
     lblMpegInternal.Caption = s.lblMpegInternal;
+}
+
+void TMainModel::ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown) {
+    switch (field.Field) {
+        case TTagField::Genre:
+            SelectGenre(shown ? shown->GenreCode : 255);
+            break;
+        case TTagField::Track:
+            SetTrackText(std::to_string(shown ? shown->Track : 0));
+            break;
+        default:
+            SetEditText(FieldEdit(field.Field),
+                        shown ? Cp1251ToUtf8(shown->*field.ShownText) : std::string());
+    }
 }
 
 void TMainModel::SelectGenre(int32_t code) {
@@ -360,15 +327,22 @@ void TMainModel::SelectGenre(int32_t code) {
 
 void TMainModel::ApplyEditsToTag() {
     TID3v1Tag& tag = AudioInfo.ID3v1;
-    tag.SetField(fkArtist, Utf8ToCp1251(edArtist.Text));
-    tag.SetField(fkTitle, Utf8ToCp1251(edTitle.Text));
-    if (edGenre.ItemIndex >= 0 && static_cast<size_t>(edGenre.ItemIndex) < edGenre.Items.size()) {
-        tag.SetGenre(edGenre.Items[static_cast<size_t>(edGenre.ItemIndex)].Code);
+    for (const TTagFieldInfo& field : TagFields()) {
+        switch (field.Field) {
+            case TTagField::Genre:
+                // Only a selected entry gives a code: typed text that names none leaves it.
+                if (edGenre.ItemIndex >= 0 &&
+                    static_cast<size_t>(edGenre.ItemIndex) < edGenre.Items.size()) {
+                    tag.SetGenre(edGenre.Items[static_cast<size_t>(edGenre.ItemIndex)].Code);
+                }
+                break;
+            case TTagField::Track:
+                tag.SetTrack(SpinValue(edTrack.Text, 0));
+                break;
+            default:
+                tag.SetField(field.TextKind, Utf8ToCp1251(FieldEdit(field.Field).Text));
+        }
     }
-    tag.SetField(fkYear, Utf8ToCp1251(edYear.Text));
-    tag.SetField(fkComment, Utf8ToCp1251(edComment.Text));
-    tag.SetField(fkAlbum, Utf8ToCp1251(edAlbum.Text));
-    tag.SetTrack(SpinValue(edTrack.Text, 0));
 }
 
 void TMainModel::SetEditText(TEdit& edit, const std::string& text) {

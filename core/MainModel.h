@@ -3,6 +3,7 @@
 // state into widgets and forwards user input here; it decides nothing itself.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,7 +12,11 @@
 
 #include "audio/AudioInfo.h"
 #include "core/FileSystem.h"
+#include "core/Naming.h"
 #include "core/ReportOptions.h"
+#include "core/Reports.h"
+#include "core/TagFields.h"
+#include "core/TrackRules.h"
 #include "core/Translit.h"
 #include "core/UserPort.h"
 
@@ -38,15 +43,14 @@ struct TButton {
     bool Enabled = true;
 };
 
-struct TGenreBox {
+// The genre box: Text is the shown or typed text.
+struct TGenreBox : TEdit {
     struct Item {
         std::string Name;
         int32_t Code;
     };
     std::vector<Item> Items;
     int ItemIndex = -1;  // -1: no entry selected
-    std::string Text;    // the shown or typed text
-    bool Enabled = true;
 };
 
 struct TListBox {
@@ -55,39 +59,7 @@ struct TListBox {
     bool Visible = true;
 };
 
-struct TSpinEdit {
-    std::string Text;
-    bool Enabled = true;
-};
-
-// ---- Pure rules shared by the handlers and the reports ----
-
-// Size of the named file as a signed 32-bit number: 0 when missing, -1 at 2 GiB or more.
-int32_t TrackFileSize(TFileSystem& fs, const std::string& path);
-// Sum of two "h:m:s" texts as "H:MM:SS"; throws std::invalid_argument on a bad field.
-std::string AddTime(const std::string& total, const std::string& add);
-// bytes / 1024 / 1024 (or / 1024 once) rounded half to even.
-int64_t RoundMegabytes(int64_t bytes);
-int64_t RoundKilobytes(int64_t bytes);
-// The value of a spin edit: its text as a decimal integer, fallback when it is not a number.
-int32_t SpinValue(const std::string& text, int32_t fallback);
-// Leading "0" and ":" removed while the text is longer than four characters.
-std::string StripLeadingZeros(const std::string& time);
-// Track number, artist and title merged with the separator.
-std::string BuildMergedTitle(int32_t track, const std::string& artist, const std::string& title,
-                             const std::string& separator, bool useTrack, bool useArtist,
-                             bool useTitle);
-// Lines of the file list report.
-std::vector<std::string> BuildFileListReport(TFileSystem& fs,
-                                             const std::vector<std::string>& trackList,
-                                             const std::string& inputFolder,
-                                             const std::string& totalTime,
-                                             const TFileListReportOptions& options);
-// Writes report lines as Windows-1251 with CR LF after every line, no byte-order mark.
-void SaveReportLines(TFileSystem& fs, const std::string& fileName,
-                     const std::vector<std::string>& lines);
-// folder + "/" + name, with no test for a separator already there.
-std::string JoinPath(const std::string& folder, const std::string& name);
+struct TSpinEdit : TEdit {};
 
 // Seed source of the shuffle: a monotonic clock unless a test sets a fixed seed.
 using TSeedSource = std::function<uint32_t()>;
@@ -128,7 +100,7 @@ class TMainModel {
     TLabel CurrentFileSizeLabel{"0"};
     TLabel lblId3Status;
     TEdit edTitle, edArtist, edAlbum, edYear, edComment;
-    TSpinEdit edTrack{"0"};
+    TSpinEdit edTrack{{"0"}};
     TGenreBox edGenre;
     TCheckBox KeepName, KeepArtist, KeepAlbum, KeepYear, KeepTrack, KeepGanre, KeepComment;
     TLabel lblMpegVersion, lblDuration, lblMpegParam, lblMpegFlags, lblMpegInternal;
@@ -139,7 +111,7 @@ class TMainModel {
     TCheckBox cbAddTrack{false}, cbAddArtist{false}, cbAddTitle{true};
     TEdit edtReplaceSymbol{"_"};
     TCheckBox rbFileName{false}, rbNum{true};
-    TSpinEdit spedNumDir{"1"};
+    TSpinEdit spedNumDir{{"1"}};
     // Batch column.
     TCheckBox cbAllFilesTrans, cbAllFilesSplit, cbAllFilesSaveID3, cbAllFilesRename,
         cbAllFilesMoveToDir;
@@ -164,13 +136,22 @@ class TMainModel {
     // ---- Current track and tag editing ----
     void FilesListBoxClick();
     void edTitleChange();
-    void KeepNameClick();
-    void KeepArtistClick();
-    void KeepAlbumClick();
-    void KeepYearClick();
-    void KeepTrackClick();
-    void KeepGanreClick();
-    void KeepCommentClick();
+    // The Keep rule: a kept field cannot be edited.
+    void KeepClick(TTagField field) { FieldEdit(field).Enabled = !FieldKeep(field).Checked; }
+    void KeepNameClick() { KeepClick(TTagField::Title); }
+    void KeepArtistClick() { KeepClick(TTagField::Artist); }
+    void KeepAlbumClick() { KeepClick(TTagField::Album); }
+    void KeepYearClick() { KeepClick(TTagField::Year); }
+    void KeepTrackClick() { KeepClick(TTagField::Track); }
+    void KeepGanreClick() { KeepClick(TTagField::Genre); }
+    void KeepCommentClick() { KeepClick(TTagField::Comment); }
+    // A tag field's edit (the genre box and the track spin edit as edits: text and enabled
+    // state) and its Keep box.
+    TEdit& FieldEdit(TTagField field) { return *FieldEdits[FieldIndex(field)]; }
+    const TEdit& FieldEdit(TTagField field) const { return *FieldEdits[FieldIndex(field)]; }
+    TCheckBox& FieldKeep(TTagField field) { return *FieldKeeps[FieldIndex(field)]; }
+    const TCheckBox& FieldKeep(TTagField field) const { return *FieldKeeps[FieldIndex(field)]; }
+
     void ShowFileInfo();
     void SelectGenre(int32_t code);
     void ApplyEditsToTag();
@@ -194,7 +175,9 @@ class TMainModel {
     void cbSplitTrackClick();
     void btnSaveID3Click();
     std::string GetNewFileName();
-    std::string CheckName(const std::string& name);
+    std::string CheckName(const std::string& name) {
+        return velmora::CheckName(name, NameReplacement(edtReplaceSymbol.Text));
+    }
     bool RenameMoveFile(const std::string& oldPath, const std::string& newPath);
     void btnRenameClick();
     void cbAddTrackClick();
@@ -234,6 +217,12 @@ class TMainModel {
 
   private:
     int Depth = 0;
+    // The controls of each tag field, in the table's order.
+    std::array<TEdit*, kTagFieldCount> FieldEdits;
+    std::array<TCheckBox*, kTagFieldCount> FieldKeeps;
+    // Shows a field's value from the file information, or its empty value (no text, track 0,
+    // no genre) when `shown` is null.
+    void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
     void RebuildList();  // remember InputFolder, clear, put it back, fill
     void SetStatus(const std::string& text);
     void ClearCurrentTrackDisplay();
@@ -241,7 +230,7 @@ class TMainModel {
     // Preparing files (renaming, folders, batch) keeps its private helpers below.
   private:
     // "D" and the counter in three digits; advances the counter.
-    std::string NumberedFolderName();
+    std::string NextNumberedFolder();
     // Makes a folder for the current track and moves the file into it; true when it moved.
     bool MoveCurrentIntoFolder();
     // The file stage of the batch, one way each.

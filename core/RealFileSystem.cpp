@@ -14,6 +14,7 @@
 #include "audio/FileStream.h"
 #include "core/FileSystem.h"
 #include "core/SafeMove.h"
+#include "core/TextCodec.h"
 
 namespace velmora {
 namespace {
@@ -23,38 +24,11 @@ namespace {
 std::u32string FoldedKey(const std::string& name) {
     std::u32string key;
     key.reserve(name.size());
-    const auto b = [&](size_t k) { return static_cast<uint8_t>(name[k]); };
     for (size_t i = 0; i < name.size();) {
-        const uint8_t c = b(i);
         uint32_t cp = 0;
-        size_t len = 0;
-        if (c < 0x80) {
-            cp = c;
-            len = 1;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1F;
-            len = 2;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0F;
-            len = 3;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07;
-            len = 4;
-        }
-        bool valid = len > 0 && i + len <= name.size();
-        for (size_t k = 1; valid && k < len; ++k) {
-            if ((b(i + k) & 0xC0) != 0x80) {
-                valid = false;
-            } else {
-                cp = (cp << 6) | (b(i + k) & 0x3F);
-            }
-        }
-        static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (valid && (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))) {
-            valid = false;
-        }
-        if (!valid) {
-            key += static_cast<char32_t>(0x110000 + c);
+        const size_t len = DecodeUtf8(name, i, cp);
+        if (len == 0) {
+            key += static_cast<char32_t>(0x110000 + static_cast<uint8_t>(name[i]));
             ++i;
             continue;
         }

@@ -20,20 +20,25 @@ constexpr std::array<uint16_t, 128> kHigh = {
     0x043C, 0x043D, 0x043E, 0x043F, 0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F};
 
+}  // namespace
+
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
         out += static_cast<char>(0xC0 | (cp >> 6));
         out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
+    } else if (cp < 0x10000) {
         out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-}  // namespace
 
 size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp) {
     const auto b = [&](size_t k) { return static_cast<uint8_t>(text[k]); };
@@ -62,7 +67,7 @@ size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp) {
         cp = (cp << 6) | (b(i + k) & 0x3F);
     }
     static constexpr uint32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF)
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
     return len;
 }
@@ -113,14 +118,32 @@ std::string Utf8ToCp1251(const std::string& text) {
     return out;
 }
 
+size_t Utf8CharLength(const std::string& text, size_t i) {
+    uint32_t cp = 0;
+    const size_t len = DecodeUtf8(text, i, cp);
+    return len == 0 ? 1 : len;
+}
+
 size_t Utf8Length(const std::string& text) {
     size_t n = 0;
-    for (size_t i = 0; i < text.size(); ++n) {
-        uint32_t cp = 0;
-        const size_t len = DecodeUtf8(text, i, cp);
-        i += len == 0 ? 1 : len;
-    }
+    for (size_t i = 0; i < text.size(); i += Utf8CharLength(text, i))
+        ++n;
     return n;
+}
+
+std::string Utf8First(const std::string& text) {
+    return text.empty() ? text : text.substr(0, Utf8CharLength(text, 0));
+}
+
+std::string Utf8DropLast(const std::string& text, size_t count) {
+    // Characters are found from the front: only there is it clear where a stray byte stands.
+    const size_t chars = Utf8Length(text);
+    if (chars <= count)
+        return "";
+    size_t end = 0;
+    for (size_t k = 0; k < chars - count; ++k)
+        end += Utf8CharLength(text, end);
+    return text.substr(0, end);
 }
 
 }  // namespace velmora

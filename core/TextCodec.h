@@ -11,10 +11,22 @@ namespace velmora {
 std::string Cp1251ToUtf8(const std::string& bytes);
 // A character Windows-1251 cannot hold becomes "?"; invalid UTF-8 bytes become "?" too.
 std::string Utf8ToCp1251(const std::string& text);
+
+// Walking UTF-8 text. File names keep their exact bytes, so text may hold bytes that are not
+// UTF-8: each such byte is one character of its own, wherever it stands.
+
 // Decodes the UTF-8 sequence at text[i] (i < text.size()) into cp and returns its length, or 0
-// when the byte there does not begin a valid, shortest-form sequence.
+// when the byte there does not begin a valid, shortest-form sequence of a Unicode scalar value.
 size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp);
-// Number of characters of a UTF-8 text (an invalid byte counts as one).
+// Bytes of the character at text[i] (i < text.size()): a valid sequence, or one stray byte.
+size_t Utf8CharLength(const std::string& text, size_t i);
+// Number of characters of a text.
 size_t Utf8Length(const std::string& text);
+// The first character of a text ("" for an empty text).
+std::string Utf8First(const std::string& text);
+// The text without its last `count` characters; "" when it has no more than that.
+std::string Utf8DropLast(const std::string& text, size_t count);
+// Appends the UTF-8 form of a code point.
+void AppendUtf8(std::string& out, uint32_t cp);
 
 }  // namespace velmora

@@ -16,13 +16,13 @@ echo "== Format check"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 echo "== Build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 echo "== Build and test under AddressSanitizer + UndefinedBehaviorSanitizer"
 san="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_BENCH=OFF \
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_BUILD_BENCH=OFF -DVELMORA_WERROR=ON \
     -DCMAKE_CXX_FLAGS="$san" -DCMAKE_C_FLAGS="$san" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build build-asan -j "$jobs"
@@ -31,7 +31,7 @@ ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j "
 if command -v clang++ >/dev/null && echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long){return 0;}' \
         | clang++ -x c++ -fsanitize=fuzzer - -o /tmp/velmora-fuzz-check 2>/dev/null; then
     echo "== Fuzz targets (${fuzz_seconds} s each)"
-    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_WERROR=ON \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
         -DVELMORA_FUZZ=ON -DVELMORA_BUILD_UI=OFF -DVELMORA_BUILD_BENCH=OFF \
         -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" >/dev/null

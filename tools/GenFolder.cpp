@@ -4,7 +4,7 @@
 #include <random>
 
 #include "core/TextCodec.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora::tools {
 

@@ -480,28 +480,28 @@ void TMainForm::BuildInfoPanel() {
     new TTypingLimit(32, edTitle);
     new TTypingLimit(32, edArtist);
 
+    // Captions and Keep boxes from the table of tag fields, in the editor's row order.
     struct RowDef {
         QLabel** Caption;
-        const char* CaptionName;
-        const char* CaptionText;
         QCheckBox** Keep;
-        const char* KeepName;
-        const char* KeepHint;
+        QLineEdit* Text;  // the text edit, nullptr for the track number and the genre
     };
     const RowDef rows[] = {
-        {&Label11, "Label11", "Название:", &KeepName, "KeepName", "Сохранить название"},
-        {&Label12, "Label12", "Исполнитель:", &KeepArtist, "KeepArtist", "Сохранить исполнителя"},
-        {&Label13, "Label13", "Альбом:", &KeepAlbum, "KeepAlbum", "Сохранить альбом"},
-        {&Label14, "Label14", "Год:", &KeepYear, "KeepYear", "Сохранить год"},
-        {&Label15, "Label15", "№ трека:", &KeepTrack, "KeepTrack", "Сохранить номер трека"},
-        {&Label16, "Label16", "Жанр:", &KeepGanre, "KeepGanre", "Сохранить жанр"},
-        {&Label17, "Label17", "Комментарий:", &KeepComment, "KeepComment", "Сохранить комментарий"},
+        {&Label11, &KeepName, edTitle},      {&Label12, &KeepArtist, edArtist},
+        {&Label13, &KeepAlbum, edAlbum},     {&Label14, &KeepYear, edYear},
+        {&Label15, &KeepTrack, nullptr},     {&Label16, &KeepGanre, nullptr},
+        {&Label17, &KeepComment, edComment},
     };
+    static_assert(std::size(rows) == kEditorRowOrder.size());
     int y = kFirstRow;
-    for (const RowDef& row : rows) {
-        *row.Caption = NewLabel(InfoPanel, row.CaptionName, QString::fromUtf8(row.CaptionText),
-                                {4, y + 3, 0, 0}, kAutoSize);
-        *row.Keep = NewCheck(Panel1, row.KeepName, row.KeepHint, 29, y - Panel1->y() + 3);
+    for (size_t r = 0; r < kEditorRowOrder.size(); ++r) {
+        const TTagFieldInfo& field = TagFieldInfo(kEditorRowOrder[r]);
+        const std::string captionName = "Label" + std::to_string(11 + r);
+        *rows[r].Caption = NewLabel(InfoPanel, captionName.c_str(),
+                                    QString::fromUtf8(field.Caption), {4, y + 3, 0, 0}, kAutoSize);
+        *rows[r].Keep = NewCheck(Panel1, field.Keep, field.KeepHint, 29, y - Panel1->y() + 3);
+        KeepBoxes[FieldIndex(field.Field)] = *rows[r].Keep;
+        TextEdits[FieldIndex(field.Field)] = rows[r].Text;
         y += kRowStep;
     }
 
@@ -674,17 +674,17 @@ void TMainForm::Connect() {
     connect(btMix, &QPushButton::clicked, form, run(&TMainModel::btMixClick));
 
     // Tag edits.
-    auto typed = [form, model](QLineEdit* edit, TEdit TMainModel::*state) {
-        connect(edit, &QLineEdit::textChanged, form, [form, model, state](const QString& text) {
-            form->Do(
-                [model, state, value = FromQt(text)] { model->SetEditText(model->*state, value); });
+    for (const TTagFieldInfo& info : TagFields()) {
+        const TTagField field = info.Field;
+        QLineEdit* edit = form->TextEdits[FieldIndex(field)];
+        if (edit == nullptr)
+            continue;
+        connect(edit, &QLineEdit::textChanged, form, [form, model, field](const QString& text) {
+            form->Do([model, field, value = FromQt(text)] {
+                model->SetEditText(model->FieldEdit(field), value);
+            });
         });
-    };
-    typed(edTitle, &TMainModel::edTitle);
-    typed(edArtist, &TMainModel::edArtist);
-    typed(edAlbum, &TMainModel::edAlbum);
-    typed(edYear, &TMainModel::edYear);
-    typed(edComment, &TMainModel::edComment);
+    }
     connect(edTrack, &QSpinBox::textChanged, form, [form, model](const QString& text) {
         form->Do([model, value = FromQt(text)] { model->SetTrackText(value); });
     });
@@ -707,13 +707,16 @@ void TMainForm::Connect() {
             });
         });
     };
-    clicked(KeepName, &TMainModel::KeepName, &TMainModel::KeepNameClick);
-    clicked(KeepArtist, &TMainModel::KeepArtist, &TMainModel::KeepArtistClick);
-    clicked(KeepAlbum, &TMainModel::KeepAlbum, &TMainModel::KeepAlbumClick);
-    clicked(KeepYear, &TMainModel::KeepYear, &TMainModel::KeepYearClick);
-    clicked(KeepTrack, &TMainModel::KeepTrack, &TMainModel::KeepTrackClick);
-    clicked(KeepGanre, &TMainModel::KeepGanre, &TMainModel::KeepGanreClick);
-    clicked(KeepComment, &TMainModel::KeepComment, &TMainModel::KeepCommentClick);
+    for (const TTagFieldInfo& info : TagFields()) {
+        const TTagField field = info.Field;
+        connect(form->KeepBoxes[FieldIndex(field)], &QAbstractButton::clicked, form,
+                [form, model, field](bool on) {
+                    form->Do([model, field, on] {
+                        model->FieldKeep(field).Checked = on;
+                        model->KeepClick(field);
+                    });
+                });
+    }
     clicked(cbSplitTrack, &TMainModel::cbSplitTrack, &TMainModel::cbSplitTrackClick);
     clicked(cbSplitArtist, &TMainModel::cbSplitArtist, &TMainModel::cbSplitTrackClick);
     clicked(cbSplitTitle, &TMainModel::cbSplitTitle, &TMainModel::cbSplitTrackClick);
@@ -810,20 +813,13 @@ void TMainForm::Sync() {
     }
     SetLabel(CurrentFileSizeLabel, m.CurrentFileSizeLabel.Caption);
     SetLabel(lblId3Status, m.lblId3Status.Caption);
-    SyncEdit(edTitle, m.edTitle);
-    SyncEdit(edArtist, m.edArtist);
-    SyncEdit(edAlbum, m.edAlbum);
-    SyncEdit(edYear, m.edYear);
-    SyncEdit(edComment, m.edComment);
+    for (const TTagFieldInfo& info : TagFields()) {
+        if (QLineEdit* edit = TextEdits[FieldIndex(info.Field)])
+            SyncEdit(edit, m.FieldEdit(info.Field));
+        SyncCheck(KeepBoxes[FieldIndex(info.Field)], m.FieldKeep(info.Field));
+    }
     SyncSpin(edTrack, m.edTrack, 0);
     SyncGenre();
-    SyncCheck(KeepName, m.KeepName);
-    SyncCheck(KeepArtist, m.KeepArtist);
-    SyncCheck(KeepAlbum, m.KeepAlbum);
-    SyncCheck(KeepYear, m.KeepYear);
-    SyncCheck(KeepTrack, m.KeepTrack);
-    SyncCheck(KeepGanre, m.KeepGanre);
-    SyncCheck(KeepComment, m.KeepComment);
     SetLabel(lblMpegVersion, m.lblMpegVersion.Caption);
     SetLabel(lblDuration, m.lblDuration.Caption);
     SetLabel(lblMpegParam, m.lblMpegParam.Caption);

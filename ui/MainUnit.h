@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QWidget;
+
+#include "core/TagFields.h"
 
 namespace velmora {
 
@@ -93,6 +96,9 @@ class TMainForm : public QMainWindow {
     QFrame* Panel1;
     QLabel* Label6;
     QCheckBox *KeepName, *KeepArtist, *KeepAlbum, *KeepYear, *KeepTrack, *KeepGanre, *KeepComment;
+    // The Keep boxes and the text edits by tag field (no text edit for the track and genre).
+    std::array<QCheckBox*, kTagFieldCount> KeepBoxes{};
+    std::array<QLineEdit*, kTagFieldCount> TextEdits{};
     QLabel *lblMpegVersion, *lblDuration, *lblMpegParam, *lblMpegFlags, *lblMpegInternal;
     QFrame *CommandRow1, *CommandRow2, *CommandRow3, *CommandRow4, *CommandRow5;
     QPushButton *btnTranslit, *btnSplit, *btnSaveID3, *btnRename, *btnDirAndMove;

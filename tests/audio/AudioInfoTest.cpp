@@ -12,7 +12,7 @@
 
 #include "audio/AudioInfo.h"
 #include "tests/audio/StreamDoubles.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora {
 namespace {

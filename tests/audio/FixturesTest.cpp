@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora {
 namespace {

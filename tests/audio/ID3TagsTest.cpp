@@ -13,7 +13,7 @@
 
 #include "audio/ID3Tags.h"
 #include "tests/audio/StreamDoubles.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora {
 namespace {

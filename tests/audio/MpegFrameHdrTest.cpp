@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "audio/MpegFrameHdr.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 #include "tools/GenFolder.h"
 #include "tools/ProbeFormat.h"
 

@@ -16,7 +16,7 @@
 
 #include "audio/FileStream.h"
 #include "core/MainModel.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 #include "tests/support/ScriptedPort.h"
 
 namespace velmora::test {

@@ -34,7 +34,7 @@ TEST(MergedTitle, SeparatorStandsOnlyBetweenPartsThatArePresent) {
         {-4, "A", "S", "+", true, true, true, "-4+A+S"},
     };
     for (const TCase& c : cases) {
-        EXPECT_EQ(BuildMergedTitle(c.Track, c.Artist, c.Title, c.Separator, c.T, c.A, c.N),
+        EXPECT_EQ(BuildMergedTitle(c.Track, c.Artist, c.Title, c.Separator, {c.T, c.A, c.N}),
                   c.Expected);
     }
 }

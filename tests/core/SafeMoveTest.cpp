@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora {
 namespace {

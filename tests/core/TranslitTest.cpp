@@ -8,7 +8,7 @@
 
 #include "audio/FileStream.h"
 #include "core/TextCodec.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora {
 namespace {

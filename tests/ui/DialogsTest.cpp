@@ -15,7 +15,7 @@
 
 #include "core/MainModel.h"
 #include "core/Translit.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 #include "tests/support/ScriptedPort.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/About.h"

@@ -16,7 +16,7 @@
 #include <filesystem>
 
 #include "core/TextCodec.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/VelmoraApp.h"
 

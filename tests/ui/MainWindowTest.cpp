@@ -19,7 +19,7 @@
 #include <filesystem>
 
 #include "core/MainModel.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 #include "tests/support/ScriptedPort.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/About.h"

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/MainUnit.h"
 #include "ui/QtUserPort.h"

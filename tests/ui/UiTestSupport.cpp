@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "core/TextCodec.h"
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora::uitest {
 

@@ -1,4 +1,4 @@
-#include "tests/support/Mp3Builder.h"
+#include "tools/Mp3Builder.h"
 
 #include <stdlib.h>
 #include <unistd.h>

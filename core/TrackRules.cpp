@@ -1,10 +1,10 @@
-// The small pure rules of the track list: sizes, times, numbers and paths.
+// The small pure rules of the track list: sizes, times and numbers.
 #include <charconv>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
-#include "core/MainModel.h"
+#include "core/TrackRules.h"
 
 namespace velmora {
 namespace {
@@ -104,10 +104,6 @@ std::string StripLeadingZeros(const std::string& time) {
     while (time.size() - start > 4 && (time[start] == '0' || time[start] == ':'))
         ++start;
     return time.substr(start);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    return folder + "/" + name;
 }
 
 }  // namespace velmora
