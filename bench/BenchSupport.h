@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/Mp3Builder.h"
 #include "tools/GenFolder.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora::bench {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
-#include "tools/Mp3Builder.h"
 #include "tools/GenFolder.h"
+#include "tools/Mp3Builder.h"
 #include "tools/ProbeFormat.h"
 
 namespace velmora {

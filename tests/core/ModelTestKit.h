@@ -16,8 +16,8 @@
 
 #include "audio/FileStream.h"
 #include "core/MainModel.h"
-#include "tools/Mp3Builder.h"
 #include "tests/support/ScriptedPort.h"
+#include "tools/Mp3Builder.h"
 
 namespace velmora::test {
 

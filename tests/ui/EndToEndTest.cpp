@@ -16,8 +16,8 @@
 #include <filesystem>
 
 #include "core/TextCodec.h"
-#include "tools/Mp3Builder.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tools/Mp3Builder.h"
 #include "ui/VelmoraApp.h"
 
 namespace velmora::uitest {

@@ -11,8 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "tools/Mp3Builder.h"
 #include "tests/ui/UiTestSupport.h"
+#include "tools/Mp3Builder.h"
 #include "ui/MainUnit.h"
 #include "ui/QtUserPort.h"
 #include "ui/VelmoraApp.h"

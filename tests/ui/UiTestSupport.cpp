@@ -1,9 +1,15 @@
 #include "tests/ui/UiTestSupport.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QDialog>
+#include <QFile>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <memory>
 
 #include "core/TextCodec.h"
@@ -117,6 +123,81 @@ std::vector<TSampleTrack> CyrillicSample() {
         {"03 Чайф - Аргентина.mp3", "Аргентина - Ямайка", "Чайф", "Оранжевое настроение", 3, 45},
         {"04 ДДТ - Осень.mp3", "Что такое осень", "ДДТ", "Актриса Весна", 4, 70},
     };
+}
+
+namespace {
+
+QString Caption(QWidget* widget) {
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        return edit->text();
+    if (auto* spin = qobject_cast<QSpinBox*>(widget))
+        return spin->text();
+    if (auto* box = qobject_cast<QComboBox*>(widget))
+        return box->currentText();
+    if (auto* group = qobject_cast<QGroupBox*>(widget))
+        return group->title();
+    return widget->windowTitle();
+}
+
+}  // namespace
+
+QString DumpWidgetTree(QWidget* root) {
+    QString dump;
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    widgets.prepend(root);
+    for (QWidget* w : widgets) {
+        const QString name = w->objectName();
+        if (name.isEmpty() || name.startsWith("qt_"))
+            continue;  // Qt's own inner widgets
+        const QRect g = w->geometry();
+        QString line =
+            QString("%1 %2 \"%3\" \"%4\" %5 %6 %7,%8 %9x%10")
+                .arg(name, w->metaObject()->className(), Caption(w), w->toolTip(),
+                     w->isEnabled() ? "enabled" : "disabled", w->isHidden() ? "hidden" : "shown")
+                .arg(g.x())
+                .arg(g.y())
+                .arg(g.width())
+                .arg(g.height());
+        if (auto* button = qobject_cast<QAbstractButton*>(w); button && button->isCheckable())
+            line += button->isChecked() ? " checked" : " unchecked";
+        if (w->font().bold())
+            line += " bold";
+        dump += line + "\n";
+    }
+    return dump;
+}
+
+bool MatchesGolden(const QString& dump, const QString& fileName) {
+    QFile file(QString(VELMORA_TEST_DATA) + "/" + fileName);
+    if (qEnvironmentVariable("VELMORA_UPDATE_GOLDEN") == "1") {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return false;
+        file.write(dump.toUtf8());
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning("no golden file %s", qPrintable(file.fileName()));
+        return false;
+    }
+    const QString golden = QString::fromUtf8(file.readAll());
+    if (golden == dump)
+        return true;
+    const QStringList want = golden.split('\n');
+    const QStringList got = dump.split('\n');
+    for (qsizetype i = 0; i < std::max(want.size(), got.size()); ++i) {
+        const QString a = i < want.size() ? want[i] : QString();
+        const QString b = i < got.size() ? got[i] : QString();
+        if (a != b) {
+            qWarning("%s line %lld\n  expected: %s\n  actual:   %s", qPrintable(fileName),
+                     static_cast<long long>(i + 1), qPrintable(a), qPrintable(b));
+            break;
+        }
+    }
+    return false;
 }
 
 }  // namespace velmora::uitest

@@ -39,6 +39,13 @@ void AcceptFileDialog(QWidget* dialog, const QString& path);
 // Types the text key by key, any characters (QTest::keyClicks knows Latin-1 only).
 void TypeText(QWidget* widget, const QString& text);
 
+// The widget tree under root, one line per named widget in creation order: name, class,
+// caption, hint, enabled, hidden, geometry, and checked/bold where they apply.
+QString DumpWidgetTree(QWidget* root);
+// Compares a dump with tests/data/<fileName>. With VELMORA_UPDATE_GOLDEN=1 in the environment
+// the file is written instead, for a deliberate change of the window.
+bool MatchesGolden(const QString& dump, const QString& fileName);
+
 // A track of a sample folder: the file name and its ID3v1 fields in UTF-8 (written as
 // Windows-1251), frames of 128 kbit/s MPEG-1 Layer III.
 struct TSampleTrack {
