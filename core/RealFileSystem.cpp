@@ -24,17 +24,12 @@ namespace {
 std::u32string FoldedKey(const std::string& name) {
     std::u32string key;
     key.reserve(name.size());
-    for (size_t i = 0; i < name.size();) {
-        uint32_t cp = 0;
-        const size_t len = DecodeUtf8(name, i, cp);
-        if (len == 0) {
-            key += static_cast<char32_t>(0x110000 + static_cast<uint8_t>(name[i]));
-            ++i;
-            continue;
-        }
-        key += static_cast<char32_t>(u_foldCase(static_cast<UChar32>(cp), U_FOLD_CASE_DEFAULT));
-        i += len;
-    }
+    ForEachUtf8Char(name, [&key](uint32_t c) {
+        key +=
+            c >= kStrayByte
+                ? static_cast<char32_t>(c)
+                : static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+    });
     return key;
 }
 

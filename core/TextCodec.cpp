@@ -89,20 +89,12 @@ std::string Cp1251ToUtf8(const std::string& bytes) {
 std::string Utf8ToCp1251(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        uint32_t cp = 0;
-        const size_t len = DecodeUtf8(text, i, cp);
-        if (len == 0) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        i += len;
+    ForEachUtf8Char(text, [&out](uint32_t cp) {
         if (cp < 0x80) {
             out += static_cast<char>(cp);
-            continue;
+            return;
         }
-        char mapped = '?';
+        char mapped = '?';  // also for a stray byte
         if (cp >= 0x0410 && cp <= 0x044F) {
             mapped = static_cast<char>(0xC0 + (cp - 0x0410));
         } else {
@@ -114,8 +106,16 @@ std::string Utf8ToCp1251(const std::string& text) {
             }
         }
         out += mapped;
-    }
+    });
     return out;
+}
+
+TUtf8Char Utf8CharAt(const std::string& text, size_t i) {
+    uint32_t cp = 0;
+    const size_t len = DecodeUtf8(text, i, cp);
+    if (len == 0)
+        return {kStrayByte + static_cast<uint8_t>(text[i]), 1};
+    return {cp, len};
 }
 
 size_t Utf8CharLength(const std::string& text, size_t i) {

@@ -20,6 +20,23 @@ std::string Utf8ToCp1251(const std::string& text);
 size_t DecodeUtf8(const std::string& text, size_t i, uint32_t& cp);
 // Bytes of the character at text[i] (i < text.size()): a valid sequence, or one stray byte.
 size_t Utf8CharLength(const std::string& text, size_t i);
+// A character of a text: its code point, or for a stray byte b the value kStrayByte + b, above
+// every code point, so that such a byte only ever equals itself.
+constexpr uint32_t kStrayByte = 0x110000;
+struct TUtf8Char {
+    uint32_t Code;
+    size_t Length;
+};
+TUtf8Char Utf8CharAt(const std::string& text, size_t i);
+// Calls f(code) for each character of a text, as Utf8CharAt gives it.
+template <class F>
+void ForEachUtf8Char(const std::string& text, F&& f) {
+    for (size_t i = 0; i < text.size();) {
+        const TUtf8Char c = Utf8CharAt(text, i);
+        f(c.Code);
+        i += c.Length;
+    }
+}
 // Number of characters of a text.
 size_t Utf8Length(const std::string& text);
 // The first character of a text ("" for an empty text).

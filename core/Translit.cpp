@@ -9,23 +9,6 @@
 namespace velmora {
 namespace {
 
-// A character of a UTF-8 text: its code point, or for a byte that is not valid UTF-8 a value
-// above every code point, so that such a byte only ever equals itself.
-struct TChar {
-    uint32_t Code;
-    size_t Length;
-};
-
-constexpr uint32_t kInvalidByte = 0x110000;
-
-TChar NextChar(const std::string& text, size_t i) {
-    uint32_t cp = 0;
-    const size_t len = DecodeUtf8(text, i, cp);
-    if (len == 0)
-        return {kInvalidByte + static_cast<uint8_t>(text[i]), 1};
-    return {cp, len};
-}
-
 // The small letter of a capital, for the letter pairs of Windows-1251: Latin A-Z, Cyrillic
 // А-Я, and Ё Ђ Ѓ Є Ѕ І Ї Ј Љ Њ Ћ Ќ Ў Џ Ґ. Every other character stands for itself.
 uint32_t Fold(uint32_t cp) {
@@ -181,7 +164,7 @@ std::string TransliterateText(const TTranslitTable& table, const std::string& te
         const size_t eq = row.find('=');
         if (eq == std::string::npos || eq == 0)
             continue;
-        const TChar key = NextChar(row, 0);
+        const TUtf8Char key = Utf8CharAt(row, 0);
         if (key.Length != eq)
             continue;  // only a key of exactly one character can match
         const uint32_t folded = Fold(key.Code);
@@ -207,7 +190,7 @@ std::string TransliterateText(const TTranslitTable& table, const std::string& te
     std::string result;
     result.reserve(text.size() * 2);
     for (size_t i = 0; i < text.size();) {
-        const TChar c = NextChar(text, i);
+        const TUtf8Char c = Utf8CharAt(text, i);
         const std::string* row = rowOf(Fold(c.Code));
         if (row == nullptr) {
             result.append(text, i, c.Length);
