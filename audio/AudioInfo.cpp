@@ -104,12 +104,18 @@ void TAudioInfo::LoadFromFile(const std::string& name) {
     if (IsBlankName(name))
         return;
     TFileStream stream(name, TFileStream::Mode::Read);
+    LoadFromStream(stream, stream.ModificationTime(), stream.FileMode(), name);
+}
+
+void TAudioInfo::LoadFromStream(TStream& stream, int64_t modificationTime, uint32_t mode,
+                                const std::string& name) {
     const int64_t size = stream.Size();
+    stream.Seek(0);
     AnalyzeStream(stream, size);
     // A file of 2 GiB or more is analysed whole, but its size does not fit the model.
     FileSize = size <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(size) : -1;
-    FileAge = FatDateTime(stream.ModificationTime());
-    FileAttr = FatAttributes(stream.FileMode(), name);
+    FileAge = FatDateTime(modificationTime);
+    FileAttr = FatAttributes(mode, name);
 }
 
 void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {

@@ -25,6 +25,10 @@ class TAudioInfo {
     void Clear();
     // Analyses a regular file; throws EStreamError when it cannot be opened or read.
     void LoadFromFile(const std::string& name);
+    // The same over a stream that holds the whole file, with the file's modification time (Unix
+    // seconds), mode bits and name.
+    void LoadFromStream(TStream& stream, int64_t modificationTime, uint32_t mode,
+                        const std::string& name);
     // Analyses the size bytes from the stream's position. A range that begins with an ID3v2 tag
     // is searched for the first frame from the end of that tag; offsets stay counted from the
     // start of the range.

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/AudioInfo.h"
+
 namespace velmora {
 
 struct TDirEntry {
@@ -39,7 +41,21 @@ class TFileSystem {
     // Writes a whole file through a temporary file beside it renamed over it, so a failure
     // leaves an existing file whole; throws EStreamError(CannotCreateText) when it cannot.
     virtual void WriteFileReplacing(const std::string& path, const std::string& bytes) = 0;
+
+    // The audio layer's file operations, here so that a file system that only pretends can
+    // show a planned change to the reads that follow it. By default they go to the disk.
+    // Analyses the file (TAudioInfo::LoadFromFile).
+    virtual void LoadAudioInfo(const std::string& path, TAudioInfo& info) {
+        info.LoadFromFile(path);
+    }
+    // Reads the ID3v1 tag of the file (TID3v1Tag::LoadFromFile).
+    virtual void LoadID3v1(const std::string& path, TID3v1Tag& tag) { tag.LoadFromFile(path); }
+    // Writes the tag into the file, in place or appended (TID3v1Tag::SaveToFile).
+    virtual void SaveID3v1(const std::string& path, TID3v1Tag& tag) { tag.SaveToFile(path); }
 };
+
+// Puts folder entries in the order every listing of the program uses.
+void SortDirEntries(std::vector<TDirEntry>& entries);
 
 TFileSystem& RealFileSystem();
 

@@ -7,6 +7,7 @@
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
+#include "core/BatchPlan.h"
 #include "core/Collation.h"
 #include "core/TextCodec.h"
 
@@ -38,8 +39,12 @@ bool HasMp3Ending(const std::string& name) {
 
 }  // namespace
 
-TMainModel::TMainModel(TUserPort& port, TFileSystem& fs)
-    : SeedSource(ClockSeed),
+TMainModel::TMainModel(TUserPort& port, TFileSystem& fs) : TMainModel(TMainModelState{}, port, fs) {
+    SeedSource = ClockSeed;
+}
+
+TMainModel::TMainModel(const TMainModelState& state, TUserPort& port, TFileSystem& fs)
+    : TMainModelState(state),
       Port(port),
       Fs(fs),
       // In the order of TagFields(): artist, title, genre, year, comment, album, track.
@@ -232,7 +237,7 @@ void TMainModel::FilesListBoxClick() {
                                      " было изменено" + "\r" + "Сохранить изменения?";
         if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
             ApplyEditsToTag();
-            AudioInfo.ID3v1.SaveToFile(CurrentPath());
+            SaveTag(CurrentPath());
         }
     }
     const int index = FilesListBox.ItemIndex;
@@ -243,7 +248,7 @@ void TMainModel::FilesListBoxClick() {
     const std::string path = JoinPath(InputFolder, name);
     CurrentFileSizeLabel.Caption = std::to_string(TrackFileSize(Fs, path));
     try {
-        AudioInfo.LoadFromFile(path);
+        Fs.LoadAudioInfo(path, AudioInfo);
     } catch (...) {
         // The file is not shown: nothing of the previous file may stay current in its place.
         ClearCurrentTrackDisplay();
@@ -443,11 +448,54 @@ void TMainModel::btnSaveID3Click() {
         return;
     ApplyEditsToTag();
     const std::string path = CurrentPath();
-    AudioInfo.ID3v1.SaveToFile(path);
-    AudioInfo.ID3v1.LoadFromFile(path);
+    SaveTag(path);
+    Fs.LoadID3v1(path, AudioInfo.ID3v1);
+    if (BatchLog != nullptr)
+        NoteCutFields(path);
     TagsModified = false;
     InfoFileNameRed = false;
     ShowFileInfo();
+}
+
+void TMainModel::SaveTag(const std::string& path) {
+    uint8_t block[kID3v1Size];
+    if (BatchLog != nullptr) {
+        TID3v1Tag written = AudioInfo.ID3v1;
+        written.SaveToBuffer(block, sizeof block);
+    }
+    Fs.SaveID3v1(path, AudioInfo.ID3v1);
+    if (BatchLog != nullptr) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        std::string hex;
+        for (uint8_t b : block) {
+            hex += kHex[b >> 4];
+            hex += kHex[b & 15];
+        }
+        Note(TBatchEvent::TKind::Save, path, "", hex);
+    }
+}
+
+void TMainModel::NoteCutFields(const std::string& path) {
+    const TFileInfoSummary saved = SummarizeFileInfo(AudioInfo);
+    for (const TTagFieldInfo& field : TagFields()) {
+        if (field.ShownText == nullptr)
+            continue;
+        const std::string typed = Utf8ToCp1251(FieldEdit(field.Field).Text);
+        const std::string& kept = saved.*field.ShownText;
+        if (typed != kept) {
+            std::string name = field.Caption;
+            name.pop_back();  // the caption's ":"
+            Note(TBatchEvent::TKind::Warn, path, "",
+                 "текст поля «" + name + "» обрезан до " + std::to_string(kept.size()) +
+                     " байт тега");
+        }
+    }
+}
+
+void TMainModel::Note(TBatchEvent::TKind kind, const std::string& path, const std::string& target,
+                      const std::string& detail) {
+    if (BatchLog != nullptr)
+        BatchLog->push_back({kind, path, target, detail});
 }
 
 // ---- Shell ----

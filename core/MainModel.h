@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
+#include "core/BatchPlan.h"
 #include "core/FileSystem.h"
 #include "core/Naming.h"
 #include "core/ReportOptions.h"
@@ -64,19 +65,11 @@ struct TSpinEdit : TEdit {};
 // Seed source of the shuffle: a monotonic clock unless a test sets a fixed seed.
 using TSeedSource = std::function<uint32_t()>;
 
-class TMainModel {
-  public:
-    TMainModel(TUserPort& port, TFileSystem& fs = RealFileSystem());
-
-    // ---- Entry from the event loop ----
-    // Runs one command: refused (does nothing) while another command runs; an error ends the
-    // command, restores the window and reaches the user through the general error report.
-    void Run(const std::function<void()>& command);
-    bool Running() const { return Depth > 0; }
-
+// Everything the window shows and the model remembers, as plain values: a copy of it is a model
+// in the same state (the batch plan runs on one).
+struct TMainModelState {
     // ---- Model state ----
     std::string InputFolder;
-    std::vector<std::string>& TrackList = FilesListBox.Items;
     std::vector<std::string> FoundFiles;
     bool TagsModified = false;
     bool UpdatingEdits = false;
@@ -124,6 +117,23 @@ class TMainModel {
     bool BusyCursor = false;
     int ProgressDone = 0;  // progress of the fill or the batch; ProgressTotal 0 hides it
     int ProgressTotal = 0;
+};
+
+class TMainModel : public TMainModelState {
+  public:
+    TMainModel(TUserPort& port, TFileSystem& fs = RealFileSystem());
+    // A model in the given state over another port and file system.
+    TMainModel(const TMainModelState& state, TUserPort& port, TFileSystem& fs);
+    TMainModel(const TMainModel&) = delete;
+    TMainModel& operator=(const TMainModel&) = delete;
+
+    // ---- Entry from the event loop ----
+    // Runs one command: refused (does nothing) while another command runs; an error ends the
+    // command, restores the window and reaches the user through the general error report.
+    void Run(const std::function<void()>& command);
+    bool Running() const { return Depth > 0; }
+
+    std::vector<std::string>& TrackList = FilesListBox.Items;
 
     // ---- Handlers: folder and list ----
     void FormCreate();
@@ -214,6 +224,9 @@ class TMainModel {
 
     TUserPort& Port;
     TFileSystem& Fs;
+    // While set, every change the commands make on the disk, and what the batch passes over or
+    // warns of, is written here as well.
+    TBatchLog* BatchLog = nullptr;
 
   private:
     int Depth = 0;
@@ -223,6 +236,17 @@ class TMainModel {
     // Shows a field's value from the file information, or its empty value (no text, track 0,
     // no genre) when `shown` is null.
     void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
+    // Writes the tag of the analysis into the file.
+    void SaveTag(const std::string& path);
+    // Warns of each text field the tag could not hold whole.
+    void NoteCutFields(const std::string& path);
+    // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.
+    bool MakeFolder(const std::string& folder, const std::string& file);
+    // Warns of what a new name will do (hidden, empty, a name twice, Cyrillic left).
+    void NoteNewName(const std::string& oldPath, const std::string& newName);
+    std::vector<std::string> NewNamesSeen;  // the new names of this batch so far
+    void Note(TBatchEvent::TKind kind, const std::string& path, const std::string& target,
+              const std::string& detail);
     void RebuildList();  // remember InputFolder, clear, put it back, fill
     void SetStatus(const std::string& text);
     void ClearCurrentTrackDisplay();

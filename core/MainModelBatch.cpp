@@ -33,7 +33,9 @@ void TMainModel::RenameAllFiles() {
         const std::string oldPath = JoinPath(InputFolder, FoundFiles[i]);
         SelectTrack(static_cast<int>(i));
         FilesListBoxClick();
-        RenameMoveFile(oldPath, JoinPath(InputFolder, GetNewFileName()));
+        const std::string newName = GetNewFileName();
+        NoteNewName(oldPath, newName);
+        RenameMoveFile(oldPath, JoinPath(InputFolder, newName));
         BatchStep();
     }
 }
@@ -60,7 +62,8 @@ void TMainModel::RenameAndMoveAtOnce() {
         const std::string folder =
             JoinPath(InputFolder,
                      CheckName(rbNum.Checked ? NextNumberedFolder() : FolderNameOfFile(oldName)));
-        if (Fs.CreateDir(folder)) {
+        NoteNewName(JoinPath(InputFolder, oldName), newName);
+        if (MakeFolder(folder, JoinPath(InputFolder, oldName))) {
             RenameMoveFile(JoinPath(InputFolder, oldName), JoinPath(folder, newName));
         }
         BatchStep();
@@ -133,6 +136,18 @@ void TMainModel::btnProcessAllClick() {
 
     FoundFiles = TrackList;
     SetStatus(kFileStageStatus);
+    NewNamesSeen.clear();
+    if (move && rbNum.Checked) {
+        const int32_t first =
+            std::clamp(SpinValue(spedNumDir.Text, kFirstFolder), kFirstFolder, kLastFolder);
+        const size_t numbers = static_cast<size_t>(kLastFolder - first + 1);
+        if (count > numbers) {
+            Note(TBatchEvent::TKind::Warn, InputFolder, "",
+                 "файлов " + std::to_string(count) + ", а номеров папок от " +
+                     NumberedFolderName(first) + " до D253 только " + std::to_string(numbers) +
+                     ": остальные файлы останутся на месте");
+        }
+    }
     if (rename && !move) {
         RenameAllFiles();
     } else if (move && !rename) {

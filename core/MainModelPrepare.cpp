@@ -1,6 +1,8 @@
 // Preparing one file for the radio: transliteration and field merge of the tag edits, a new name
 // after the tag, and a folder of its own.
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "core/MainModel.h"
 
@@ -56,9 +58,47 @@ std::string TMainModel::GetNewFileName() {
     return name.empty() ? name : CheckName(name);
 }
 
-bool TMainModel::RenameMoveFile(const std::string& oldPath, const std::string& newPath) {
-    if (Fs.MoveFile(oldPath, newPath).Ok)
+bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) {
+    if (Fs.CreateDir(folder)) {
+        Note(TBatchEvent::TKind::Mkdir, folder, "", "");
         return true;
+    }
+    Note(TBatchEvent::TKind::Skip, file, "",
+         "папку " + folder.substr(folder.find_last_of('/') + 1) + " создать нельзя (она уже есть)");
+    return false;
+}
+
+void TMainModel::NoteNewName(const std::string& oldPath, const std::string& newName) {
+    if (BatchLog == nullptr)
+        return;
+    if (newName.empty()) {
+        Note(TBatchEvent::TKind::Warn, oldPath, "", "новое имя пустое: переименовать нельзя");
+    } else if (newName[0] == '.') {
+        Note(TBatchEvent::TKind::Warn, oldPath, "",
+             "новое имя «" + newName + "» начинается с точки: файл станет скрытым");
+    }
+    if (!newName.empty() &&
+        std::find(NewNamesSeen.begin(), NewNamesSeen.end(), newName) != NewNamesSeen.end()) {
+        Note(TBatchEvent::TKind::Warn, oldPath, "",
+             "новое имя «" + newName + "» получает уже второй файл");
+    }
+    NewNamesSeen.push_back(newName);
+    const bool cyrillic = std::any_of(newName.begin(), newName.end(), [](char c) {
+        return static_cast<unsigned char>(c) == 0xD0 || static_cast<unsigned char>(c) == 0xD1;
+    });
+    if (cyrillic)
+        Note(TBatchEvent::TKind::Warn, oldPath, "", "в новом имени остались русские буквы");
+}
+
+bool TMainModel::RenameMoveFile(const std::string& oldPath, const std::string& newPath) {
+    const TMoveResult moved = Fs.MoveFile(oldPath, newPath);
+    if (moved.Ok) {
+        if (oldPath != newPath)
+            Note(TBatchEvent::TKind::Move, oldPath, newPath, "");
+        return true;
+    }
+    Note(TBatchEvent::TKind::Fail, oldPath, newPath,
+         moved.Error == EEXIST ? "файл с таким именем уже есть" : std::strerror(moved.Error));
     Port.ShowMessage(std::string("Ошибка переименования/перемещения.") + "\r" +
                      "Исходный файл:" + oldPath + "\r" + "Конечный файл:" + newPath);
     return false;
@@ -102,7 +142,7 @@ bool TMainModel::MoveCurrentIntoFolder() {
     const std::string path = JoinPath(InputFolder, InfoFileName.Caption);
     const std::string folder = JoinPath(InputFolder, MakeFolderName());
     // A folder that cannot be made (it exists already, or the name is not valid) is passed over.
-    if (!Fs.CreateDir(folder))
+    if (!MakeFolder(folder, path))
         return false;
     return RenameMoveFile(path, JoinPath(folder, InfoFileName.Caption));
 }

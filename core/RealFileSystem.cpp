@@ -33,6 +33,29 @@ std::u32string FoldedKey(const std::string& name) {
     return key;
 }
 
+}  // namespace
+
+void SortDirEntries(std::vector<TDirEntry>& entries) {
+    struct Keyed {
+        std::u32string Key;
+        TDirEntry Entry;
+    };
+    std::vector<Keyed> found;
+    found.reserve(entries.size());
+    for (TDirEntry& entry : entries)
+        found.push_back({FoldedKey(entry.Name), std::move(entry)});
+    std::sort(found.begin(), found.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.Key != b.Key)
+            return a.Key < b.Key;
+        return a.Entry.Name < b.Entry.Name;
+    });
+    entries.clear();
+    for (auto& k : found)
+        entries.push_back(std::move(k.Entry));
+}
+
+namespace {
+
 std::string Reason(int error) {
     return std::strerror(error);
 }
@@ -69,11 +92,7 @@ class TRealFileSystem : public TFileSystem {
         if (d == nullptr)
             return false;
         const int dfd = ::dirfd(d);
-        struct Keyed {
-            std::u32string Key;
-            TDirEntry Entry;
-        };
-        std::vector<Keyed> found;
+        entries.clear();
         while (const dirent* e = ::readdir(d)) {
             const std::string name = e->d_name;
             if (name == "." || name == "..")
@@ -98,18 +117,10 @@ class TRealFileSystem : public TFileSystem {
             entry.Type = type == DT_REG   ? TDirEntry::Kind::File
                          : type == DT_DIR ? TDirEntry::Kind::Directory
                                           : TDirEntry::Kind::Other;
-            found.push_back({FoldedKey(name), std::move(entry)});
+            entries.push_back(std::move(entry));
         }
         ::closedir(d);
-        std::sort(found.begin(), found.end(), [](const Keyed& a, const Keyed& b) {
-            if (a.Key != b.Key)
-                return a.Key < b.Key;
-            return a.Entry.Name < b.Entry.Name;
-        });
-        entries.clear();
-        entries.reserve(found.size());
-        for (auto& k : found)
-            entries.push_back(std::move(k.Entry));
+        SortDirEntries(entries);
         return true;
     }
 

@@ -7,7 +7,7 @@
 #include "audio/AudioInfo.h"
 #include "tools/GenFolder.h"
 #include "tools/Mp3Builder.h"
-#include "tools/ProbeFormat.h"
+#include "cli/CliInfo.h"
 
 namespace velmora {
 namespace {

@@ -1,5 +1,5 @@
-// The probe's folder modes: a folder opened through the window's model, with a port that asks
-// nobody, and the two reports of its list.
+// The command line's folder commands: a folder opened through the window's model, with a port
+// that asks nobody, and the two reports of its list.
 #pragma once
 
 #include <ostream>
@@ -42,11 +42,12 @@ class TQuietPort : public TUserPort {
 // lines, then the listed names, one a line, in list order. Returns 0, or 1 after an error.
 int ProbeFolder(const std::string& folder, std::ostream& out, std::ostream& err);
 
-// Opens the folder and writes the lines of the file list report, or of the tag list report.
+// Opens the folder and writes the lines of the file list report, or of the tag list report: to
+// out in UTF-8, or with an outFile into that file as the window saves it.
 int ProbeFileListReport(const std::string& folder, const TFileListReportOptions& options,
-                        std::ostream& out, std::ostream& err);
+                        const std::string& outFile, std::ostream& out, std::ostream& err);
 int ProbeTagListReport(const std::string& folder, const TTagListReportOptions& options,
-                       std::ostream& out, std::ostream& err);
+                       const std::string& outFile, std::ostream& out, std::ostream& err);
 
 // Reads the report flags of the command line into the options; false with a message on err for
 // a flag it does not know.

@@ -1,4 +1,4 @@
-#include "tools/ProbeFolder.h"
+#include "cli/CliFolder.h"
 
 #include <map>
 
@@ -40,16 +40,19 @@ int ProbeFolder(const std::string& folder, std::ostream& out, std::ostream& err)
 }
 
 int ProbeFileListReport(const std::string& folder, const TFileListReportOptions& options,
-                        std::ostream& out, std::ostream& err) {
+                        const std::string& outFile, std::ostream& out, std::ostream& err) {
     return WithOpenFolder(folder, err, [&](TMainModel& model) {
-        WriteLines(BuildFileListReport(model.Fs, model.TrackList, model.InputFolder,
-                                       model.lblTotalTime.Caption, options),
-                   out);
+        const auto lines = BuildFileListReport(model.Fs, model.TrackList, model.InputFolder,
+                                               model.lblTotalTime.Caption, options);
+        if (outFile.empty())
+            WriteLines(lines, out);
+        else
+            model.Run([&] { SaveReportLines(model.Fs, outFile, lines); });
     });
 }
 
 int ProbeTagListReport(const std::string& folder, const TTagListReportOptions& options,
-                       std::ostream& out, std::ostream& err) {
+                       const std::string& outFile, std::ostream& out, std::ostream& err) {
     return WithOpenFolder(folder, err, [&](TMainModel& model) {
         std::vector<std::string> lines;
         bool built = false;
@@ -57,8 +60,10 @@ int ProbeTagListReport(const std::string& folder, const TTagListReportOptions& o
             lines = model.BuildTagListReport(options, model.lblTotalTime.Caption);
             built = true;
         });
-        if (built)
+        if (built && outFile.empty())
             WriteLines(lines, out);
+        else if (built)
+            model.Run([&] { SaveReportLines(model.Fs, outFile, lines); });
     });
 }
 
@@ -86,7 +91,7 @@ bool ParseFileListFlags(const std::vector<std::string>& flags, TFileListReportOp
         } else if (flag == "--total-time") {
             o.cb_TotalTime = true;
         } else {
-            err << "velmora-probe: unknown file list option " << flag << " (see --help)\n";
+            err << "velmora-cli: unknown file list option " << flag << " (see --help)\n";
             return false;
         }
     }
@@ -115,7 +120,7 @@ bool ParseTagListFlags(const std::vector<std::string>& flags, TTagListReportOpti
                         index = static_cast<int>(i);
                 }
                 if (index < 0) {
-                    err << "velmora-probe: no available field " << key << " (see --help)\n";
+                    err << "velmora-cli: no available field " << key << " (see --help)\n";
                     return false;
                 }
                 o.lb_avaliableIndex = index;
@@ -134,7 +139,7 @@ bool ParseTagListFlags(const std::vector<std::string>& flags, TTagListReportOpti
         } else if (flag == "--keep-zeros") {
             o.cb_ZeroRemove = false;
         } else {
-            err << "velmora-probe: unknown tag list option " << flag << " (see --help)\n";
+            err << "velmora-cli: unknown tag list option " << flag << " (see --help)\n";
             return false;
         }
     }

@@ -3,7 +3,7 @@
 
 #include "tests/core/ModelTestKit.h"
 #include "tools/GenFolder.h"
-#include "tools/ProbeFolder.h"
+#include "cli/CliFolder.h"
 
 namespace velmora::test {
 namespace {
@@ -50,7 +50,7 @@ TEST(ProbeFolder, ReportModesTakeTheDialogOptionsAsFlags) {
     ASSERT_TRUE(
         ParseFileListFlags({"--dir-to-all", "--ext", "--size=bytes", "--count"}, fileOptions, err));
     std::ostringstream out;
-    EXPECT_EQ(ProbeFileListReport(dir.Path(), fileOptions, out, err), 0);
+    EXPECT_EQ(ProbeFileListReport(dir.Path(), fileOptions, "", out, err), 0);
     EXPECT_THAT(SplitLines(out.str()),
                 ElementsAre("1 " + dir.File("a.mp3") + " 205128",
                             "2 " + dir.File("b.mp3") + " 7000", "Всего файлов: 2"));
@@ -60,7 +60,7 @@ TEST(ProbeFolder, ReportModesTakeTheDialogOptionsAsFlags) {
         {"--fields=artist,Название,track", "--separator=/", "--time", "--no-count", "--total-time"},
         tagOptions, err));
     out.str("");
-    EXPECT_EQ(ProbeTagListReport(dir.Path(), tagOptions, out, err), 0);
+    EXPECT_EQ(ProbeTagListReport(dir.Path(), tagOptions, "", out, err), 0);
     EXPECT_THAT(SplitLines(out.str()),
                 ElementsAre("1 Artist/Title/2 3:25", "2 //0 0:07", "Время: 3:32"));
 

@@ -1,4 +1,4 @@
-#include "tools/ProbeFormat.h"
+#include "cli/CliInfo.h"
 
 #include <exception>
 

@@ -1,0 +1,235 @@
+#include "core/PretendFileSystem.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "audio/FileStream.h"
+
+namespace velmora {
+namespace {
+
+std::string Parent(const std::string& normal) {
+    const size_t slash = normal.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : normal.substr(0, slash);
+}
+
+std::string LastPart(const std::string& normal) {
+    return normal.substr(normal.find_last_of('/') + 1);
+}
+
+constexpr size_t kNameMax = 255;
+
+// A file on the disk seen through the planned writes: reads take the patches over the file's
+// bytes, writes add patches.
+class TOverlayStream : public TStream {
+  public:
+    TOverlayStream(TFileStream& base, std::vector<TPretendFileSystem::TPatch>& patches)
+        : Base(base), Patches(patches) {}
+
+    int64_t Size() override {
+        int64_t size = Base.Size();
+        for (const auto& p : Patches)
+            size = std::max(size, p.Offset + static_cast<int64_t>(p.Bytes.size()));
+        return size;
+    }
+    int64_t Position() override { return Pos; }
+    void Seek(int64_t position) override { Pos = std::max<int64_t>(0, position); }
+    void Prefetch(int64_t position, int64_t length) override { Base.Prefetch(position, length); }
+
+    size_t Read(void* buffer, size_t count) override {
+        const int64_t size = Size();
+        if (Pos >= size)
+            return 0;
+        count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size - Pos));
+        auto* out = static_cast<uint8_t*>(buffer);
+        std::fill(out, out + count, 0);
+        const int64_t baseSize = Base.Size();
+        if (Pos < baseSize) {
+            Base.Seek(Pos);
+            Base.ReadBuffer(out, static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count),
+                                                                       baseSize - Pos)));
+        }
+        for (const auto& p : Patches) {
+            const int64_t from = std::max(Pos, p.Offset);
+            const int64_t to = std::min(Pos + static_cast<int64_t>(count),
+                                        p.Offset + static_cast<int64_t>(p.Bytes.size()));
+            for (int64_t k = from; k < to; ++k)
+                out[k - Pos] = p.Bytes[static_cast<size_t>(k - p.Offset)];
+        }
+        Pos += static_cast<int64_t>(count);
+        return count;
+    }
+
+    void Write(const void* buffer, size_t count) override {
+        const auto* in = static_cast<const uint8_t*>(buffer);
+        Patches.push_back({Pos, std::vector<uint8_t>(in, in + count)});
+        Pos += static_cast<int64_t>(count);
+    }
+
+  private:
+    TFileStream& Base;
+    std::vector<TPretendFileSystem::TPatch>& Patches;
+    int64_t Pos = 0;
+};
+
+EStreamError CannotOpen(const std::string& path, int error) {
+    return EStreamError(CannotOpenText(path, std::strerror(error)));
+}
+
+}  // namespace
+
+std::string TPretendFileSystem::Normal(const std::string& path) {
+    std::string out;
+    out.reserve(path.size());
+    for (char c : path) {
+        if (c == '/' && !out.empty() && out.back() == '/')
+            continue;
+        out += c;
+    }
+    if (out.size() > 1 && out.back() == '/')
+        out.pop_back();
+    return out;
+}
+
+std::string TPretendFileSystem::DiskFile(const std::string& normal) const {
+    if (const auto it = Origin.find(normal); it != Origin.end())
+        return it->second;
+    if (Gone.count(normal) != 0)
+        return "";
+    struct stat st;
+    return ::stat(normal.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? normal : "";
+}
+
+bool TPretendFileSystem::IsDir(const std::string& normal) const {
+    if (Dirs.count(normal) != 0)
+        return true;
+    struct stat st;
+    return Gone.count(normal) == 0 && ::stat(normal.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool TPretendFileSystem::Taken(const std::string& normal) const {
+    if (Origin.count(normal) != 0 || Dirs.count(normal) != 0)
+        return true;
+    struct stat st;
+    return Gone.count(normal) == 0 && ::lstat(normal.c_str(), &st) == 0;
+}
+
+bool TPretendFileSystem::ListDir(const std::string& dir, std::vector<TDirEntry>& entries) {
+    const std::string folder = Normal(dir);
+    entries.clear();
+    const bool onDisk = Dirs.count(folder) == 0 && RealFileSystem().ListDir(dir, entries);
+    if (!onDisk && Dirs.count(folder) == 0)
+        return false;
+    const auto child = [&folder](const std::string& name) {
+        return folder == "/" ? "/" + name : folder + "/" + name;
+    };
+    std::erase_if(entries, [&](const TDirEntry& e) { return Gone.count(child(e.Name)) != 0; });
+    const auto add = [&](const std::string& path, TDirEntry::Kind kind) {
+        if (Parent(path) != folder)
+            return;
+        const std::string name = LastPart(path);
+        if (std::any_of(entries.begin(), entries.end(),
+                        [&](const TDirEntry& e) { return e.Name == name; }))
+            return;
+        entries.push_back({name, kind, name[0] == '.'});
+    };
+    for (const auto& [path, disk] : Origin)
+        add(path, TDirEntry::Kind::File);
+    for (const std::string& path : Dirs)
+        add(path, TDirEntry::Kind::Directory);
+    SortDirEntries(entries);
+    return true;
+}
+
+int64_t TPretendFileSystem::EntrySize(const std::string& path) {
+    const std::string disk = DiskFile(Normal(path));
+    if (disk.empty())
+        return IsDir(Normal(path)) ? RealFileSystem().EntrySize(path) : -1;
+    int64_t size = RealFileSystem().EntrySize(disk);
+    for (const auto& p : Patches[disk])
+        size = std::max(size, p.Offset + static_cast<int64_t>(p.Bytes.size()));
+    return size;
+}
+
+bool TPretendFileSystem::FileExists(const std::string& path) {
+    return !DiskFile(Normal(path)).empty();
+}
+
+bool TPretendFileSystem::CreateDir(const std::string& path) {
+    const std::string folder = Normal(path);
+    if (LastPart(folder).size() > kNameMax || Taken(folder) || !IsDir(Parent(folder)))
+        return false;
+    Dirs.insert(folder);
+    return true;
+}
+
+TMoveResult TPretendFileSystem::MoveFile(const std::string& from, const std::string& to) {
+    const std::string source = Normal(from);
+    const std::string target = Normal(to);
+    const std::string disk = DiskFile(source);
+    if (disk.empty())
+        return {false, ENOENT};
+    if (source == target)
+        return {true, 0};
+    if (LastPart(target).size() > kNameMax)
+        return {false, ENAMETOOLONG};
+    if (Taken(target))
+        return {false, EEXIST};
+    if (!IsDir(Parent(target)))
+        return {false, ENOENT};
+    if (Origin.erase(source) == 0)
+        Gone.insert(source);
+    Origin[target] = disk;
+    return {true, 0};
+}
+
+std::string TPretendFileSystem::ReadFile(const std::string& path) {
+    if (const auto it = Written.find(Normal(path)); it != Written.end())
+        return it->second;
+    const std::string disk = DiskFile(Normal(path));
+    if (disk.empty())
+        throw CannotOpen(path, ENOENT);
+    return RealFileSystem().ReadFile(disk);
+}
+
+void TPretendFileSystem::WriteFileReplacing(const std::string& path, const std::string& bytes) {
+    Written[Normal(path)] = bytes;
+}
+
+void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info) {
+    const std::string disk = DiskFile(Normal(path));
+    if (disk.empty())
+        throw CannotOpen(path, ENOENT);
+    TFileStream base(disk, TFileStream::Mode::Read);
+    TOverlayStream overlay(base, Patches[disk]);
+    info.LoadFromStream(overlay, base.ModificationTime(), base.FileMode(), path);
+}
+
+void TPretendFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {
+    const std::string disk = DiskFile(Normal(path));
+    if (disk.empty())
+        throw CannotOpen(path, ENOENT);
+    TFileStream base(disk, TFileStream::Mode::Read);
+    TOverlayStream overlay(base, Patches[disk]);
+    tag.LoadFromStream(overlay, overlay.Size());
+}
+
+void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag) {
+    const std::string disk = DiskFile(Normal(path));
+    if (disk.empty())
+        throw CannotOpen(path, ENOENT);
+    // The write itself would open the file for writing: a file that cannot be is refused now.
+    if (::access(disk.c_str(), W_OK) != 0)
+        throw CannotOpen(path, errno);
+    TFileStream base(disk, TFileStream::Mode::Read);
+    TOverlayStream overlay(base, Patches[disk]);
+    tag.SaveToWholeStream(overlay);
+}
+
+}  // namespace velmora

@@ -1,0 +1,50 @@
+// A file system that only pretends: reads see the real disk with the planned changes laid over
+// it; writes (tag blocks, new folders, moves) are remembered, not done. The batch runs over it
+// unchanged to show its plan.
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/FileSystem.h"
+
+namespace velmora {
+
+class TPretendFileSystem : public TFileSystem {
+  public:
+    // Bytes written at an offset of a file that stays on the disk as it is.
+    struct TPatch {
+        int64_t Offset;
+        std::vector<uint8_t> Bytes;
+    };
+
+    bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) override;
+    int64_t EntrySize(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    bool CreateDir(const std::string& path) override;
+    TMoveResult MoveFile(const std::string& from, const std::string& to) override;
+    std::string ReadFile(const std::string& path) override;
+    void WriteFileReplacing(const std::string& path, const std::string& bytes) override;
+    void LoadAudioInfo(const std::string& path, TAudioInfo& info) override;
+    void LoadID3v1(const std::string& path, TID3v1Tag& tag) override;
+    void SaveID3v1(const std::string& path, TID3v1Tag& tag) override;
+
+    // "a//b/" as "a/b": the one spelling of a path the plan keeps.
+    static std::string Normal(const std::string& path);
+
+  private:
+    std::map<std::string, std::string> Origin;           // planned path -> the disk file it holds
+    std::set<std::string> Gone;                          // disk paths moved away
+    std::set<std::string> Dirs;                          // planned folders
+    std::map<std::string, std::vector<TPatch>> Patches;  // by disk file
+    std::map<std::string, std::string> Written;          // whole files written
+
+    // The disk file a path names now, or "" when it names none.
+    std::string DiskFile(const std::string& normal) const;
+    bool IsDir(const std::string& normal) const;
+    bool Taken(const std::string& normal) const;
+};
+
+}  // namespace velmora
