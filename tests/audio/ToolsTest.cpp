@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
+#include "cli/CliInfo.h"
 #include "tools/GenFolder.h"
 #include "tools/Mp3Builder.h"
-#include "cli/CliInfo.h"
 
 namespace velmora {
 namespace {

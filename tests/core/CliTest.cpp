@@ -1,9 +1,9 @@
 // The probe's folder modes: stable output for a generated folder, and the report flags.
 #include <sstream>
 
+#include "cli/CliFolder.h"
 #include "tests/core/ModelTestKit.h"
 #include "tools/GenFolder.h"
-#include "cli/CliFolder.h"
 
 namespace velmora::test {
 namespace {
