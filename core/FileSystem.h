@@ -38,7 +38,12 @@ class TFileSystem {
     virtual std::string ReadFile(const std::string& path) = 0;
     // Writes a whole file through a temporary file beside it renamed over it, so a failure
     // leaves an existing file whole; throws EStreamError(CannotCreateText) when it cannot.
+    // Where the folder cannot take the temporary file but the file exists and may be written,
+    // it is overwritten in place; a failure after that began says so in its message.
     virtual void WriteFileReplacing(const std::string& path, const std::string& bytes) = 0;
+    // Completes, undoes or removes what a stopped program of ours left in a folder being
+    // opened (see core/Leftovers.h).
+    virtual void CleanLeftovers(const std::string& folder) { (void)folder; }
 };
 
 TFileSystem& RealFileSystem();
