@@ -146,6 +146,11 @@ bool Recover(TSysCalls& sys, const TJournal& j) {
             }
             return true;
         }
+        case TJournal::EKind::HardLink:
+            // Both names reach the one file: the old one goes.
+            if (hasFrom && hasTo && SameInode(from, to) && from.st_nlink > 1)
+                sys.Unlink(j.From.c_str());
+            return true;
         case TJournal::EKind::Copy:
             // The complete copy stands under its name: only the source is left to remove.
             if (hasFrom && hasTo && S_ISREG(from.st_mode) && IsInode(to, j) &&
@@ -172,6 +177,7 @@ int Rank(TJournal::EKind kind) {
         case TJournal::EKind::Claim:
             return 0;
         case TJournal::EKind::Link:
+        case TJournal::EKind::HardLink:
             return 1;
         case TJournal::EKind::Copy:
             return 2;

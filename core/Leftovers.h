@@ -31,6 +31,7 @@ struct TJournal {
     enum class EKind : char {
         Claim = 'c',       // an empty placeholder is taken under To, then From renamed over it
         Link = 'l',        // a symbolic link is made at To, then From removed
+        HardLink = 'h',    // a hard link is made at To, then From removed
         Copy = 'x',        // From is copied to Temp in To's folder, Temp moved to To, From removed
         CaseRename = 'r',  // From is moved to Temp, then Temp to To
     };

@@ -294,15 +294,26 @@ class TMover {
         return Fail(error);
     }
 
+    // A second name for the file, then the old name goes; the journal lets the next open of
+    // the folder remove the old name should the program be stopped between the two.
     TMoveResult MoveByLink(const std::string& from, const std::string& to, bool mayCopy) {
+        if (!NameFree(to))
+            return Fail(errno);
+        TJournal journal = TJournal::Of(TJournal::EKind::HardLink, from, to);
+        if (!WriteJournal(Sys, journal))
+            return Fail(errno);
         if (Sys.Link(from.c_str(), to.c_str()) == 0) {
-            if (Sys.Unlink(from.c_str()) == 0)
+            if (Sys.Unlink(from.c_str()) == 0) {
+                DropJournal(Sys, journal);
                 return Done();
+            }
             const int error = errno;
             Sys.Unlink(to.c_str());
+            DropJournal(Sys, journal);
             return Fail(error);
         }
         const int error = errno;
+        DropJournal(Sys, journal);
         if (error == EXDEV && mayCopy)
             return Copy(from, to);
         if (LinksRefused(error))
