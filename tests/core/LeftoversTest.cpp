@@ -136,6 +136,34 @@ TEST(Leftovers, TemporaryNamesFitBesideTheLongestName) {
     EXPECT_EQ(SafeRewriteFile(dir.File("D001/" + song), 4).Error, EINVAL);
 }
 
+TEST(Leftovers, AReportWriteKilledHalfWayLeavesTheOldReportAndNothingAfterTheOpen) {
+    TempDir dir;
+    const std::string report = dir.File("report.txt");
+    WriteFile(report, std::string("the old report"));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Writing past the file-size limit kills the process (SIGXFSZ), with no core file.
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_CORE, &none);
+        const rlimit small{4, 4};
+        setrlimit(RLIMIT_FSIZE, &small);
+        std::signal(SIGXFSZ, SIG_DFL);
+        try {
+            RealFileSystem().WriteFileReplacing(report, std::string(100, 'n'));
+        } catch (...) {
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(Entries(dir.Path()).size(), 2u);  // the report and the hidden half
+    EXPECT_EQ(CleanLeftovers(dir.Path()), 1);
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"report.txt"});
+    EXPECT_EQ(Text(report), "the old report");
+}
+
 // Runs `body` in a child that cannot write to `folder` (another user when this is root);
 // returns the child's exit code, or -1 when no such child can be made here.
 int AsUserWithoutWriteAccess(const std::string& folder, const std::function<int()>& body) {

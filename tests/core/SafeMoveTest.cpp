@@ -374,6 +374,33 @@ TEST_F(SafeMoveTest, AFailedCopyRemovesThePartialTargetAndKeepsTheSource) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.mp3"}));
 }
 
+TEST_F(SafeMoveTest, ALinkKeepsReachingItsFileOrStaysWhereLinksAreRefused) {
+    Write(Path("real.mp3"), "RRRR");
+    fs::create_directories(Path("in/D001"));
+    ASSERT_EQ(symlink("../real.mp3", Path("in/rel.mp3").c_str()), 0);
+    ASSERT_EQ(symlink(Path("real.mp3").c_str(), Path("in/abs.mp3").c_str()), 0);
+
+    // Within its folder the link itself is renamed.
+    ASSERT_TRUE(SafeMoveFile(Path("in/rel.mp3"), Path("in/Rel2.mp3")).Ok);
+    EXPECT_EQ(fs::read_symlink(Path("in/Rel2.mp3")), "../real.mp3");
+    ASSERT_TRUE(SafeMoveFile(Path("in/Rel2.mp3"), Path("in/D001/rel.mp3")).Ok);
+    EXPECT_EQ(fs::read_symlink(Path("in/D001/rel.mp3")), "../../real.mp3");
+    ASSERT_TRUE(SafeMoveFile(Path("in/abs.mp3"), Path("in/D001/abs.mp3")).Ok);
+    EXPECT_EQ(fs::read_symlink(Path("in/D001/abs.mp3")), Path("real.mp3"));
+    EXPECT_EQ(Read(Path("in/D001/abs.mp3")), "RRRR");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Path("in/abs.mp3"))));
+
+    // A taken name, or a folder that cannot hold a link (FAT): the link stays where it is.
+    EXPECT_EQ(SafeMoveFile(Path("in/D001/rel.mp3"), Path("in/D001/../D001/abs.mp3")).Error, EEXIST);
+    struct TNoSymlinks : TSysCalls {
+        int Symlink(const char*, const char*) override { return errno = EPERM, -1; }
+    } fat;
+    EXPECT_EQ(SafeMoveFile(fat, Path("in/D001/rel.mp3"), Path("in/rel.mp3")).Error, EPERM);
+    EXPECT_EQ(fs::read_symlink(Path("in/D001/rel.mp3")), "../../real.mp3");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Path("in/rel.mp3"))));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"in", "real.mp3"}));
+}
+
 TEST_F(SafeMoveTest, OntoARealSmallFileSystem) {
     const std::string point = MountSmallTmpfs("64k");
     if (point.empty())
