@@ -40,6 +40,8 @@ class TFileSystem {
     virtual std::string ReadFile(const std::string& path) = 0;
     // Writes a whole file through a temporary file beside it renamed over it, so a failure
     // leaves an existing file whole; throws EStreamError(CannotCreateText) when it cannot.
+    // Where the folder cannot take the temporary file but the file exists and may be written,
+    // it is overwritten in place; a failure after that began says so in its message.
     virtual void WriteFileReplacing(const std::string& path, const std::string& bytes) = 0;
 
     // The audio layer's file operations, here so that a file system that only pretends can
@@ -52,6 +54,9 @@ class TFileSystem {
     virtual void LoadID3v1(const std::string& path, TID3v1Tag& tag) { tag.LoadFromFile(path); }
     // Writes the tag into the file, in place or appended (TID3v1Tag::SaveToFile).
     virtual void SaveID3v1(const std::string& path, TID3v1Tag& tag) { tag.SaveToFile(path); }
+    // Completes, undoes or removes what a stopped program of ours left in a folder being
+    // opened (see core/Leftovers.h).
+    virtual void CleanLeftovers(const std::string& folder) { (void)folder; }
 };
 
 // Puts folder entries in the order every listing of the program uses.

@@ -115,6 +115,7 @@ void TMainModel::FileMenuAddDirClick() {
     FileMenuNewClick();
     const std::string folder = Port.BrowseForInputFolder();
     SetStatus(kFillStatus);
+    Fs.CleanLeftovers(folder);
     FileListFill(folder);
     if (!TrackList.empty())
         SelectTrack(0);

@@ -13,6 +13,7 @@
 
 #include "audio/FileStream.h"
 #include "core/FileSystem.h"
+#include "core/Leftovers.h"
 #include "core/SafeMove.h"
 #include "core/TextCodec.h"
 
@@ -55,6 +56,10 @@ void SortDirEntries(std::vector<TDirEntry>& entries) {
 }
 
 namespace {
+
+// Added to the reason when a file overwritten in place could not be written whole.
+constexpr char kInPlaceFailureText[] =
+    ". The file was being overwritten in place and is incomplete now";
 
 std::string Reason(int error) {
     return std::strerror(error);
@@ -193,18 +198,20 @@ class TRealFileSystem : public TFileSystem {
             throw EStreamError(CannotCreateText(path, Reason(EISDIR)));
         }
 
-        // The temporary file sits beside the target, hidden, with a name no other file has.
+        // The temporary file sits beside the target, hidden, with a short name no other file
+        // has, so that it fits wherever the target's name fits.
         const std::string folder = FolderOf(target);
-        const std::string base = target.substr(target.find_last_of('/') + 1);
         std::string temp;
         int fd = -1;
         for (int attempt = 0; fd < 0; ++attempt) {
-            temp = (folder == "/" ? "" : folder) + "/." + base + ".velmora-" +
-                   std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            temp = (folder == "/" ? "" : folder) + "/" + TemporaryName("tmp");
             fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && (errno != EEXIST || attempt >= 100)) {
-                throw EStreamError(CannotCreateText(path, Reason(errno)));
-            }
+            if (fd >= 0 || (errno == EEXIST && attempt < 100))
+                continue;
+            const int error = errno;
+            if ((error == EACCES || error == EPERM) && exists && S_ISREG(old.st_mode))
+                return OverwriteInPlace(path, target, bytes, error);
+            throw EStreamError(CannotCreateText(path, Reason(error)));
         }
         const auto fail = [&](int error) {
             ::close(fd);
@@ -232,6 +239,28 @@ class TRealFileSystem : public TFileSystem {
         if (dfd >= 0) {
             ::fsync(dfd);
             ::close(dfd);
+        }
+    }
+
+    void CleanLeftovers(const std::string& folder) override { velmora::CleanLeftovers(folder); }
+
+  private:
+    // The folder refuses a new file, but the file itself may be written: it is overwritten in
+    // place, and a failure once that has begun is told as such.
+    static void OverwriteInPlace(const std::string& path, const std::string& target,
+                                 const std::string& bytes, int folderError) {
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            throw EStreamError(CannotCreateText(path, Reason(folderError)));
+        bool ok = WriteAll(fd, bytes.data(), bytes.size()) &&
+                  ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+        int error = errno;
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
+        if (!ok) {
+            throw EStreamError(CannotCreateText(path, Reason(error) + kInPlaceFailureText));
         }
     }
 };

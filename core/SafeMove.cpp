@@ -3,9 +3,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
+
+#include "core/Leftovers.h"
 
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
@@ -59,6 +65,12 @@ int TSysCalls::Fchmod(int fd, mode_t mode) {
 int TSysCalls::Close(int fd) {
     return ::close(fd);
 }
+int TSysCalls::Symlink(const char* target, const char* path) {
+    return ::symlink(target, path);
+}
+ssize_t TSysCalls::Readlink(const char* path, char* buffer, size_t size) {
+    return ::readlink(path, buffer, size);
+}
 
 TSysCalls& RealSysCalls() {
     static TSysCalls real;
@@ -96,10 +108,11 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The folder part of a path with its final "/" ("" when the path has none).
 std::string DirName(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
-        return ".";
+        return "";
     return path.substr(0, slash + 1);
 }
 
@@ -107,18 +120,32 @@ bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// The canonical form of an existing path, or "" when it cannot be found.
+std::string RealPath(const std::string& path) {
+    char* real = ::realpath(path.empty() ? "." : path.c_str(), nullptr);
+    if (real == nullptr)
+        return "";
+    std::string result = real;
+    std::free(real);
+    return result;
+}
+
 class TMover {
   public:
     explicit TMover(TSysCalls& sys) : Sys(sys) {}
 
     TMoveResult Move(const std::string& from, const std::string& to) {
-        const TMoveResult moved = MoveEntry(from.c_str(), to.c_str());
+        struct stat source {};
+        if (Sys.Lstat(from.c_str(), &source) == 0 && S_ISLNK(source.st_mode) &&
+            !SameFolder(from, to)) {
+            return MoveLink(from, to);
+        }
+        const TMoveResult moved = MoveEntry(from, to);
         if (moved.Ok || moved.Error != EEXIST)
             return moved;
         // The target name is taken. It may be taken by the file itself: the same entry under
         // another spelling of its path, another spelling of the name on a file system that
         // ignores case, or another hard link to the file.
-        struct stat source {};
         struct stat target {};
         if (Sys.Lstat(from.c_str(), &source) != 0 || Sys.Lstat(to.c_str(), &target) != 0 ||
             !SameInode(source, target) || !SameFolder(from, to)) {
@@ -131,6 +158,49 @@ class TMover {
         return MoveThroughTemporary(from, to);
     }
 
+    // Rewrites a file without its first bytes; see SafeRewriteFile.
+    TMoveResult Rewrite(const std::string& path, uint64_t drop) {
+        std::string target = path;
+        struct stat st {};
+        if (Sys.Lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            target = RealPath(path);
+            if (target.empty())
+                return Fail(ENOENT);
+        }
+        const int src = Sys.Open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+        if (src < 0)
+            return Fail(errno);
+        struct stat source {};
+        if (Sys.Fstat(src, &source) != 0) {
+            const int error = errno;
+            Sys.Close(src);
+            return Fail(error);
+        }
+        if (!S_ISREG(source.st_mode) || static_cast<uint64_t>(source.st_size) < drop) {
+            Sys.Close(src);
+            return Fail(EINVAL);
+        }
+        std::string temp;
+        const int dst = CreateTemporary(Sys, DirName(target), "tmp", temp);
+        if (dst < 0) {
+            const int error = errno;
+            Sys.Close(src);
+            return Fail(error);
+        }
+        struct stat written {};
+        int error = CopyContents(src, dst, source, static_cast<off_t>(drop), written);
+        if (Sys.Close(dst) != 0 && errno != EINTR && error == 0)
+            error = errno;
+        Sys.Close(src);
+        if (error == 0 && Sys.Rename(temp.c_str(), target.c_str()) != 0)
+            error = errno;
+        if (error != 0) {
+            Sys.Unlink(temp.c_str());
+            return Fail(error);
+        }
+        return Done();
+    }
+
   private:
     TSysCalls& Sys;
 
@@ -141,86 +211,163 @@ class TMover {
                Sys.Lstat((DirName(b) + ".").c_str(), &db) == 0 && SameInode(da, db);
     }
 
+    // True when the name is free; otherwise false with errno set (EEXIST when it is taken).
+    bool NameFree(const std::string& path) {
+        struct stat st {};
+        if (Sys.Lstat(path.c_str(), &st) == 0) {
+            errno = EEXIST;
+            return false;
+        }
+        return errno == ENOENT;
+    }
+
+    // A symbolic link going to another folder is made anew there, pointing at the file it
+    // points at now: a relative target is rewritten for the new place.
+    TMoveResult MoveLink(const std::string& from, const std::string& to) {
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t got = Sys.Readlink(from.c_str(), buffer.data(), buffer.size());
+        if (got < 0)
+            return Fail(errno);
+        if (static_cast<size_t>(got) >= buffer.size())
+            return Fail(ENAMETOOLONG);
+        std::string target(buffer.data(), static_cast<size_t>(got));
+        if (!target.empty() && target[0] != '/') {
+            const std::string file = RealPath(from);
+            const std::string folder = RealPath(DirName(to));
+            if (file.empty() || folder.empty())
+                return Fail(file.empty() ? ENOENT : errno);
+            target = std::filesystem::path(file).lexically_relative(folder).string();
+        }
+        if (!NameFree(to))
+            return Fail(errno);
+        TJournal journal = TJournal::Of(TJournal::EKind::Link, from, to);
+        if (!WriteJournal(Sys, journal))
+            return Fail(errno);
+        if (Sys.Symlink(target.c_str(), to.c_str()) != 0) {
+            DropJournal(Sys, journal);
+            return Fail(errno);
+        }
+        if (Sys.Unlink(from.c_str()) != 0) {
+            const int error = errno;
+            Sys.Unlink(to.c_str());
+            DropJournal(Sys, journal);
+            return Fail(error);
+        }
+        DropJournal(Sys, journal);
+        return Done();
+    }
+
     // A rename that only changes the case of the name: the file system sees the target as
-    // taken, so the file goes to a free temporary name first.
+    // taken, so the file goes to a free hidden name first. The journal puts it back under its
+    // name should the program be stopped between the two steps.
     TMoveResult MoveThroughTemporary(const std::string& from, const std::string& to) {
-        static unsigned counter = 0;
         const std::string folder = DirName(to);
-        std::string temporary;
+        TJournal journal = TJournal::Of(TJournal::EKind::CaseRename, from, to);
         TMoveResult first = Fail(EEXIST);
         for (int attempt = 0; attempt < 100 && !first.Ok; ++attempt) {
-            temporary = folder + ".velmora-move-" + std::to_string(getpid()) + "-" +
-                        std::to_string(++counter) + ".tmp";
-            first = MoveEntry(from.c_str(), temporary.c_str());
+            journal.Temp = folder + TemporaryName("move");
+            if (!WriteJournal(Sys, journal))
+                return Fail(errno);
+            first = MoveEntry(from, journal.Temp);
+            if (!first.Ok)
+                DropJournal(Sys, journal);
             if (!first.Ok && first.Error != EEXIST)
                 return first;
         }
         if (!first.Ok)
             return first;
-        const TMoveResult second = MoveEntry(temporary.c_str(), to.c_str());
+        const TMoveResult second = MoveEntry(journal.Temp, to);
         if (!second.Ok)
-            MoveEntry(temporary.c_str(), from.c_str());
+            MoveEntry(journal.Temp, from);
+        DropJournal(Sys, journal);
         return second;
     }
 
-    TMoveResult MoveEntry(const char* from, const char* to) {
-        if (Sys.RenameNoReplace(from, to) == 0)
+    TMoveResult MoveEntry(const std::string& from, const std::string& to, bool mayCopy = true) {
+        if (Sys.RenameNoReplace(from.c_str(), to.c_str()) == 0)
             return Done();
         const int error = errno;
-        if (error == EXDEV)
+        if (error == EXDEV && mayCopy)
             return Copy(from, to);
         if (NoReplaceUnsupported(error))
-            return MoveByLink(from, to);
+            return MoveByLink(from, to, mayCopy);
         return Fail(error);
     }
 
-    TMoveResult MoveByLink(const char* from, const char* to) {
-        if (Sys.Link(from, to) == 0) {
-            if (Sys.Unlink(from) == 0)
+    // A second name for the file, then the old name goes; the journal lets the next open of
+    // the folder remove the old name should the program be stopped between the two.
+    TMoveResult MoveByLink(const std::string& from, const std::string& to, bool mayCopy) {
+        if (!NameFree(to))
+            return Fail(errno);
+        TJournal journal = TJournal::Of(TJournal::EKind::HardLink, from, to);
+        if (!WriteJournal(Sys, journal))
+            return Fail(errno);
+        if (Sys.Link(from.c_str(), to.c_str()) == 0) {
+            if (Sys.Unlink(from.c_str()) == 0) {
+                DropJournal(Sys, journal);
                 return Done();
+            }
             const int error = errno;
-            Sys.Unlink(to);
+            Sys.Unlink(to.c_str());
+            DropJournal(Sys, journal);
             return Fail(error);
         }
         const int error = errno;
-        if (error == EXDEV)
+        DropJournal(Sys, journal);
+        if (error == EXDEV && mayCopy)
             return Copy(from, to);
         if (LinksRefused(error))
-            return MoveOverPlaceholder(from, to);
+            return MoveOverPlaceholder(from, to, mayCopy);
         return Fail(error);
     }
 
     // Claims the target name with an empty file of our own, then renames over it: rename may
-    // replace only that placeholder.
-    TMoveResult MoveOverPlaceholder(const char* from, const char* to) {
-        const int fd = Sys.Open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    // replace only that placeholder. The journal written first lets the next open of the folder
+    // remove a placeholder left by a stopped move.
+    TMoveResult MoveOverPlaceholder(const std::string& from, const std::string& to, bool mayCopy) {
+        if (!NameFree(to))
+            return Fail(errno);
+        TJournal journal = TJournal::Of(TJournal::EKind::Claim, from, to);
+        if (!WriteJournal(Sys, journal))
+            return Fail(errno);
+        const TMoveResult result = RenameOverPlaceholder(from, to, journal);
+        DropJournal(Sys, journal);
+        if (!result.Ok && result.Error == EXDEV && mayCopy)
+            return Copy(from, to);
+        return result;
+    }
+
+    TMoveResult RenameOverPlaceholder(const std::string& from, const std::string& to,
+                                      TJournal& journal) {
+        const int fd = Sys.Open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0)
             return Fail(errno);
         struct stat placeholder {};
         const bool known = Sys.Fstat(fd, &placeholder) == 0;
         const int statError = errno;
         Sys.Close(fd);
-        if (!known) {
-            Sys.Unlink(to);
-            return Fail(statError);
+        if (!known || !AddJournalInode(Sys, journal, placeholder.st_dev, placeholder.st_ino)) {
+            const int error = known ? errno : statError;
+            Sys.Unlink(to.c_str());
+            return Fail(error);
         }
         struct stat now {};
-        if (Sys.Lstat(to, &now) != 0 || !SameInode(now, placeholder) || now.st_size != 0) {
+        if (Sys.Lstat(to.c_str(), &now) != 0 || !SameInode(now, placeholder) || now.st_size != 0) {
             return Fail(EEXIST);  // someone else's file stands there now: leave it
         }
-        if (Sys.Rename(from, to) == 0)
+        if (Sys.Rename(from.c_str(), to.c_str()) == 0)
             return Done();
         const int error = errno;
-        Sys.Unlink(to);
-        if (error == EXDEV)
-            return Copy(from, to);
+        Sys.Unlink(to.c_str());
         return Fail(error);
     }
 
-    // Across file systems: a copy into a target that is certainly ours (O_EXCL), flushed and
-    // checked, before the source goes.
-    TMoveResult Copy(const char* from, const char* to) {
-        const int src = Sys.Open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+    // Across file systems: a copy to a hidden temporary file in the target folder, flushed and
+    // checked, then moved to its name without replacing anything, before the source goes. The
+    // journal lets the next open of the folder remove the source when the program was stopped
+    // after the copy got its name.
+    TMoveResult Copy(const std::string& from, const std::string& to) {
+        const int src = Sys.Open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
         if (src < 0)
             return Fail(errno);
         struct stat source {};
@@ -233,33 +380,55 @@ class TMover {
             Sys.Close(src);
             return Fail(EXDEV);
         }
-        const int dst = Sys.Open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (!NameFree(to)) {
+            const int error = errno;
+            Sys.Close(src);
+            return Fail(error);
+        }
+        TJournal journal = TJournal::Of(TJournal::EKind::Copy, from, to);
+        const int dst = CreateTemporary(Sys, DirName(to), "tmp", journal.Temp);
         if (dst < 0) {
             const int error = errno;
             Sys.Close(src);
             return Fail(error);
         }
-        int error = CopyContents(src, dst, source);
-        if (error == 0) {
-            if (Sys.Close(dst) != 0 && errno != EINTR)
-                error = errno;
-        } else {
-            Sys.Close(dst);
-        }
-        Sys.Close(src);
-        if (error == 0 && Sys.Unlink(from) != 0)
+        struct stat written {};
+        int error = CopyContents(src, dst, source, 0, written);
+        if (Sys.Close(dst) != 0 && errno != EINTR && error == 0)
             error = errno;
+        Sys.Close(src);
+        if (error == 0 && !WriteJournal(Sys, journal))
+            error = errno;
+        if (error == 0 && !AddJournalInode(Sys, journal, written.st_dev, written.st_ino))
+            error = errno;
+        if (error == 0) {
+            const TMoveResult named = MoveEntry(journal.Temp, to, false);
+            if (!named.Ok)
+                error = named.Error;
+        }
         if (error != 0) {
-            Sys.Unlink(to);
+            Sys.Unlink(journal.Temp.c_str());
+            if (!journal.Path.empty())
+                DropJournal(Sys, journal);
             return Fail(error);
         }
+        if (Sys.Unlink(from.c_str()) != 0) {
+            error = errno;
+            Sys.Unlink(to.c_str());
+            DropJournal(Sys, journal);
+            return Fail(error);
+        }
+        DropJournal(Sys, journal);
         return Done();
     }
 
-    // Returns 0 or the errno of the first failure.
-    int CopyContents(int src, int dst, const struct stat& source) {
+    // Copies what follows the first `skip` bytes of `src` to `dst` and gives it the source's
+    // mode and times; `written` is the copy's state. Returns 0 or the errno of the first failure.
+    int CopyContents(int src, int dst, const struct stat& source, off_t skip,
+                     struct stat& written) {
         std::vector<char> buffer(256 * 1024);
         off_t copied = 0;
+        off_t skipped = 0;
         for (;;) {
             const ssize_t got = Sys.Read(src, buffer.data(), buffer.size());
             if (got < 0) {
@@ -270,6 +439,11 @@ class TMover {
             if (got == 0)
                 break;
             size_t done = 0;
+            if (skipped < skip) {
+                done = static_cast<size_t>(std::min<off_t>(skip - skipped, got));
+                skipped += static_cast<off_t>(done);
+            }
+            copied += got - static_cast<ssize_t>(done);
             while (done < static_cast<size_t>(got)) {
                 const ssize_t put = Sys.Write(dst, buffer.data() + done, got - done);
                 if (put < 0) {
@@ -281,9 +455,8 @@ class TMover {
                     return ENOSPC;
                 done += static_cast<size_t>(put);
             }
-            copied += got;
         }
-        if (copied != source.st_size)
+        if (copied + skip != source.st_size)
             return EIO;  // the source changed while it was copied
         if (Sys.Fchmod(dst, source.st_mode & 07777) != 0 && !MetadataRefused(errno))
             return errno;
@@ -297,7 +470,6 @@ class TMover {
                 break;  // nothing to flush there
             return errno;
         }
-        struct stat written {};
         if (Sys.Fstat(dst, &written) != 0)
             return errno;
         if (written.st_size != copied)
@@ -314,6 +486,14 @@ TMoveResult SafeMoveFile(TSysCalls& sys, const std::string& from, const std::str
 
 TMoveResult SafeMoveFile(const std::string& from, const std::string& to) {
     return SafeMoveFile(RealSysCalls(), from, to);
+}
+
+TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes) {
+    return TMover(sys).Rewrite(path, dropPrefixBytes);
+}
+
+TMoveResult SafeRewriteFile(const std::string& path, uint64_t dropPrefixBytes) {
+    return SafeRewriteFile(RealSysCalls(), path, dropPrefixBytes);
 }
 
 }  // namespace velmora

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
 
 #include "core/FileSystem.h"
@@ -30,15 +31,28 @@ class TSysCalls {
     virtual int Futimens(int fd, const struct timespec times[2]);
     virtual int Fchmod(int fd, mode_t mode);
     virtual int Close(int fd);
+    virtual int Symlink(const char* target, const char* path);
+    virtual ssize_t Readlink(const char* path, char* buffer, size_t size);
 };
 
 // The calls as the kernel answers them.
 TSysCalls& RealSysCalls();
 
 // Moves the file at `from` to `to`. Returns Ok, or the errno of the failure (EEXIST when the
-// target exists). On every failure the source is where it was and nothing is overwritten.
+// target exists). On every failure the source is where it was and nothing is overwritten. A
+// symbolic link moved into another folder is made anew there pointing at the same file. A move
+// stopped half way (the process killed) leaves no visible file that the next CleanLeftovers of
+// the folder does not complete or remove (see core/Leftovers.h).
 TMoveResult SafeMoveFile(const std::string& from, const std::string& to);
 // The same through the given system calls.
 TMoveResult SafeMoveFile(TSysCalls& sys, const std::string& from, const std::string& to);
+
+// Rewrites the file at `path` (a link's target when it is a link) without its first
+// `dropPrefixBytes` bytes: the rest goes to a hidden temporary file beside it, which gets the
+// file's mode and times, is flushed and its size checked, and is renamed over the file. Returns
+// Ok or the errno of the failure (EINVAL when the file is shorter); on any failure or a kill the
+// file is as it was.
+TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes);
+TMoveResult SafeRewriteFile(const std::string& path, uint64_t dropPrefixBytes);
 
 }  // namespace velmora

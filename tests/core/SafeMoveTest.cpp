@@ -307,8 +307,9 @@ TEST_F(SafeMoveTest, AcrossFileSystemsCopiesKeepingModeAndTimeThenRemovesTheSour
     const struct timespec times[2] = {{1000000000, 0}, {1234567890, 500}};
     ASSERT_EQ(utimensat(AT_FDCWD, Path("a.mp3").c_str(), times, 0), 0);
 
+    // Only the first rename crosses file systems; the copy's own, within the target folder, works.
     TFaultySysCalls sys;
-    sys.FailOn(ECall::RenameNoReplace, EXDEV, 0);
+    sys.FailOn(ECall::RenameNoReplace, EXDEV);
     sys.ShortWrites = 4096 + 3;
     sys.InterruptFirst = true;
     ASSERT_TRUE(SafeMoveFile(sys, Path("a.mp3"), Path("b.mp3")).Ok);
@@ -323,7 +324,7 @@ TEST_F(SafeMoveTest, AcrossFileSystemsCopiesKeepingModeAndTimeThenRemovesTheSour
 
     // A file system that cannot hold the mode or the time still gets the file.
     TFaultySysCalls fat;
-    fat.FailOn(ECall::RenameNoReplace, EXDEV, 0);
+    fat.FailOn(ECall::RenameNoReplace, EXDEV);
     fat.FailOn(ECall::Fchmod, EPERM);
     fat.FailOn(ECall::Futimens, EPERM);
     EXPECT_TRUE(SafeMoveFile(fat, Path("b.mp3"), Path("c.mp3")).Ok);
@@ -332,7 +333,7 @@ TEST_F(SafeMoveTest, AcrossFileSystemsCopiesKeepingModeAndTimeThenRemovesTheSour
     // An existing target is never opened for writing.
     Write(Path("d.mp3"), "DDDD");
     TFaultySysCalls taken;
-    taken.FailOn(ECall::RenameNoReplace, EXDEV, 0);
+    taken.FailOn(ECall::RenameNoReplace, EXDEV);
     EXPECT_EQ(SafeMoveFile(taken, Path("c.mp3"), Path("d.mp3")).Error, EEXIST);
     EXPECT_EQ(Read(Path("d.mp3")), "DDDD");
     EXPECT_EQ(Read(Path("c.mp3")), data);
@@ -355,7 +356,7 @@ TEST_F(SafeMoveTest, AFailedCopyRemovesThePartialTargetAndKeepsTheSource) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.Call));
         TFaultySysCalls sys;
-        sys.FailOn(ECall::RenameNoReplace, EXDEV, 0);
+        sys.FailOn(ECall::RenameNoReplace, EXDEV);
         sys.FailOn(c.Call, c.Error, c.Nth);
         const TMoveResult r = SafeMoveFile(sys, Path("a.mp3"), Path("b.mp3"));
         EXPECT_FALSE(r.Ok);
@@ -368,9 +369,36 @@ TEST_F(SafeMoveTest, AFailedCopyRemovesThePartialTargetAndKeepsTheSource) {
     struct TZeroWrites : TFaultySysCalls {
         ssize_t Write(int, const void*, size_t) override { return 0; }
     } zero;
-    zero.FailOn(ECall::RenameNoReplace, EXDEV, 0);
+    zero.FailOn(ECall::RenameNoReplace, EXDEV);
     EXPECT_EQ(SafeMoveFile(zero, Path("a.mp3"), Path("b.mp3")).Error, ENOSPC);
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.mp3"}));
+}
+
+TEST_F(SafeMoveTest, ALinkKeepsReachingItsFileOrStaysWhereLinksAreRefused) {
+    Write(Path("real.mp3"), "RRRR");
+    fs::create_directories(Path("in/D001"));
+    ASSERT_EQ(symlink("../real.mp3", Path("in/rel.mp3").c_str()), 0);
+    ASSERT_EQ(symlink(Path("real.mp3").c_str(), Path("in/abs.mp3").c_str()), 0);
+
+    // Within its folder the link itself is renamed.
+    ASSERT_TRUE(SafeMoveFile(Path("in/rel.mp3"), Path("in/Rel2.mp3")).Ok);
+    EXPECT_EQ(fs::read_symlink(Path("in/Rel2.mp3")), "../real.mp3");
+    ASSERT_TRUE(SafeMoveFile(Path("in/Rel2.mp3"), Path("in/D001/rel.mp3")).Ok);
+    EXPECT_EQ(fs::read_symlink(Path("in/D001/rel.mp3")), "../../real.mp3");
+    ASSERT_TRUE(SafeMoveFile(Path("in/abs.mp3"), Path("in/D001/abs.mp3")).Ok);
+    EXPECT_EQ(fs::read_symlink(Path("in/D001/abs.mp3")), Path("real.mp3"));
+    EXPECT_EQ(Read(Path("in/D001/abs.mp3")), "RRRR");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Path("in/abs.mp3"))));
+
+    // A taken name, or a folder that cannot hold a link (FAT): the link stays where it is.
+    EXPECT_EQ(SafeMoveFile(Path("in/D001/rel.mp3"), Path("in/D001/../D001/abs.mp3")).Error, EEXIST);
+    struct TNoSymlinks : TSysCalls {
+        int Symlink(const char*, const char*) override { return errno = EPERM, -1; }
+    } fat;
+    EXPECT_EQ(SafeMoveFile(fat, Path("in/D001/rel.mp3"), Path("in/rel.mp3")).Error, EPERM);
+    EXPECT_EQ(fs::read_symlink(Path("in/D001/rel.mp3")), "../../real.mp3");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Path("in/rel.mp3"))));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"in", "real.mp3"}));
 }
 
 TEST_F(SafeMoveTest, OntoARealSmallFileSystem) {
