@@ -1,8 +1,10 @@
 #include "core/Translit.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 
 #include "core/TextCodec.h"
 
@@ -150,6 +152,51 @@ std::string TranslitTableFile(const std::string& programPath) {
     if (dot == std::string::npos || dot <= nameStart)
         return programPath + ".trs";
     return programPath.substr(0, dot) + ".trs";
+}
+
+TTranslitTablePlace ChooseTranslitTablePlace(const std::string& programPath,
+                                             bool programFolderWritable, const char* xdgConfigHome,
+                                             const char* home) {
+    if (programFolderWritable)
+        return {TranslitTableFile(programPath), ""};
+    // Only an absolute value counts, as the XDG base directory rules say. Trailing slashes go, so
+    // the root gives "/velmora".
+    const auto trimmed = [](std::string path) {
+        while (!path.empty() && path.back() == '/')
+            path.pop_back();
+        return path;
+    };
+    std::string config;
+    if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+        config = trimmed(xdgConfigHome);
+    } else if (home != nullptr && home[0] == '/') {
+        config = trimmed(home) + "/.config";
+    } else {
+        return {TranslitTableFile(programPath), ""};
+    }
+    const std::string folder = config + "/velmora";
+    return {folder + "/velmora.trs", folder};
+}
+
+TTranslitTablePlace FindTranslitTablePlace(const std::string& programPath) {
+    const size_t slash = programPath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : programPath.substr(0, slash);
+    return ChooseTranslitTablePlace(programPath, access(folder.c_str(), W_OK) == 0,
+                                    std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
+
+void SaveTranslitTable(const TTranslitTable& table, TFileSystem& fs,
+                       const TTranslitTablePlace& place) {
+    // A folder that exists already or cannot be made is left to the write to report.
+    for (size_t slash = place.Folder.find('/', 1); !place.Folder.empty();
+         slash = place.Folder.find('/', slash + 1)) {
+        fs.CreateDir(place.Folder.substr(0, slash));
+        if (slash == std::string::npos)
+            break;
+    }
+    table.SaveToFile(fs, place.Path);
 }
 
 std::string TransliterateText(const TTranslitTable& table, const std::string& text) {

@@ -41,6 +41,25 @@ inline constexpr const char* kKeyHasEquals = "Key may not contain equals sign (\
 // The program's own path with its extension replaced by ".trs" (appended when it has none).
 std::string TranslitTableFile(const std::string& programPath);
 
+// Where the table file is read and written. Beside the program (TranslitTableFile) when the
+// program's folder is writable (a build tree, a portable copy); otherwise an installed program
+// uses velmora/velmora.trs in the user's configuration folder: $XDG_CONFIG_HOME, or ~/.config
+// when that is unset, empty or not absolute. With no usable home either it stays beside the
+// program, where saving then fails with the usual error.
+struct TTranslitTablePlace {
+    std::string Path;    // the table file
+    std::string Folder;  // the folder to make before saving; empty beside the program
+};
+// The rule alone: xdgConfigHome and home are the variables' values, nullptr when unset.
+TTranslitTablePlace ChooseTranslitTablePlace(const std::string& programPath,
+                                             bool programFolderWritable, const char* xdgConfigHome,
+                                             const char* home);
+// The rule for this process: its access to the program's folder and its environment.
+TTranslitTablePlace FindTranslitTablePlace(const std::string& programPath);
+// Saves the table at the place, first making its folder and any missing folder above it.
+void SaveTranslitTable(const TTranslitTable& table, TFileSystem& fs,
+                       const TTranslitTablePlace& place);
+
 // Maps a UTF-8 text through the table (matching by Windows-1251 characters).
 std::string TransliterateText(const TTranslitTable& table, const std::string& text);
 

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those that are missing.
 # Usage: scripts/deps.sh [extra-package ...]
+# Scripts that need more name it: package.sh adds dpkg-dev and file; check-package.sh adds
+# desktop-file-utils, appstream, lintian, xvfb, xauth and x11-utils; make-screenshots.sh adds
+# xvfb and xauth.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config clang-format
       qt6-base-dev libjpeg-dev libicu-dev

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds, and runs every test: once normally, once under
 # AddressSanitizer + UndefinedBehaviorSanitizer, and (when clang's libFuzzer is there) runs each
-# fuzz target for a bounded time.
+# fuzz target for a bounded time; last builds the Debian package and checks it, installing it with
+# dpkg and removing it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -48,4 +49,7 @@ if command -v clang++ >/dev/null && echo 'extern "C" int LLVMFuzzerTestOneInput(
 else
     echo "== Fuzz targets skipped: clang with libFuzzer is not available"
 fi
+echo "== Debian package"
+VELMORA_JOBS="$jobs" scripts/package.sh
+scripts/check-package.sh
 echo "== All tests passed"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the program's 16 x 16 icons with ImageMagick into resources/icons/:
 # 00..13.png, the image list shared by the menu and the tool bar (5 and 6 are unused but present),
-# and up.png, down.png, sort.png, shuffle.png for the four track order buttons.
+# and up.png, down.png, sort.png, shuffle.png for the four track order buttons; and the program's
+# icon at the icon theme's sizes into data/icons/hicolor/.
 # The PNG files are committed; run this only to change a picture.
 set -euo pipefail
 cd "$(dirname "$0")/../resources/icons"
@@ -72,3 +73,27 @@ draw sort -fill '#203080' -stroke '#203080' -draw "polygon 1,7 3.5,1 6,7 5,7 3.5
 draw shuffle -stroke '#106010' -strokewidth 2 -fill none \
     -draw "line 1,4 5,4" -draw "line 5,4 10,12" -draw "line 1,12 5,12" -draw "line 5,12 10,4" \
     -fill '#106010' -strokewidth 1 -draw "polygon 10,1 15,4 10,7" -draw "polygon 10,9 15,12 10,15"
+
+# The program's icon: a silver disc with a blue note, drawn once at 1024 x 1024 and scaled to the
+# sizes of the icon theme in data/icons/hicolor/. The window shows it too.
+cd ../../data/icons/hicolor
+icon=io.github.velmora.Velmora.png
+big=$(mktemp --suffix=.png)
+trap 'rm -f "$big"' EXIT
+convert -size 1024x1024 xc:none \
+    -fill '#c9d1de' -stroke '#4f5a6e' -strokewidth 28 -draw "circle 512,512 512,40" \
+    -fill none -stroke '#e4e9f1' -strokewidth 60 -draw "arc 170,170 854,854 200,290" \
+    -stroke '#aab5c6' -draw "arc 170,170 854,854 20,110" \
+    -fill '#f4f6fa' -stroke '#4f5a6e' -strokewidth 20 -draw "circle 512,512 512,340" \
+    -fill '#4f5a6e' -stroke none -draw "circle 512,512 512,450" \
+    -fill '#2060c0' -stroke white -strokewidth 24 \
+    -draw "polygon 560,170 640,170 640,700 560,700" \
+    -draw "polygon 560,170 640,170 820,300 820,420 640,300" \
+    -draw "ellipse 470,710 150,112 0,360" \
+    -stroke none -draw "rectangle 572,182 628,690" -draw "ellipse 470,710 138,100 0,360" \
+    "$big"
+for size in 16 32 48 64 128 256; do
+    mkdir -p "${size}x${size}/apps"
+    convert "$big" -filter Lanczos -resize "${size}x${size}" -strip \
+        -define png:exclude-chunks=date,time "PNG32:${size}x${size}/apps/$icon"
+done

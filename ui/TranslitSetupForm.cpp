@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTableWidget>
@@ -61,10 +62,18 @@ TTranslitSetup::TTranslitSetup(TMainModel& model, QWidget* parent) : QDialog(par
         *def.Button = button;
     }
 
+    // The table file's path, so the user knows which file Load and Save use.
+    lblTableFile = new QLabel(this);
+    lblTableFile->setObjectName("lblTableFile");
+    lblTableFile->setContentsMargins(8, 4, 8, 0);
+    lblTableFile->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblTableFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(vleTranslit, 1);
+    layout->addWidget(lblTableFile);
     layout->addWidget(ButtonPanel);
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
@@ -75,11 +84,21 @@ TTranslitSetup::TTranslitSetup(TMainModel& model, QWidget* parent) : QDialog(par
     connect(vleTranslit, &QTableWidget::currentCellChanged, this,
             [this](int row, int, int previousRow, int) { CurrentRowChanged(row, previousRow); });
     ShowTable();
+    TablePlace();
 }
 
 void TTranslitSetup::Execute() {
     ShowTable();
+    TablePlace();
     exec();
+}
+
+TTranslitTablePlace TTranslitSetup::TablePlace() {
+    TTranslitTablePlace place = FindTranslitTablePlace(Model.ProgramPath);
+    const QString path = ToQt(place.Path);
+    lblTableFile->setText("Файл таблицы: " + path);
+    lblTableFile->setToolTip(path);
+    return place;
 }
 
 void TTranslitSetup::ShowTable() {
@@ -197,7 +216,7 @@ bool TTranslitSetup::eventFilter(QObject* watched, QEvent* event) {
 
 void TTranslitSetup::Button2Click() {
     try {
-        Model.TranslitTable.SaveToFile(Model.Fs, TranslitTableFile(Model.ProgramPath));
+        SaveTranslitTable(Model.TranslitTable, Model.Fs, TablePlace());
     } catch (const std::exception& e) {
         Model.Port.ShowError(e.what());
     }
@@ -205,7 +224,7 @@ void TTranslitSetup::Button2Click() {
 
 void TTranslitSetup::Button3Click() {
     try {
-        Model.TranslitTable.LoadFromFile(Model.Fs, TranslitTableFile(Model.ProgramPath));
+        Model.TranslitTable.LoadFromFile(Model.Fs, TablePlace().Path);
     } catch (const std::exception& e) {
         Model.Port.ShowError(e.what());
     }

@@ -1,10 +1,14 @@
 // The transliteration table dialog: the live table as two columns, keys and values, with load
-// and save of the table file beside the program.
+// and save of the table file (beside the program, or in the user's configuration folder when the
+// program's folder is not writable) and that file's path.
 #pragma once
 
 #include <QDialog>
 
+#include "core/Translit.h"
+
 class QFrame;
+class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
@@ -26,6 +30,7 @@ class TTranslitSetup : public QDialog {
     void ShowTable();
 
     QTableWidget* vleTranslit;
+    QLabel* lblTableFile;
     QFrame* ButtonPanel;
     QPushButton *Button3, *Button2, *Button1;
 
@@ -38,6 +43,8 @@ class TTranslitSetup : public QDialog {
 
   private:
     TMainModel& Model;
+    // Finds the table file's place now and shows its path.
+    TTranslitTablePlace TablePlace();
     bool Showing = false;  // the grid is being filled from the table
     void CellChanged(QTableWidgetItem* item);
     void CurrentRowChanged(int row, int previousRow);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QIcon>
 
 #include "ui/About.h"
 #include "ui/SaveID3v1.h"
@@ -18,10 +19,21 @@ QFont DefaultFont() {
     return font;
 }
 
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QString(":/appicon/%1x%1/apps/io.github.velmora.Velmora.png").arg(size));
+    }
+    return icon;
+}
+
 void SetUpApplication(QApplication& app) {
     // The name, not the display name: Qt would add a display name to every dialog's caption.
     QApplication::setApplicationName(kAppTitle);
     app.setFont(DefaultFont());
+    // The desktop entry's name lets a Wayland desktop match the window to it.
+    QGuiApplication::setDesktopFileName("io.github.velmora.Velmora");
+    QApplication::setWindowIcon(ProgramIcon());
     app.setQuitOnLastWindowClosed(true);
 }
 

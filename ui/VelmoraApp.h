@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <string>
 
 #include "core/MainModel.h"
@@ -17,9 +18,12 @@ class TAboutBox;
 class TSaveFilesForm;
 class TSaveID3v1Form;
 
-// The application's title and the 8-point sans-serif font every window uses.
+// The application's title, its desktop entry and icon, and the 8-point sans-serif font every
+// window uses.
 void SetUpApplication(QApplication& app);
 QFont DefaultFont();
+// The program's icon at the sizes it is drawn in.
+QIcon ProgramIcon();
 
 // Creates the user port and the model, then the main window (whose creation runs FormCreate),
 // then the four dialogs, hidden, in this order: the transliteration table, the About box, the

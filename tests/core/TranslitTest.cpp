@@ -177,5 +177,63 @@ TEST(TranslitTable, FileSitsBesideTheProgram) {
     EXPECT_EQ(TranslitTableFile("velmora"), "velmora.trs");
 }
 
+TEST(TranslitTable, PlaceIsBesideAWritableProgramElseInTheConfigFolder) {
+    struct Case {
+        const char* Program;
+        bool Writable;
+        const char* XdgConfigHome;
+        const char* Home;
+        std::string Path, Folder;
+    };
+    const std::vector<Case> cases = {
+        {"/work/build/app/velmora", true, "/x", "/home/u", "/work/build/app/velmora.trs", ""},
+        {"/usr/bin/velmora", false, nullptr, "/home/u", "/home/u/.config/velmora/velmora.trs",
+         "/home/u/.config/velmora"},
+        {"/usr/bin/velmora", false, "/cfg", "/home/u", "/cfg/velmora/velmora.trs", "/cfg/velmora"},
+        {"/usr/bin/velmora", false, "/cfg//", "/home/u", "/cfg/velmora/velmora.trs",
+         "/cfg/velmora"},
+        {"/usr/bin/velmora", false, "/", "/home/u", "/velmora/velmora.trs", "/velmora"},
+        // An empty or relative XDG_CONFIG_HOME is ignored.
+        {"/usr/bin/velmora", false, "", "/home/u", "/home/u/.config/velmora/velmora.trs",
+         "/home/u/.config/velmora"},
+        {"/usr/bin/velmora", false, "cfg", "/home/u/", "/home/u/.config/velmora/velmora.trs",
+         "/home/u/.config/velmora"},
+        // No usable home: beside the program, where the save reports its error.
+        {"/usr/bin/velmora", false, nullptr, nullptr, "/usr/bin/velmora.trs", ""},
+        {"/usr/bin/velmora", false, "", "", "/usr/bin/velmora.trs", ""},
+    };
+    for (const Case& c : cases) {
+        const TTranslitTablePlace place =
+            ChooseTranslitTablePlace(c.Program, c.Writable, c.XdgConfigHome, c.Home);
+        EXPECT_EQ(place.Path, c.Path)
+            << c.Program << " " << (c.XdgConfigHome ? c.XdgConfigHome : "-");
+        EXPECT_EQ(place.Folder, c.Folder) << c.Path;
+    }
+
+    // The process's own rule: a temporary folder is writable, a missing one is not.
+    TempDir dir;
+    EXPECT_EQ(FindTranslitTablePlace(dir.File("velmora")).Path, dir.File("velmora.trs"));
+    EXPECT_NE(FindTranslitTablePlace(dir.File("missing/velmora")).Path,
+              dir.File("missing/velmora.trs"));
+}
+
+TEST(TranslitTable, SavingMakesTheConfigFolder) {
+    TempDir dir;
+    const TTranslitTablePlace place{dir.File("config/velmora/velmora.trs"),
+                                    dir.File("config/velmora")};
+    TTranslitTable table;
+    table.Rows = {"щ=shch"};
+    SaveTranslitTable(table, RealFileSystem(), place);
+    EXPECT_EQ(RealFileSystem().ReadFile(place.Path), "\xf9=shch\r\n");
+    SaveTranslitTable(table, RealFileSystem(), place);  // the folders exist now
+
+    // A folder that cannot be made: the write reports it.
+    test::WriteFile(dir.File("file"), std::string("x"));
+    const TTranslitTablePlace blocked{dir.File("file/velmora/velmora.trs"),
+                                      dir.File("file/velmora")};
+    EXPECT_THAT([&] { SaveTranslitTable(table, RealFileSystem(), blocked); },
+                ThrowsMessage<EStreamError>(StartsWith("Cannot create file \"" + blocked.Path)));
+}
+
 }  // namespace
 }  // namespace velmora

@@ -311,9 +311,34 @@ void DialogsTest::translitTableLoadsAndSaves() {
     dialog.vleTranslit->item(0, 1)->setText("shch");
     QCOMPARE(model.TranslitTable.Rows, std::vector<std::string>{"щ=shch"});
 
-    // Saving where the file cannot be created: the error is shown, the dialog stays.
+    QCOMPARE(dialog.lblTableFile->text(),
+             "Файл таблицы: " + QString::fromStdString(dir.File("velmora.trs")));
+
+    // A program whose folder is not writable keeps the table in the user's configuration
+    // folder, made on the first save; Load reads it from there.
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.File("config")));
     model.ProgramPath = dir.File("missing/velmora");
+    const std::string configFile = dir.File("config/velmora/velmora.trs");
     dialog.Button2->click();
+    QCOMPARE(port.Errors.size(), size_t{1});
+    QCOMPARE(dialog.lblTableFile->toolTip(), QString::fromStdString(configFile));
+    const std::string shch = "\xf9=shch\r\n";  // Windows-1251
+    QCOMPARE(test::ReadFile(configFile), std::vector<uint8_t>(shch.begin(), shch.end()));
+    dialog.vleTranslit->item(0, 1)->setText("sch");
+    dialog.Button3->click();
+    QCOMPARE(model.TranslitTable.Rows, std::vector<std::string>{"щ=shch"});
+
+    // Saving where the file cannot be created: the error is shown, the dialog stays.
+    test::WriteFile(dir.File("file"), std::string("x"));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.File("file")));
+    dialog.Button2->click();
+    if (hadConfig) {
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+    } else {
+        qunsetenv("XDG_CONFIG_HOME");
+    }
     QCOMPARE(port.Errors.size(), size_t{2});
     QVERIFY(QString::fromStdString(port.Errors[1]).startsWith("Cannot create file"));
     QVERIFY(dialog.isVisible());

@@ -93,6 +93,12 @@ void MainWindowTest::startUpCreatesTheWindowsInOrder() {
     QCOMPARE(windows.MainForm.windowTitle(), QString("Velmora"));
     QCOMPARE(QApplication::applicationName(), QString("Velmora"));
     QCOMPARE(QApplication::font().pointSize(), 8);
+    // The program's icon, at every size it is drawn in, is the window's icon.
+    QCOMPARE(QGuiApplication::desktopFileName(), QString("io.github.velmora.Velmora"));
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        QCOMPARE(windows.MainForm.windowIcon().pixmap(size, size).size(), QSize(size, size));
+    }
+    QCOMPARE(windows.MainForm.windowIcon().availableSizes().size(), 6);
     // The genre box is in the model's order, each entry carrying its code.
     for (int i = 0; i < windows.MainForm.edGenre->count(); ++i) {
         const TGenreBox::Item& item = windows.Model.edGenre.Items[static_cast<size_t>(i)];
