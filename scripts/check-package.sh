@@ -37,12 +37,9 @@ expected=(/usr/bin/velmora /usr/share/applications/$id.desktop
 for size in 16 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
-# velmora-cli, when the build has it, with its manual page.
-has_cli=false
-if grep -qx /usr/bin/velmora-cli <<<"$files"; then
-    has_cli=true
-    expected+=(/usr/share/man/man1/velmora-cli.1.gz)
-fi
+# velmora-cli with its manual page.
+has_cli=true
+expected+=(/usr/bin/velmora-cli /usr/share/man/man1/velmora-cli.1.gz)
 for path in "${expected[@]}"; do
     grep -qxF "$path" <<<"$files" || fail "$path is not in the package"
 done
