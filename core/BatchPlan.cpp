@@ -53,23 +53,6 @@ std::string Shown(const std::string& path, const std::string& folder) {
     return out;
 }
 
-// A run of the batch that records, on the given model, however it ends: an error that stops the
-// batch is its last line.
-TBatchLog Recorded(TMainModel& model) {
-    TBatchLog log;
-    model.BatchLog = &log;
-    model.Run([&] {
-        try {
-            model.btnProcessAllClick();
-        } catch (const std::exception& e) {
-            log.push_back({TBatchEvent::TKind::Fail, "", "", e.what()});
-            throw;
-        }
-    });
-    model.BatchLog = nullptr;
-    return log;
-}
-
 }  // namespace
 
 const char* BatchActionName(TBatchEvent::TKind kind) {
@@ -166,11 +149,28 @@ TBatchLog PlanBatch(const TMainModel& model) {
     TPlanPort port;
     TPretendFileSystem pretend;
     TMainModel copy(model, port, pretend);
-    return Recorded(copy);
+    return RunBatch(copy);
 }
 
 TBatchLog RunBatch(TMainModel& model) {
-    return Recorded(model);
+    TBatchLog log;
+    const auto batch = [&] {
+        model.BatchLog = &log;
+        try {
+            model.btnProcessAllClick();
+        } catch (const std::exception& e) {
+            // An error that stops the batch is its last line.
+            log.push_back({TBatchEvent::TKind::Fail, "", "", e.what()});
+            model.BatchLog = nullptr;
+            throw;
+        }
+        model.BatchLog = nullptr;
+    };
+    if (model.Running())
+        batch();
+    else
+        model.Run(batch);
+    return log;
 }
 
 }  // namespace velmora

@@ -31,7 +31,8 @@ std::string BatchSummary(const TBatchLog& log, bool done);
 // The batch of the model's current options over the pretending file system, on a copy of the
 // model: the model and the disk stay as they are.
 TBatchLog PlanBatch(const TMainModel& model);
-// The batch itself on the model, recorded.
+// The batch itself on the model, recorded. Inside a running command an error that stops the
+// batch goes on to that command; otherwise the model's Run reports it.
 TBatchLog RunBatch(TMainModel& model);
 
 }  // namespace velmora

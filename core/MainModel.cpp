@@ -232,15 +232,7 @@ void TMainModel::RebuildList() {
 // ---- Current track ----
 
 void TMainModel::FilesListBoxClick() {
-    if (TagsModified) {
-        Port.Refresh();
-        const std::string question = "Содержимое ID3v1 тегов файла " + InfoFileName.Caption +
-                                     " было изменено" + "\r" + "Сохранить изменения?";
-        if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
-            ApplyEditsToTag();
-            SaveTag(CurrentPath());
-        }
-    }
+    AskToSaveEdits();
     const int index = FilesListBox.ItemIndex;
     if (index < 0 || static_cast<size_t>(index) >= TrackList.size())
         return;
@@ -260,6 +252,18 @@ void TMainModel::FilesListBoxClick() {
     UpdatingEdits = false;
     TagsModified = false;
     InfoFileNameRed = false;
+}
+
+void TMainModel::AskToSaveEdits() {
+    if (!TagsModified)
+        return;
+    Port.Refresh();
+    const std::string question = "Содержимое ID3v1 тегов файла " + InfoFileName.Caption +
+                                 " было изменено" + "\r" + "Сохранить изменения?";
+    if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
+        ApplyEditsToTag();
+        SaveTag(CurrentPath());
+    }
 }
 
 void TMainModel::ClearCurrentTrackDisplay() {

@@ -198,6 +198,9 @@ class TMainModel : public TMainModelState {
     void spedNumDirChange() {}
     void SetNumDir(int32_t value);  // stores the value clamped to 1..253
     void btnProcessAllClick();
+    // What the window's button and menu item run: the plan of the batch first, the batch once
+    // the user agrees, then what it did.
+    void ProcessAllWithPlan();
     void ConvertMenuProcessAll();
     void cbAllFilesTransClick();
 
@@ -236,6 +239,8 @@ class TMainModel : public TMainModelState {
     // Shows a field's value from the file information, or its empty value (no text, track 0,
     // no genre) when `shown` is null.
     void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
+    // The question about unsaved edits of the current track, saving them on Yes.
+    void AskToSaveEdits();
     // Writes the tag of the analysis into the file.
     void SaveTag(const std::string& path);
     // Warns of each text field the tag could not hold whole.

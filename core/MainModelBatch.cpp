@@ -185,9 +185,22 @@ void TMainModel::btnProcessAllClick() {
     Port.Refresh();
 }
 
+void TMainModel::ProcessAllWithPlan() {
+    if (TrackList.empty())
+        return;
+    // The unsaved-edits question comes before the plan, so the plan is the batch the user gets.
+    AskToSaveEdits();
+    TagsModified = false;
+    InfoFileNameRed = false;
+    if (!Port.ShowBatchPlan(PlanBatch(*this), InputFolder))
+        return;
+    const TBatchLog done = RunBatch(*this);
+    Port.ShowBatchDone(done, InputFolder);
+}
+
 void TMainModel::ConvertMenuProcessAll() {
     if (btnProcessAll.Enabled)
-        btnProcessAllClick();
+        ProcessAllWithPlan();
 }
 
 void TMainModel::cbAllFilesTransClick() {

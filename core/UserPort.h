@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "core/BatchPlan.h"
 #include "core/ReportOptions.h"
 
 namespace velmora {
@@ -37,6 +38,18 @@ class TUserPort {
     // The model's state changed during a command: mirror it and repaint now, without
     // processing input (status text, progress, busy cursor, list visibility).
     virtual void Refresh() = 0;
+    // Shows the plan of "Обработать все файлы" before anything changes; true runs it ("Выполнить"),
+    // false leaves everything as it is ("Отмена"). Paths are shown relative to the folder.
+    virtual bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) {
+        (void)plan;
+        (void)folder;
+        return true;
+    }
+    // Tells what the batch did and what failed.
+    virtual void ShowBatchDone(const TBatchLog& done, const std::string& folder) {
+        (void)done;
+        (void)folder;
+    }
 };
 
 }  // namespace velmora

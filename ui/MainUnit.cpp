@@ -766,7 +766,7 @@ void TMainForm::Connect() {
     connect(btnSaveID3, &QPushButton::clicked, form, run(&TMainModel::btnSaveID3Click));
     connect(btnRename, &QPushButton::clicked, form, run(&TMainModel::btnRenameClick));
     connect(btnDirAndMove, &QPushButton::clicked, form, run(&TMainModel::btnDirAndMoveClick));
-    connect(btnProcessAll, &QPushButton::clicked, form, run(&TMainModel::btnProcessAllClick));
+    connect(btnProcessAll, &QPushButton::clicked, form, run(&TMainModel::ProcessAllWithPlan));
 }
 
 void TMainForm::Do(const std::function<void()>& command) {

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "ui/About.h"
+#include "ui/BatchPlanDialog.h"
 #include "ui/MainUnit.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
@@ -121,6 +122,26 @@ void TQtUserPort::Refresh() {
     if (MainForm) {
         MainForm->RefreshNow();
     }
+}
+
+bool TQtUserPort::ShowBatchPlan(const TBatchLog& plan, const std::string& folder) {
+    TBatchPlanDialog dialog(plan, folder, MainForm);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder) {
+    std::string text = BatchSummary(done, true);
+    int shown = 0;
+    for (const TBatchEvent& e : done) {
+        if (e.Kind != TBatchEvent::TKind::Fail && e.Kind != TBatchEvent::TKind::Skip)
+            continue;
+        if (++shown > 10) {
+            text += "\r…";
+            break;
+        }
+        text += "\r" + FormatBatchEvent(e, folder, false);
+    }
+    ShowBox(MainForm, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 }  // namespace velmora

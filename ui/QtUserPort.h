@@ -38,6 +38,8 @@ class TQtUserPort : public TUserPort {
     void ShowAbout() override;
     void ProcessEvents() override;
     void Refresh() override;
+    bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
+    void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();

@@ -210,6 +210,27 @@ TEST(BatchPlan, LinesTellWarningsSkipsAndFailuresInTheOrderTheBatchActs) {
     EXPECT_THAT(err.str(), ::testing::HasSubstr("Ошибка переименования/перемещения."));
 }
 
+TEST_F(ModelTest, TheWindowsBatchShowsThePlanFirstAndCancelChangesNothing) {
+    PutTitled({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+    Open();
+    Edit(Model.edAlbum, "Changed");  // unsaved: asked once, before the plan
+    Tick(Model.cbAllFilesRename, &TMainModel::cbAllFilesTransClick);
+    Port.PlanAnswers = {false};
+    Do(&TMainModel::ProcessAllWithPlan);
+    EXPECT_THAT(Port.Questions, ::testing::SizeIs(1));
+    ASSERT_THAT(Port.Plans, ::testing::SizeIs(1));
+    EXPECT_EQ(Port.Plans[0].size(), 2u);
+    EXPECT_THAT(FilesUnder(Dir.Path()), ElementsAre("a.mp3", "b.mp3"));
+    EXPECT_TRUE(Model.cbAllFilesRename.Checked);
+    EXPECT_THAT(Port.Done, ::testing::IsEmpty());
+
+    Do(&TMainModel::ConvertMenuProcessAll);
+    EXPECT_THAT(FilesUnder(Dir.Path()), ElementsAre("One.mp3", "Two.mp3"));
+    ASSERT_THAT(Port.Done, ::testing::SizeIs(1));
+    EXPECT_EQ(BatchSummary(Port.Done[0], true), BatchSummary(Port.Plans[1], true));
+    EXPECT_FALSE(Model.cbAllFilesRename.Checked);
+}
+
 TEST(BatchPlan, UsageErrorsNameTheProblemAndTouchNothing) {
     TempDir dir;
     WriteFile(dir.File("a.mp3"), Mp3Bytes(1));

@@ -31,6 +31,8 @@ class TScriptedPort : public TUserPort {
     std::function<void()> OnRefresh;
 
     // ---- Records ----
+    std::deque<bool> PlanAnswers;  // default: Выполнить
+    std::vector<TBatchLog> Plans, Done;
     std::vector<std::string> Questions;
     std::vector<std::string> Messages;
     std::vector<std::string> Errors;
@@ -50,6 +52,11 @@ class TScriptedPort : public TUserPort {
         return Take(YesNoAnswers, DefaultYesNo);
     }
     void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+    bool ShowBatchPlan(const TBatchLog& plan, const std::string&) override {
+        Plans.push_back(plan);
+        return Take(PlanAnswers, true);
+    }
+    void ShowBatchDone(const TBatchLog& done, const std::string&) override { Done.push_back(done); }
     void ShowError(const std::string& text) override { Errors.push_back(text); }
     std::string BrowseForInputFolder() override {
         ++FolderDialogs;

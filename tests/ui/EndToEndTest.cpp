@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
@@ -132,7 +133,29 @@ void EndToEndTest::wholeSession() {
     form.cbAllFilesMoveToDir->click();
     form.cbRenameMoveOneTime->click();
     QVERIFY(form.btnProcessAll->isEnabled());
+    // First the plan: Отмена changes nothing and keeps the options.
+    QString summary;
+    int rows = 0;
+    WhenModal([&](QWidget* dialog) {
+        summary = dialog->findChild<QLabel*>("lblSummary")->text();
+        rows = dialog->findChild<QTableWidget*>("PlanTable")->rowCount();
+        dialog->findChild<QAbstractButton*>("btnCancel")->click();
+    });
     form.btnProcessAll->click();
+    QCOMPARE(summary, QString("Будет записано тегов: 4, переименовано: 0, перемещено в папки "
+                              "D001–D004: 4; не получится: 0; предупреждений: 0"));
+    QCOMPARE(rows, 12);  // a tag, a folder and a move for each file
+    QCOMPARE(form.FilesListBox->count(), 4);
+    QVERIFY(form.cbRenameMoveOneTime->isChecked() && form.btnProcessAll->isEnabled());
+    // Выполнить runs it, and a box tells what was done.
+    QString done;
+    WhenModals({Click("btnRun"), [&](QWidget* widget) {
+                    auto* box = qobject_cast<QMessageBox*>(widget);
+                    done = box->text();
+                    box->button(QMessageBox::Ok)->click();
+                }});
+    form.btnProcessAll->click();
+    QVERIFY(done.startsWith("Записано тегов: 4"));
     QCOMPARE(form.FilesListBox->count(), 0);
     QVERIFY(!form.btnProcessAll->isEnabled());
     QCOMPARE(form.spedNumDir->value(), 5);
