@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <vector>
 
 namespace velmora {
 
@@ -94,6 +95,7 @@ void TAudioInfo::Clear() {
     FirstFrameOffset = -1;
     IsVBR = false;
     ID3v1.Exists = false;
+    ID3v2 = TID3v2Info{};
     FileSize = -1;
     FileAge = -1;
     FileAttr = 0;
@@ -118,6 +120,26 @@ void TAudioInfo::LoadFromStream(TStream& stream, int64_t modificationTime, uint3
     FileAttr = FatAttributes(mode, name);
 }
 
+void TAudioInfo::ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, int64_t tagLength) {
+    ID3v2 = TID3v2Info{};
+    uint8_t h[3] = {0, 0, 0};
+    if (size < 10)
+        return;
+    stream.Seek(start);
+    stream.ReadBuffer(h, sizeof h);
+    if (std::memcmp(h, "ID3", 3) != 0)
+        return;
+    if (tagLength == 0) {
+        ID3v2.Present = ID3v2.Damaged = true;  // its size runs past the end of the file
+        return;
+    }
+    std::vector<uint8_t> tag(static_cast<size_t>(tagLength));
+    stream.Seek(start);
+    stream.ReadBuffer(tag.data(), tag.size());
+    ID3v2.Size = tagLength;
+    ReadID3v2(tag.data(), tag.size(), ID3v2);
+}
+
 void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
     Clear();
     const int64_t start = stream.Position();
@@ -128,6 +150,7 @@ void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
     // First frame: searched after an ID3v2 tag, in 128-byte chunks whose last 4 bytes are
     // searched again with the next chunk, so a header across the seam is found.
     const int64_t searchFrom = ID3v2Length(stream, start, size);
+    ReadLeadingID3v2(stream, start, size, searchFrom);
     const int64_t searchSize = size - searchFrom;
     if (searchFrom > 0)
         stream.Prefetch(start + searchFrom, std::min(searchSize, span));

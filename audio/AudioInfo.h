@@ -6,6 +6,7 @@
 
 #include "audio/FileStream.h"
 #include "audio/ID3Tags.h"
+#include "audio/ID3v2Reader.h"
 #include "audio/MpegFrameHdr.h"
 
 namespace velmora {
@@ -16,6 +17,7 @@ class TAudioInfo {
     int32_t FirstFrameOffset = 0;
     bool IsVBR = false;
     TID3v1Tag ID3v1;
+    TID3v2Info ID3v2;      // the ID3v2 tag at the start, read once with the analysis
     int32_t Duration = 0;  // milliseconds, whole seconds (at most 2147483000)
     int32_t SyncSearchLimit = 10240;
     int32_t FileSize = 0;  // -1 for a file of 2 GiB or more (it is still analysed whole)
@@ -33,6 +35,9 @@ class TAudioInfo {
     // is searched for the first frame from the end of that tag; offsets stay counted from the
     // start of the range.
     void AnalyzeStream(TStream& stream, int64_t size);
+
+  private:
+    void ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, int64_t tagLength);
 };
 
 // A Unix time as a local FAT date and time: date in the high 16 bits (years since 1980, month,

@@ -1,0 +1,152 @@
+#include "audio/ID3v2Reader.h"
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/commentsframe.h>
+#include <taglib/id3v2frame.h>
+#include <taglib/id3v2header.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/tdebuglistener.h>
+#include <taglib/textidentificationframe.h>
+
+#include <cctype>
+
+#include "audio/ID3Tags.h"
+
+namespace velmora {
+namespace {
+
+// TagLib's complaints about broken tags would go to standard error; the status line says it.
+class TQuietListener : public TagLib::DebugListener {
+  public:
+    void printMessage(const TagLib::String&) override {}
+};
+
+void Quieten() {
+    static TQuietListener listener;
+    static const bool set = [] {
+        TagLib::setDebugListener(&listener);
+        return true;
+    }();
+    (void)set;
+}
+
+TID3v2Text TextOf(const TagLib::String& text, TagLib::String::Type encoding) {
+    TID3v2Text result;
+    result.Latin1 = encoding == TagLib::String::Latin1;
+    result.Text = result.Latin1 ? text.to8Bit(false) : text.to8Bit(true);
+    return result;
+}
+
+TID3v2Text FrameText(TagLib::ID3v2::Tag& tag, const char* id) {
+    const TagLib::ID3v2::FrameList& frames = tag.frameListMap()[id];
+    for (TagLib::ID3v2::Frame* frame : frames) {
+        if (auto* text = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(frame)) {
+            const TagLib::StringList fields = text->fieldList();
+            if (!fields.isEmpty())
+                return TextOf(fields.toString(" / "), text->textEncoding());
+        }
+    }
+    return {};
+}
+
+// "(17)", "17" and "(17)Rock" name the genre of that number.
+TID3v2Text GenreText(TagLib::ID3v2::Tag& tag) {
+    TID3v2Text genre = FrameText(tag, "TCON");
+    std::string digits;
+    size_t i = genre.Text.size() > 0 && genre.Text[0] == '(' ? 1 : 0;
+    while (i < genre.Text.size() && std::isdigit(static_cast<unsigned char>(genre.Text[i])))
+        digits += genre.Text[i++];
+    const bool numberOnly =
+        !digits.empty() && digits.size() <= 3 &&
+        (i == genre.Text.size() || (genre.Text[i] == ')' && genre.Text[0] == '('));
+    if (numberOnly) {
+        BuildID3Genres();
+        const std::string name = ID3Genres().NameOf(std::stoi(digits));
+        if (!name.empty())
+            genre = {name, false};
+    } else if (!digits.empty() && genre.Text[0] == '(' && i < genre.Text.size() &&
+               genre.Text[i] == ')') {
+        genre.Text = genre.Text.substr(i + 1);  // "(17)Rock": the name that follows
+    }
+    return genre;
+}
+
+TID3v2Text CommentText(TagLib::ID3v2::Tag& tag) {
+    // The comment without a description is the one players show; else the first.
+    TagLib::ID3v2::CommentsFrame* chosen = nullptr;
+    for (TagLib::ID3v2::Frame* frame : tag.frameListMap()["COMM"]) {
+        auto* comment = dynamic_cast<TagLib::ID3v2::CommentsFrame*>(frame);
+        if (comment == nullptr)
+            continue;
+        if (chosen == nullptr ||
+            (comment->description().isEmpty() && !chosen->description().isEmpty()))
+            chosen = comment;
+    }
+    return chosen ? TextOf(chosen->text(), chosen->textEncoding()) : TID3v2Text{};
+}
+
+// True when the tag's body holds more than padding (any non-zero byte after the header).
+bool HasFrameBytes(const uint8_t* bytes, size_t size) {
+    for (size_t i = 10; i < size; ++i) {
+        if (bytes[i] != 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string TID3v2Info::Version() const {
+    return Present ? "2." + std::to_string(Major) + "." + std::to_string(Revision) : "";
+}
+
+int TID3v2Info::FieldCount() const {
+    int n = 0;
+    for (const TID3v2Text* t : {&Title, &Artist, &Album, &Year, &Track, &Genre, &Comment})
+        n += t->Empty() ? 0 : 1;
+    return n;
+}
+
+void ReadID3v2(const uint8_t* bytes, size_t size, TID3v2Info& info) {
+    Quieten();
+    const int64_t tagSize = info.Size;
+    info = TID3v2Info{};
+    info.Present = size >= 10;
+    info.Size = tagSize;
+    if (!info.Present)
+        return;
+    info.Major = bytes[3];
+    info.Revision = bytes[4];
+    info.Damaged = true;
+    if (info.Major < 2 || info.Major > 4 || (bytes[5] & 0x80) != 0 ||
+        static_cast<int64_t>(size) != tagSize || tagSize <= 10)
+        return;
+    TagLib::ByteVector data(reinterpret_cast<const char*>(bytes), static_cast<unsigned>(size));
+    TagLib::ByteVectorStream stream(data);
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+    TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag(false) : nullptr;
+    if (tag == nullptr || tag->header()->unsynchronisation())
+        return;
+    // Frames TagLib cannot decode (encrypted ones, say) are left out; a tag with frames but not
+    // one TagLib could read is damaged.
+    if (tag->frameList().isEmpty() && HasFrameBytes(bytes, size))
+        return;
+    info.Damaged = false;
+    info.Title = FrameText(*tag, "TIT2");
+    info.Artist = FrameText(*tag, "TPE1");
+    info.Album = FrameText(*tag, "TALB");
+    info.Year = FrameText(*tag, "TDRC");
+    info.Track = FrameText(*tag, "TRCK");
+    info.Genre = GenreText(*tag);
+    info.Comment = CommentText(*tag);
+    for (TagLib::ID3v2::Frame* frame : tag->frameListMap()["APIC"]) {
+        if (auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)) {
+            ++info.Pictures;
+            info.PictureBytes += picture->picture().size();
+        }
+    }
+}
+
+}  // namespace velmora

@@ -1,0 +1,40 @@
+// The ID3v2 tag at the start of an MP3 file, read with TagLib: the seven fields the editor knows,
+// the pictures, the version and the size. Texts marked Latin-1 in the tag are kept as their raw
+// bytes (many of them hold Windows-1251 text) for the program to decode.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+struct TID3v2Text {
+    std::string Text;     // UTF-8, or the raw bytes when Latin1
+    bool Latin1 = false;  // the frame said Latin-1
+    bool Empty() const { return Text.empty(); }
+};
+
+struct TID3v2Info {
+    bool Present = false;  // the file begins with an ID3v2 header
+    bool Damaged = false;  // present, but its fields could not be read: none are given
+    int Major = 0;         // 2, 3 or 4
+    int Revision = 0;
+    int64_t Size = 0;  // bytes of the whole tag: header, frames, padding, footer
+    TID3v2Text Title, Artist, Album, Year, Track, Genre, Comment;
+    int Pictures = 0;
+    int64_t PictureBytes = 0;
+
+    // "2.3.0", or "" without a tag.
+    std::string Version() const;
+    // How many of the seven fields hold text.
+    int FieldCount() const;
+};
+
+// Reads the tag from its bytes (header included, as long as Size says). A tag TagLib cannot make
+// sense of (no frame read from a body that is not just padding), or one unsynchronised as a
+// whole, is Damaged; frames TagLib cannot decode (encrypted ones) are left out.
+void ReadID3v2(const uint8_t* bytes, size_t size, TID3v2Info& info);
+
+}  // namespace velmora
