@@ -81,6 +81,7 @@ class TMainForm : public QMainWindow {
     QFrame* InpButtonPanel;
     QLabel* lblInputFolder;
     QListWidget* FilesListBox;
+    QLabel* lblEmptyHint;  // grey, in the middle of the list box while it is empty
     QFrame* Panel9;
     QPushButton *bt_Up, *BitBtn1, *BitBtn2, *btMix;
     QFrame* CurFileInfoPanel;

@@ -18,7 +18,10 @@ class TSaveFilesForm;
 class TSaveID3v1Form;
 
 // The application's title and the 8-point sans-serif font every window uses.
+// It also loads Qt's Russian translation (LoadQtTranslation).
 void SetUpApplication(QApplication& app);
+// Installs Qt's own Russian texts (qtbase_ru.qm of the Qt installation); false when missing.
+bool LoadQtTranslation(QApplication& app);
 QFont DefaultFont();
 
 // Creates the user port and the model, then the main window (whose creation runs FormCreate),

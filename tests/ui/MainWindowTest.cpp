@@ -70,6 +70,7 @@ class MainWindowTest : public QObject {
     void typingLimitsBindTypingOnly();
     void batchColumnFollowsItsRules();
     void listSelectionMakesTheFileCurrent();
+    void emptyListShowsAHint();
     void genreBoxFollowsChoiceAndTyping();
     void busyStateShowsWhileACommandWorks();
     void errorsEndTheCommandInsideTheWindow();
@@ -491,6 +492,26 @@ void MainWindowTest::batchColumnFollowsItsRules() {
     // The folder counter takes typed values within 1..253 only.
     w.Form.spedNumDir->setValue(300);
     QCOMPARE(w.Model.spedNumDir.Text, std::string("253"));
+}
+
+void MainWindowTest::emptyListShowsAHint() {
+    test::TempDir dir;
+    WriteSampleFolder(dir.Path(), CyrillicSample());
+    TScriptedWindow w;
+    w.Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Form));
+    QLabel* hint = w.Form.lblEmptyHint;
+    QCOMPARE(hint->text(), QString("Откройте папку с MP3 файлами: Файл → Открыть папку (Ctrl+O)"));
+    QVERIFY(hint->isVisible());
+    // In the middle of the list box.
+    const QRect list = w.Form.FilesListBox->viewport()->rect();
+    QVERIFY(std::abs(hint->geometry().center().y() - list.center().y()) <= 1);
+    QVERIFY(hint->palette().color(hint->foregroundRole()) !=
+            w.Form.FilesListBox->palette().color(QPalette::Text));
+    w.Open(dir.Path());
+    QVERIFY(!hint->isVisible());
+    w.Form.FileMenuNew->trigger();
+    QVERIFY(hint->isVisible());
 }
 
 void MainWindowTest::listSelectionMakesTheFileCurrent() {
