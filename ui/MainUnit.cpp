@@ -992,12 +992,31 @@ void TMainForm::SyncShell() {
 }
 
 void TMainForm::RefreshNow() {
+    // A long command asks for a refresh at every percent of its progress, and a repaint costs
+    // more than the work of ten files: while only the progress moves, the window mirrors and
+    // repaints at most every kProgressRepaintMs. A change of the rest shows at once. Painting
+    // waits for the event loop when the window only goes back to rest (the list shown again,
+    // the status cleared): the command's end paints that once, instead of once per step.
+    constexpr qint64 kProgressRepaintMs = 40;
+    const TMainModel& m = Model;
+    auto shell = std::make_tuple(m.StatusText, m.ProgressTotal, m.BusyCursor,
+                                 m.FilesListBox.Visible, m.CommandPanelVisible);
+    if (shell == PaintedShell && RepaintClock.isValid() &&
+        RepaintClock.elapsed() < kProgressRepaintMs) {
+        return;
+    }
+    const bool busy = m.BusyCursor || m.ProgressTotal > 0;
+    const bool newMessage = !m.StatusText.empty() && m.StatusText != std::get<0>(PaintedShell);
+    PaintedShell = std::move(shell);
+    RepaintClock.start();
     try {
         Sync();
-        if (QLayout* layout = StatusBar1->layout()) {
-            layout->activate();
+        if (busy || newMessage) {
+            if (QLayout* layout = StatusBar1->layout()) {
+                layout->activate();
+            }
+            StatusBar1->repaint();
         }
-        StatusBar1->repaint();
     } catch (const std::exception& e) {
         LastResortError(this, e.what());
     }

@@ -73,6 +73,7 @@ class MainWindowTest : public QObject {
     void emptyListShowsAHint();
     void genreBoxFollowsChoiceAndTyping();
     void busyStateShowsWhileACommandWorks();
+    void progressMovesWithoutARepaintPerStep();
     void errorsEndTheCommandInsideTheWindow();
     void closingDropsUnsavedEditsWithoutAQuestion();
 };
@@ -631,6 +632,36 @@ void MainWindowTest::busyStateShowsWhileACommandWorks() {
     QCOMPARE(w.Form.Progress->value(), 3);
     w.Model.ProgressTotal = 0;
     w.Form.Sync();
+    QVERIFY(w.Form.Progress->isHidden());
+}
+
+void MainWindowTest::progressMovesWithoutARepaintPerStep() {
+    TScriptedWindow w;
+    w.Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Form));
+    w.Model.BusyCursor = true;
+    w.Model.ProgressTotal = 100;
+    w.Model.ProgressDone = 1;
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 1);
+    // Steps closer together than 40 ms wait for the next one after them.
+    w.Model.ProgressDone = 2;
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 1);
+    QTest::qWait(50);
+    w.Model.ProgressDone = 3;
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 3);
+    // Any other change shows at once.
+    w.Model.ProgressDone = 4;
+    w.Model.StatusText = "Подождите, пожалуйста...";
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 4);
+    QCOMPARE(w.Form.StatusText->text(), QString("Подождите, пожалуйста..."));
+    // Going back to rest is mirrored at once too.
+    w.Model.RestoreAfterError();
+    w.Form.RefreshNow();
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(w.Form.Progress->isHidden());
 }
 
