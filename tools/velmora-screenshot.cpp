@@ -27,11 +27,13 @@
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr,
-                     "Usage: velmora-screenshot OUTPUT.png [--warning | --about | --translit |\n"
-                     "                                      --file-list | --tag-list]\n"
-                     "Saves the main window with a generated folder open; --warning shows the\n"
-                     "warning panel too; the others save that dialog instead.\n");
+        std::fprintf(
+            stderr,
+            "Usage: velmora-screenshot OUTPUT.png [--warning | --empty | --about | --translit |\n"
+            "                                      --file-list | --tag-list]\n"
+            "Saves the main window with a generated folder open; --warning shows the\n"
+            "warning panel too; --empty saves it with no folder open; the others save\n"
+            "that dialog instead.\n");
         return 2;
     }
     const QByteArray option = argc == 3 ? QByteArray(argv[2]) : QByteArray();
@@ -54,9 +56,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "velmora-screenshot: the window was not shown\n");
             return 1;
         }
-        port.FolderAnswers.push_back(velmora::FromQt(folder.path()));
-        form.FileMenuAddDir->trigger();
-        form.FilesListBox->setCurrentRow(2);  // as the user would click the third name
+        if (option != "--empty") {
+            port.FolderAnswers.push_back(velmora::FromQt(folder.path()));
+            form.FileMenuAddDir->trigger();
+            form.FilesListBox->setCurrentRow(2);  // as the user would click the third name
+        }
         form.Do([&] { model.CommandPanelVisible = option == "--warning"; });
         QTest::qWait(300);
 

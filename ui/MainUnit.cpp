@@ -112,6 +112,26 @@ void FitCaption(QPushButton* button) {
     button->setFont(font);
 }
 
+// A caption that would reach past `right` (the edit beside it) is drawn narrower, as FitCaption
+// does for buttons.
+constexpr int kCaptionGap = 4;
+void FitLabel(QLabel* label, int right) {
+    const int room = right - label->x();
+    const int needed = label->width();
+    if (needed <= room) {
+        return;
+    }
+    QFont font = label->font();
+    font.setStretch(std::max(70, room * 100 / needed));
+    label->setFont(font);
+    label->adjustSize();
+    while (label->width() > room && font.stretch() > 70) {
+        font.setStretch(font.stretch() - 1);
+        label->setFont(font);
+        label->adjustSize();
+    }
+}
+
 QPushButton* NewButton(QWidget* parent, const char* name, const char* caption, const char* hint,
                        const QRect& geometry) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
@@ -402,6 +422,17 @@ void TMainForm::BuildFilesPanel() {
     QSizePolicy keepPlace = FilesListBox->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
     FilesListBox->setSizePolicy(keepPlace);
+    lblEmptyHint = new QLabel("Откройте папку с MP3 файлами: Файл → Открыть папку (Ctrl+O)",
+                              FilesListBox->viewport());
+    lblEmptyHint->setObjectName("lblEmptyHint");
+    lblEmptyHint->setTextFormat(Qt::PlainText);
+    lblEmptyHint->setAlignment(Qt::AlignCenter);
+    lblEmptyHint->setWordWrap(true);
+    lblEmptyHint->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lblEmptyHint->setForegroundRole(QPalette::PlaceholderText);
+    auto* hintLayout = new QVBoxLayout(FilesListBox->viewport());
+    hintLayout->setContentsMargins(12, 12, 12, 12);
+    hintLayout->addWidget(lblEmptyHint);
     middle->addWidget(FilesListBox, 1);
     Panel9 = NewPanel(FilesPanel, "Panel9", {});
     Panel9->setFixedWidth(41);
@@ -499,6 +530,7 @@ void TMainForm::BuildInfoPanel() {
         const std::string captionName = "Label" + std::to_string(11 + r);
         *rows[r].Caption = NewLabel(InfoPanel, captionName.c_str(),
                                     QString::fromUtf8(field.Caption), {4, y + 3, 0, 0}, kAutoSize);
+        FitLabel(*rows[r].Caption, edTitle->x() - kCaptionGap);
         *rows[r].Keep = NewCheck(Panel1, field.Keep, field.KeepHint, 29, y - Panel1->y() + 3);
         KeepBoxes[FieldIndex(field.Field)] = *rows[r].Keep;
         TextEdits[FieldIndex(field.Field)] = rows[r].Text;
@@ -902,6 +934,7 @@ void TMainForm::SyncList() {
     if (index < 0 && !FilesListBox->selectedItems().isEmpty()) {
         FilesListBox->clearSelection();
     }
+    SetVisible(lblEmptyHint, box.Items.empty());
     SetVisible(FilesListBox, box.Visible);
 }
 
@@ -959,12 +992,31 @@ void TMainForm::SyncShell() {
 }
 
 void TMainForm::RefreshNow() {
+    // A long command asks for a refresh at every percent of its progress, and a repaint costs
+    // more than the work of ten files: while only the progress moves, the window mirrors and
+    // repaints at most every kProgressRepaintMs. A change of the rest shows at once. Painting
+    // waits for the event loop when the window only goes back to rest (the list shown again,
+    // the status cleared): the command's end paints that once, instead of once per step.
+    constexpr qint64 kProgressRepaintMs = 40;
+    const TMainModel& m = Model;
+    auto shell = std::make_tuple(m.StatusText, m.ProgressTotal, m.BusyCursor,
+                                 m.FilesListBox.Visible, m.CommandPanelVisible);
+    if (shell == PaintedShell && RepaintClock.isValid() &&
+        RepaintClock.elapsed() < kProgressRepaintMs) {
+        return;
+    }
+    const bool busy = m.BusyCursor || m.ProgressTotal > 0;
+    const bool newMessage = !m.StatusText.empty() && m.StatusText != std::get<0>(PaintedShell);
+    PaintedShell = std::move(shell);
+    RepaintClock.start();
     try {
         Sync();
-        if (QLayout* layout = StatusBar1->layout()) {
-            layout->activate();
+        if (busy || newMessage) {
+            if (QLayout* layout = StatusBar1->layout()) {
+                layout->activate();
+            }
+            StatusBar1->repaint();
         }
-        StatusBar1->repaint();
     } catch (const std::exception& e) {
         LastResortError(this, e.what());
     }

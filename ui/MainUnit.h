@@ -2,11 +2,13 @@
 // input to the model's handlers; the model decides everything.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QMainWindow>
 #include <array>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 class QAction;
@@ -81,6 +83,7 @@ class TMainForm : public QMainWindow {
     QFrame* InpButtonPanel;
     QLabel* lblInputFolder;
     QListWidget* FilesListBox;
+    QLabel* lblEmptyHint;  // grey, in the middle of the list box while it is empty
     QFrame* Panel9;
     QPushButton *bt_Up, *BitBtn1, *BitBtn2, *btMix;
     QFrame* CurFileInfoPanel;
@@ -139,6 +142,10 @@ class TMainForm : public QMainWindow {
     std::vector<std::string> ShownItems;  // the names FilesListBox holds, as last mirrored
     bool ShownRed = false;                // InfoFileName is red
     bool CursorOverridden = false;        // the busy cursor is on
+    // RefreshNow's last repaint: when, and the shell state it showed (status text, progress
+    // total, busy cursor, list and warning panel shown).
+    QElapsedTimer RepaintClock;
+    std::tuple<std::string, int, bool, bool, bool> PaintedShell;
 };
 
 }  // namespace velmora

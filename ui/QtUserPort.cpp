@@ -1,9 +1,14 @@
 #include "ui/QtUserPort.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
+#include "core/MainModel.h"
 #include "ui/About.h"
 #include "ui/BatchPlanDialog.h"
 #include "ui/MainUnit.h"
@@ -32,12 +37,56 @@ int ShowBox(QWidget* parent, QMessageBox::Icon icon, const std::string& text,
     return box.exec();
 }
 
+// Qt's own provider asks the MIME database, which reads the first bytes of a file to tell its
+// type: in /proc that read of kmsg waits for kernel messages for ever, on the window's thread.
+// This one goes by the kind of entry and the name's extension only.
+class TPlainIconProvider : public QFileIconProvider {
+  public:
+    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isRoot()) {
+            return icon(Drive);
+        }
+        return icon(info.isDir() ? Folder : File);
+    }
+    QString type(const QFileInfo& info) const override {
+        if (info.isRoot()) {
+            return "Диск";
+        }
+        if (info.isDir()) {
+            return "Папка";
+        }
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QString("Файл") : "Файл " + suffix.toUpper();
+    }
+};
+
+TPlainIconProvider& PlainIconProvider() {
+    static TPlainIconProvider provider;
+    return provider;
+}
+
 }  // namespace
+
+QString MusicFolder() {
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
+}
+
+QFileDialog* NewFileDialog(QWidget* parent, const QString& caption) {
+    // Built in the home folder: the list of the real start folder is read only once the plain
+    // provider is in place.
+    auto* dialog = new QFileDialog(parent, caption, QDir::homePath());
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setIconProvider(&PlainIconProvider());
+    return dialog;
+}
 
 TQtUserPort::TQtUserPort() = default;
 
 TQtUserPort::~TQtUserPort() {
     delete SaveDialog.data();
+    delete BrowseDialog.data();
 }
 
 void TQtUserPort::Attach(TMainForm* mainForm, TTranslitSetup* translitSetup, TAboutBox* aboutBox,
@@ -62,16 +111,46 @@ void TQtUserPort::ShowError(const std::string& text) {
     ShowBox(MainForm, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
+QString TQtUserPort::FolderDialogStart() const {
+    if (!LastFolder.isEmpty()) {
+        QString dir = QFileInfo(LastFolder).absolutePath();
+        while (!QFileInfo(dir).isDir()) {
+            const QString up = QFileInfo(dir).absolutePath();
+            if (up == dir) {
+                break;
+            }
+            dir = up;
+        }
+        if (QFileInfo(dir).isDir()) {
+            return dir;
+        }
+    }
+    return MusicFolder();
+}
+
+QFileDialog* TQtUserPort::FolderDialog() {
+    if (BrowseDialog.isNull()) {
+        BrowseDialog = NewFileDialog(MainForm, "Выбор папки с MP3");
+        BrowseDialog->setObjectName("FolderDialog");
+        BrowseDialog->setFileMode(QFileDialog::Directory);
+        BrowseDialog->setOption(QFileDialog::ShowDirsOnly);
+    }
+    return BrowseDialog;
+}
+
 std::string TQtUserPort::BrowseForInputFolder() {
-    // The file-system root stands for the list of drives: the dialog opens there.
-    const QString folder = QFileDialog::getExistingDirectory(MainForm, "Выбор папки с MP3", "/",
-                                                             QFileDialog::ShowDirsOnly);
-    return FromQt(folder);
+    QFileDialog* dialog = FolderDialog();
+    dialog->setDirectory(FolderDialogStart());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+        return std::string();
+    }
+    LastFolder = QDir::cleanPath(dialog->selectedFiles().first());
+    return FromQt(LastFolder);
 }
 
 QFileDialog* TQtUserPort::sd_FilesList() {
     if (SaveDialog.isNull()) {
-        SaveDialog = new QFileDialog(MainForm, "Сохранение списка треков");
+        SaveDialog = NewFileDialog(MainForm, "Сохранение списка треков");
         SaveDialog->setObjectName("sd_FilesList");
         SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
         SaveDialog->setFileMode(QFileDialog::AnyFile);
@@ -85,12 +164,20 @@ QFileDialog* TQtUserPort::sd_FilesList() {
 
 std::optional<std::string> TQtUserPort::ExecuteSaveDialog() {
     QFileDialog* dialog = sd_FilesList();
+    if (!ReportSaved) {
+        // Until a report is saved, the dialog proposes "Songlist.txt" in the opened folder.
+        const QString opened = MainForm ? ToQt(MainForm->Model.InputFolder) : QString();
+        dialog->setDirectory(!opened.isEmpty() && QFileInfo(opened).isDir() ? opened
+                                                                            : MusicFolder());
+        dialog->selectFile("Songlist.txt");
+    }
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     const QString chosen = dialog->selectedFiles().first();
     // Proposed again next time, for either report.
     dialog->selectFile(chosen);
+    ReportSaved = true;
     return FromQt(chosen);
 }
 

@@ -8,6 +8,7 @@
 #include "core/UserPort.h"
 
 class QFileDialog;
+class QWidget;
 
 namespace velmora {
 
@@ -44,6 +45,14 @@ class TQtUserPort : public TUserPort {
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();
 
+    // Where the folder dialog opens: the user's music folder the first time, then the parent of
+    // the folder chosen last (its nearest existing ancestor).
+    QString FolderDialogStart() const;
+    // The folder dialog "Выбор папки с MP3", built on first use and kept.
+    QFileDialog* FolderDialog();
+    // The folder chosen last in the folder dialog, "" before the first choice.
+    QString LastFolder;
+
   private:
     QPointer<TMainForm> MainForm;
     QPointer<TTranslitSetup> TranslitSetup;
@@ -51,7 +60,15 @@ class TQtUserPort : public TUserPort {
     QPointer<TSaveFilesForm> SaveFilesForm;
     QPointer<TSaveID3v1Form> SaveID3v1Form;
     QPointer<QFileDialog> SaveDialog;
+    QPointer<QFileDialog> BrowseDialog;
+    bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
 };
+
+// The XDG music folder when it exists, else the home folder.
+QString MusicFolder();
+// A file dialog drawn by Qt (never the desktop's own), whose icons and type names come from the
+// kind of entry alone: no file is opened to draw the list.
+QFileDialog* NewFileDialog(QWidget* parent, const QString& caption);
 
 // A message text as Qt shows it: the program's CR line breaks become line breaks.
 QString MessageText(const std::string& text);

@@ -6,17 +6,73 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <exception>
+#include <functional>
 
 #include "core/MainModel.h"
 #include "core/Translit.h"
 #include "ui/UiText.h"
 
 namespace velmora {
+
+// The grid's cell editing, with a way to end it from outside: the editor's text goes into the
+// cell (and from there into the table) as Enter would put it.
+class TCellDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        Editor = editor;
+        return editor;
+    }
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override {
+        if (Editor == editor) {
+            Editor = nullptr;
+        }
+        QStyledItemDelegate::destroyEditor(editor, index);
+    }
+    void Commit() {
+        if (QWidget* editor = Editor.data()) {
+            Editor = nullptr;
+            emit commitData(editor);
+            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+
+  private:
+    mutable QPointer<QWidget> Editor;  // the open editor, if any
+};
+
+// The grid, telling when it has done with a key or a mouse press. A row removed while the grid
+// moves to another one shifts the rows under it, and the grid then highlights the cell below the
+// current one; the dialog puts the highlight back on the current cell.
+class TTranslitGrid : public QTableWidget {
+  public:
+    using QTableWidget::QTableWidget;
+    std::function<void()> AfterInput;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        QTableWidget::keyPressEvent(event);
+        if (AfterInput) {
+            AfterInput();
+        }
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        QTableWidget::mousePressEvent(event);
+        if (AfterInput) {
+            AfterInput();
+        }
+    }
+};
 
 TTranslitSetup::TTranslitSetup(TMainModel& model, QWidget* parent) : QDialog(parent), Model(model) {
     setObjectName("TranslitSetup");
@@ -25,7 +81,9 @@ TTranslitSetup::TTranslitSetup(TMainModel& model, QWidget* parent) : QDialog(par
     setSizeGripEnabled(true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    vleTranslit = new QTableWidget(0, 2, this);
+    auto* grid = new TTranslitGrid(0, 2, this);
+    grid->AfterInput = [this] { HighlightCurrent(); };
+    vleTranslit = grid;
     vleTranslit->setObjectName("vleTranslit");
     vleTranslit->setHorizontalHeaderLabels({"Русский", "Транслит"});
     vleTranslit->setColumnWidth(0, 112);
@@ -37,6 +95,8 @@ TTranslitSetup::TTranslitSetup(TMainModel& model, QWidget* parent) : QDialog(par
     vleTranslit->setEditTriggers(QAbstractItemView::DoubleClicked |
                                  QAbstractItemView::EditKeyPressed |
                                  QAbstractItemView::AnyKeyPressed);
+    Delegate = new TCellDelegate(vleTranslit);
+    vleTranslit->setItemDelegate(Delegate);
     vleTranslit->installEventFilter(this);
 
     ButtonPanel = new QFrame(this);
@@ -45,6 +105,11 @@ TTranslitSetup::TTranslitSetup(TMainModel& model, QWidget* parent) : QDialog(par
     auto* buttons = new QHBoxLayout(ButtonPanel);
     buttons->setContentsMargins(8, 9, 8, 9);
     buttons->setSpacing(8);
+    Button4 = new QPushButton("По умолчанию", ButtonPanel);
+    Button4->setObjectName("Button4");
+    Button4->setFixedSize(std::max(75, Button4->sizeHint().width()), 25);
+    Button4->setAutoDefault(false);
+    buttons->addWidget(Button4);
     buttons->addStretch(1);
     struct Def {
         QPushButton** Button;
@@ -79,6 +144,7 @@ TTranslitSetup::TTranslitSetup(TMainModel& model, QWidget* parent) : QDialog(par
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
     connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
+    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
     connect(vleTranslit, &QTableWidget::itemChanged, this,
             [this](QTableWidgetItem* item) { CellChanged(item); });
     connect(vleTranslit, &QTableWidget::currentCellChanged, this,
@@ -161,10 +227,30 @@ void TTranslitSetup::CellChanged(QTableWidgetItem* item) {
     }
 }
 
+void TTranslitSetup::HighlightCurrent() {
+    QTableWidgetItem* current = vleTranslit->currentItem();
+    const QList<QTableWidgetItem*> selected = vleTranslit->selectedItems();
+    if (current != nullptr && (selected.size() != 1 || selected[0] != current)) {
+        SelectRow(current->row(), current->column());
+    }
+}
+
+void TTranslitSetup::CommitEdit() {
+    Delegate->Commit();
+}
+
+void TTranslitSetup::done(int result) {
+    CommitEdit();
+    QDialog::done(result);
+}
+
 void TTranslitSetup::CurrentRowChanged(int row, int previousRow) {
     if (Showing || previousRow < 0 || previousRow == row) {
         return;
     }
+    // The text typed into the row being left counts before the row is judged empty: the grid
+    // would otherwise write it into whichever row moved into its place.
+    CommitEdit();
     std::vector<std::string>& rows = Model.TranslitTable.Rows;
     if (static_cast<size_t>(previousRow) >= rows.size()) {
         return;
@@ -179,11 +265,17 @@ void TTranslitSetup::CurrentRowChanged(int row, int previousRow) {
 }
 
 bool TTranslitSetup::eventFilter(QObject* watched, QEvent* event) {
-    // While a cell is being edited its editor has the keys, so they do not arrive here.
+    // While a cell is being edited the keys its editor leaves arrive here too.
     if (watched != vleTranslit || event->type() != QEvent::KeyPress) {
         return QDialog::eventFilter(watched, event);
     }
     auto* key = static_cast<QKeyEvent*>(event);
+    const bool acted = (key->key() == Qt::Key_Insert && key->modifiers() == Qt::NoModifier) ||
+                       (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier) ||
+                       (key->key() == Qt::Key_Delete && key->modifiers() == Qt::ControlModifier);
+    if (acted) {
+        CommitEdit();
+    }
     const int row = vleTranslit->currentRow();
     const int column = std::max(vleTranslit->currentColumn(), 0);
     TTranslitTable& table = Model.TranslitTable;
@@ -215,6 +307,7 @@ bool TTranslitSetup::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TTranslitSetup::Button2Click() {
+    CommitEdit();
     try {
         SaveTranslitTable(Model.TranslitTable, Model.Fs, TablePlace());
     } catch (const std::exception& e) {
@@ -223,12 +316,20 @@ void TTranslitSetup::Button2Click() {
 }
 
 void TTranslitSetup::Button3Click() {
+    CommitEdit();
     try {
         Model.TranslitTable.LoadFromFile(Model.Fs, TablePlace().Path);
     } catch (const std::exception& e) {
         Model.Port.ShowError(e.what());
     }
     ShowTable();
+}
+
+void TTranslitSetup::Button4Click() {
+    CommitEdit();
+    Model.TranslitTable.Rows = TTranslitTable::DefaultRows();
+    ShowTable();
+    SelectRow(0, 0);
 }
 
 }  // namespace velmora

@@ -32,11 +32,16 @@ class TTranslitSetup : public QDialog {
     QTableWidget* vleTranslit;
     QLabel* lblTableFile;
     QFrame* ButtonPanel;
-    QPushButton *Button3, *Button2, *Button1;
+    QPushButton *Button4, *Button3, *Button2, *Button1;
 
     void Button1Click() { accept(); }
     void Button2Click();  // save
     void Button3Click();  // load
+    void Button4Click();  // the 66 default rows back
+    // Puts the text of a cell being edited into the table and closes its editor; the dialog does
+    // this before every key it acts on, before a move to another row, and before its buttons.
+    void CommitEdit();
+    void done(int result) override;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,10 +50,12 @@ class TTranslitSetup : public QDialog {
     TMainModel& Model;
     // Finds the table file's place now and shows its path.
     TTranslitTablePlace TablePlace();
+    class TCellDelegate* Delegate;
     bool Showing = false;  // the grid is being filled from the table
     void CellChanged(QTableWidgetItem* item);
     void CurrentRowChanged(int row, int previousRow);
     void SelectRow(int row, int column);
+    void HighlightCurrent();  // the highlight back on the current cell
     // With no rows the grid still shows one blank row; typing there makes it the first row.
     void EnsureRowFor(int row);
 };

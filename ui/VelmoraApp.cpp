@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "ui/About.h"
 #include "ui/SaveID3v1.h"
@@ -35,6 +37,19 @@ void SetUpApplication(QApplication& app) {
     QGuiApplication::setDesktopFileName("io.github.velmora.Velmora");
     QApplication::setWindowIcon(ProgramIcon());
     app.setQuitOnLastWindowClosed(true);
+    LoadQtTranslation(app);
+}
+
+bool LoadQtTranslation(QApplication& app) {
+    // Qt's own texts (the file dialogs, Yes and No, the overwrite question) in the program's
+    // language, whatever the user's locale.
+    auto* translator = new QTranslator(&app);
+    if (!translator->load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
 }
 
 TVelmoraWindows::TVelmoraWindows(const std::string& programPath) : Model(Port), MainForm(Model) {

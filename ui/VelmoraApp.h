@@ -19,8 +19,10 @@ class TSaveFilesForm;
 class TSaveID3v1Form;
 
 // The application's title, its desktop entry and icon, and the 8-point sans-serif font every
-// window uses.
+// window uses. It also loads Qt's Russian translation (LoadQtTranslation).
 void SetUpApplication(QApplication& app);
+// Installs Qt's own Russian texts (qtbase_ru.qm of the Qt installation); false when missing.
+bool LoadQtTranslation(QApplication& app);
 QFont DefaultFont();
 // The program's icon at the sizes it is drawn in.
 QIcon ProgramIcon();

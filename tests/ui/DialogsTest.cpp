@@ -56,6 +56,7 @@ class DialogsTest : public QObject {
     void translitDialogShowsTheTable();
     void translitKeysEditTheTable();
     void translitTableLoadsAndSaves();
+    void translitTypingSurvivesEveryKeyAndButton();
     void aboutBoxShowsNameVersionAndPicture();
     void jpegDecoderRefusesDamagedData();
 };
@@ -342,6 +343,105 @@ void DialogsTest::translitTableLoadsAndSaves() {
     QCOMPARE(port.Errors.size(), size_t{2});
     QVERIFY(QString::fromStdString(port.Errors[1]).startsWith("Cannot create file"));
     QVERIFY(dialog.isVisible());
+    dialog.close();
+}
+
+void DialogsTest::translitTypingSurvivesEveryKeyAndButton() {
+    test::TempDir dir;
+    test::TScriptedPort port;
+    TMainModel model(port);
+    model.ProgramPath = dir.File("velmora");
+    TTranslitSetup dialog(model);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTableWidget* grid = dialog.vleTranslit;
+    auto& rows = model.TranslitTable.Rows;
+    grid->setFocus();
+    // Opens the cell's editor and types into it; the text is not committed yet.
+    auto typeInto = [&](int row, int column, const QString& text) {
+        grid->setCurrentCell(row, column);
+        grid->editItem(grid->item(row, column));
+        QLineEdit* editor = nullptr;
+        for (QLineEdit* edit : grid->viewport()->findChildren<QLineEdit*>()) {
+            if (edit->isVisible()) {
+                editor = edit;
+            }
+        }
+        if (editor != nullptr) {
+            editor->selectAll();
+            TypeText(editor, text);
+        }
+        return editor;
+    };
+    auto highlighted = [&] {
+        const QList<QTableWidgetItem*> selected = grid->selectedItems();
+        return selected.size() == 1 ? selected[0]->row() : -1;
+    };
+
+    // Insert while editing: the typed value stays with its row, which moves down.
+    QLineEdit* editor = typeInto(2, 1, "vv");
+    QVERIFY(editor != nullptr);
+    QTest::keyClick(editor, Qt::Key_Insert);
+    QCOMPARE(rows[2], std::string("="));
+    QCOMPARE(rows[3], std::string("в=vv"));
+    QCOMPARE(grid->item(3, 1)->text(), QString("vv"));
+    QCOMPARE(grid->currentRow(), 2);
+
+    // A key typed into the new empty row, then Down: the row keeps it and is not removed.
+    QTest::keyClick(typeInto(2, 0, "ъъ"), Qt::Key_Down);
+    QCOMPARE(rows[2], std::string("ъъ="));
+    QCOMPARE(rows[3], std::string("в=vv"));
+    QCOMPARE(grid->currentRow(), 3);
+    QCOMPARE(highlighted(), 3);
+
+    // Down from an empty row removes it; the highlight and the next typing stay on the row
+    // moved to.
+    grid->setCurrentCell(10, 1);
+    QTest::keyClick(grid, Qt::Key_Insert);
+    const std::vector<std::string> withEmpty = rows;
+    QTest::keyClick(typeInto(10, 1, ""), Qt::Key_Down);
+    QCOMPARE(rows.size(), withEmpty.size() - 1);
+    QCOMPARE(grid->currentRow(), 10);
+    QCOMPARE(highlighted(), 10);
+    QTest::keyClick(typeInto(10, 1, "q"), Qt::Key_Return);
+    QCoreApplication::processEvents();  // Enter commits from the event loop
+    QCOMPARE(rows[10], TTranslitTable::KeyOf(withEmpty[11]) + "=q");
+    QCOMPARE(rows[11], withEmpty[12]);
+
+    // Down on the last row while editing: the value is kept, the grid and the table agree.
+    const int last = grid->rowCount() - 1;
+    QTest::keyClick(typeInto(last, 1, "YA"), Qt::Key_Down);
+    QCOMPARE(rows[static_cast<size_t>(last)], std::string("Я=YA"));
+    QCOMPARE(grid->item(last, 1)->text(), QString("YA"));
+    QCOMPARE(rows.size(), static_cast<size_t>(last) + 2);
+    QCOMPARE(grid->currentRow(), last + 1);
+    QTest::keyClick(grid, Qt::Key_Up);  // the appended row, left empty, goes
+    QCOMPARE(rows.size(), static_cast<size_t>(last) + 1);
+
+    // Save and Close take the text being typed.
+    typeInto(0, 1, "A");
+    dialog.Button2->click();
+    QCOMPARE(rows[0], std::string("а=A"));
+    TTranslitTable saved;
+    saved.LoadFromFile(model.Fs, dir.File("velmora.trs"));
+    QCOMPARE(saved.Rows, rows);
+    typeInto(1, 1, "B");
+    dialog.Button1->click();
+    QVERIFY(dialog.isHidden());
+    QCOMPARE(rows[1], std::string("б=B"));
+
+    // "По умолчанию" puts the 66 default rows back, after an empty file was loaded too.
+    dialog.show();
+    test::WriteFile(dir.File("velmora.trs"), std::string());
+    dialog.Button3->click();
+    QVERIFY(rows.empty());
+    QCOMPARE(dialog.Button4->text(), QString("По умолчанию"));
+    typeInto(0, 0, "щ");
+    dialog.Button4->click();
+    QCOMPARE(rows, TTranslitTable::DefaultRows());
+    QCOMPARE(grid->rowCount(), 66);
+    QCOMPARE(grid->item(65, 1)->text(), QString("Ya"));
+    QVERIFY(port.Errors.empty());
     dialog.close();
 }
 

@@ -70,8 +70,10 @@ class MainWindowTest : public QObject {
     void typingLimitsBindTypingOnly();
     void batchColumnFollowsItsRules();
     void listSelectionMakesTheFileCurrent();
+    void emptyListShowsAHint();
     void genreBoxFollowsChoiceAndTyping();
     void busyStateShowsWhileACommandWorks();
+    void progressMovesWithoutARepaintPerStep();
     void errorsEndTheCommandInsideTheWindow();
     void closingDropsUnsavedEditsWithoutAQuestion();
 };
@@ -499,6 +501,26 @@ void MainWindowTest::batchColumnFollowsItsRules() {
     QCOMPARE(w.Model.spedNumDir.Text, std::string("253"));
 }
 
+void MainWindowTest::emptyListShowsAHint() {
+    test::TempDir dir;
+    WriteSampleFolder(dir.Path(), CyrillicSample());
+    TScriptedWindow w;
+    w.Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Form));
+    QLabel* hint = w.Form.lblEmptyHint;
+    QCOMPARE(hint->text(), QString("Откройте папку с MP3 файлами: Файл → Открыть папку (Ctrl+O)"));
+    QVERIFY(hint->isVisible());
+    // In the middle of the list box.
+    const QRect list = w.Form.FilesListBox->viewport()->rect();
+    QVERIFY(std::abs(hint->geometry().center().y() - list.center().y()) <= 1);
+    QVERIFY(hint->palette().color(hint->foregroundRole()) !=
+            w.Form.FilesListBox->palette().color(QPalette::Text));
+    w.Open(dir.Path());
+    QVERIFY(!hint->isVisible());
+    w.Form.FileMenuNew->trigger();
+    QVERIFY(hint->isVisible());
+}
+
 void MainWindowTest::listSelectionMakesTheFileCurrent() {
     test::TempDir dir;
     WriteSampleFolder(dir.Path(), CyrillicSample());
@@ -616,6 +638,36 @@ void MainWindowTest::busyStateShowsWhileACommandWorks() {
     QCOMPARE(w.Form.Progress->value(), 3);
     w.Model.ProgressTotal = 0;
     w.Form.Sync();
+    QVERIFY(w.Form.Progress->isHidden());
+}
+
+void MainWindowTest::progressMovesWithoutARepaintPerStep() {
+    TScriptedWindow w;
+    w.Form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w.Form));
+    w.Model.BusyCursor = true;
+    w.Model.ProgressTotal = 100;
+    w.Model.ProgressDone = 1;
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 1);
+    // Steps closer together than 40 ms wait for the next one after them.
+    w.Model.ProgressDone = 2;
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 1);
+    QTest::qWait(50);
+    w.Model.ProgressDone = 3;
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 3);
+    // Any other change shows at once.
+    w.Model.ProgressDone = 4;
+    w.Model.StatusText = "Подождите, пожалуйста...";
+    w.Form.RefreshNow();
+    QCOMPARE(w.Form.Progress->value(), 4);
+    QCOMPARE(w.Form.StatusText->text(), QString("Подождите, пожалуйста..."));
+    // Going back to rest is mirrored at once too.
+    w.Model.RestoreAfterError();
+    w.Form.RefreshNow();
+    QCOMPARE(QApplication::overrideCursor(), nullptr);
     QVERIFY(w.Form.Progress->isHidden());
 }
 

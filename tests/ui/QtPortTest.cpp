@@ -1,8 +1,12 @@
 // The user port done with Qt: message boxes, the folder and save dialogs, and the refresh that
 // shows the model during a long command without letting input in.
+#include <QAbstractFileIconProvider>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -24,7 +28,9 @@ class QtPortTest : public QObject {
   private slots:
     void questionHasYesAndNoAndNoIcon();
     void messagesAndErrorsHaveOneButton();
-    void folderDialogOpensAtTheRoot();
+    void qtsOwnTextsAreRussian();
+    void folderDialogOpensInTheMusicFolderThenBesideTheLast();
+    void dialogsNeverReadFilesToDrawThem();
     void saveDialogProposesTheLastName();
     void optionDialogsEditTheModelsOptions();
     void refreshShowsTheModelWithoutTakingInput();
@@ -35,7 +41,7 @@ namespace {
 struct TAnswer {
     QString Title, Text;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
-    QList<QAbstractButton*> Buttons;
+    QStringList ButtonTexts;  // without the shortcut marks
     QMessageBox::StandardButtons Standard;
 };
 
@@ -52,6 +58,9 @@ std::shared_ptr<TAnswer> AnswerBox(QMessageBox::StandardButton press) {
         seen->Text = box->text();
         seen->Icon = box->icon();
         seen->Standard = box->standardButtons();
+        for (QAbstractButton* button : box->buttons()) {
+            seen->ButtonTexts << button->text().remove('&');
+        }
         box->button(press)->click();
     });
     return seen;
@@ -90,23 +99,120 @@ void QtPortTest::messagesAndErrorsHaveOneButton() {
              QString("Cannot open file \"/music/<b>x</b>.mp3\". No such file or directory"));
 }
 
-void QtPortTest::folderDialogOpensAtTheRoot() {
-    test::TempDir dir;
+void QtPortTest::qtsOwnTextsAreRussian() {
+    QVERIFY2(QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ru.qm"),
+             "Qt's Russian translation is missing (scripts/deps.sh installs it)");
     TQtUserPort port;
-    QString title, start;
+    auto seen = AnswerBox(QMessageBox::No);
+    QVERIFY(
+        !port.AskYesNo("Содержимое ID3v1 тегов файла a.mp3 было изменено\rСохранить изменения?"));
+    seen->ButtonTexts.sort();
+    QCOMPARE(seen->ButtonTexts, QStringList({"Да", "Нет"}));
+    // The file dialogs too: the save dialog's buttons and the folder dialog's.
+    QStringList saveButtons, folderButtons;
+    auto buttonsOf = [](QWidget* dialog) {
+        QStringList texts;
+        for (QAbstractButton* button :
+             dialog->findChild<QDialogButtonBox*>()->findChildren<QAbstractButton*>()) {
+            texts << button->text().remove('&');
+        }
+        texts.sort();
+        return texts;
+    };
     WhenModal([&](QWidget* widget) {
-        auto* dialog = qobject_cast<QFileDialog*>(widget);
-        title = dialog->windowTitle();
-        start = dialog->directory().absolutePath();
-        dialog->setDirectory(QString::fromStdString(dir.Path()));
-        static_cast<QDialog*>(dialog)->accept();
+        saveButtons = buttonsOf(widget);
+        qobject_cast<QDialog*>(widget)->reject();
     });
-    QCOMPARE(QString::fromStdString(port.BrowseForInputFolder()),
-             QString::fromStdString(dir.Path()));
+    QVERIFY(!port.ExecuteSaveDialog().has_value());
+    QCOMPARE(saveButtons, QStringList({"Отмена", "Сохранить"}));
+    WhenModal([&](QWidget* widget) {
+        folderButtons = buttonsOf(widget);
+        qobject_cast<QDialog*>(widget)->reject();
+    });
+    QCOMPARE(port.BrowseForInputFolder(), std::string());
+    QCOMPARE(folderButtons, QStringList({"Выбрать", "Отмена"}));
+}
+
+void QtPortTest::folderDialogOpensInTheMusicFolderThenBesideTheLast() {
+    test::TempDir home;
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.Path()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File("config")));
+    const QString homePath = QString::fromStdString(home.Path());
+    // No music folder: the home folder; then the music folder once it exists.
+    QCOMPARE(MusicFolder(), homePath);
+    QDir(homePath).mkpath("Music/Кино/1988");
+    QCOMPARE(MusicFolder(), homePath + "/Music");
+
+    TQtUserPort port;
+    QStringList starts;
+    QString title;
+    auto choose = [&](const QString& folder) {
+        WhenModal([&, folder](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            title = dialog->windowTitle();
+            starts << dialog->directory().absolutePath();
+            dialog->setDirectory(folder);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        return QString::fromStdString(port.BrowseForInputFolder());
+    };
+    QCOMPARE(choose(homePath + "/Music/Кино/1988"), homePath + "/Music/Кино/1988");
     QCOMPARE(title, QString("Выбор папки с MP3"));
-    QCOMPARE(start, QString("/"));
+    QCOMPARE(choose(homePath + "/Music"), homePath + "/Music");
+    QCOMPARE(starts, QStringList({homePath + "/Music", homePath + "/Music/Кино"}));
+    // A parent that is gone gives its nearest existing ancestor.
+    port.LastFolder = homePath + "/gone/away/folder";
+    QCOMPARE(port.FolderDialogStart(), homePath);
     WhenModal([](QWidget* widget) { qobject_cast<QDialog*>(widget)->reject(); });
     QCOMPARE(port.BrowseForInputFolder(), std::string());
+    QCOMPARE(port.LastFolder, homePath + "/gone/away/folder");  // a cancel chooses nothing
+
+    // The save dialog opens in the opened folder with "Songlist.txt", the music folder when
+    // no folder is open.
+    QString proposed;
+    auto propose = [&](TQtUserPort& savePort) {
+        WhenModal([&](QWidget* widget) {
+            proposed = qobject_cast<QFileDialog*>(widget)->selectedFiles().value(0);
+            qobject_cast<QDialog*>(widget)->reject();
+        });
+        QVERIFY(!savePort.ExecuteSaveDialog().has_value());
+    };
+    {
+        TVelmoraWindows windows("/tmp/velmora");
+        propose(windows.Port);
+        QCOMPARE(proposed, homePath + "/Music/Songlist.txt");
+        windows.Model.InputFolder = home.File("Music/Кино/1988");
+        propose(windows.Port);
+        QCOMPARE(proposed, homePath + "/Music/Кино/1988/Songlist.txt");
+    }
+    qputenv("HOME", oldHome);
+    if (oldConfig.isNull()) {
+        qunsetenv("XDG_CONFIG_HOME");
+    } else {
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+    }
+}
+
+void QtPortTest::dialogsNeverReadFilesToDrawThem() {
+    // Reading /proc/kmsg waits for kernel messages for ever (as root); the dialogs must show
+    // /proc and close without reading any file there.
+    TQtUserPort port;
+    for (QFileDialog* dialog : {port.FolderDialog(), port.sd_FilesList()}) {
+        QElapsedTimer clock;
+        clock.start();
+        const QAbstractFileIconProvider* provider = dialog->iconProvider();
+        QVERIFY(provider != nullptr);
+        QCOMPARE(provider->type(QFileInfo("/proc/kmsg")), QString("Файл"));
+        QCOMPARE(provider->type(QFileInfo("/proc/self")), QString("Папка"));
+        (void)provider->icon(QFileInfo("/proc/kmsg"));
+        dialog->setDirectory("/proc");
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QTest::qWait(300);  // the list of /proc is read and drawn
+        dialog->reject();
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    }
 }
 
 void QtPortTest::saveDialogProposesTheLastName() {
