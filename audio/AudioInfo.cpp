@@ -122,7 +122,7 @@ void TAudioInfo::LoadFromStream(TStream& stream, int64_t modificationTime, uint3
 
 void TAudioInfo::ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, int64_t tagLength) {
     ID3v2 = TID3v2Info{};
-    uint8_t h[3] = {0, 0, 0};
+    uint8_t h[5] = {0, 0, 0, 0, 0};
     if (size < 10)
         return;
     stream.Seek(start);
@@ -131,6 +131,8 @@ void TAudioInfo::ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, 
         return;
     if (tagLength == 0) {
         ID3v2.Present = ID3v2.Damaged = true;  // its size runs past the end of the file
+        ID3v2.Major = h[3] >= 2 && h[3] <= 4 ? h[3] : 0;
+        ID3v2.Revision = ID3v2.Major != 0 ? h[4] : 0;
         return;
     }
     std::vector<uint8_t> tag(static_cast<size_t>(tagLength));

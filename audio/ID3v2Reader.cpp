@@ -138,6 +138,8 @@ void ReadID3v2(const uint8_t* bytes, size_t size, TID3v2Info& info) {
     info.Artist = FrameText(*tag, "TPE1");
     info.Album = FrameText(*tag, "TALB");
     info.Year = FrameText(*tag, "TDRC");
+    if (info.Year.Empty())
+        info.Year = FrameText(*tag, "TYER");  // a 2.3 year TagLib leaves as it is
     info.Track = FrameText(*tag, "TRCK");
     info.Genre = GenreText(*tag);
     info.Comment = CommentText(*tag);

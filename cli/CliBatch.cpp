@@ -67,6 +67,10 @@ void Apply(TMainModel& model, const TBatchOptions& o) {
     }
     if (o.Translit)
         Tick(model, model.cbAllFilesTrans, true, &TMainModel::cbAllFilesTransClick);
+    if (o.FromID3v2)
+        Tick(model, model.cbAllFilesFromID3v2, true, &TMainModel::cbAllFilesTransClick);
+    if (o.StripID3v2)
+        Tick(model, model.cbAllFilesStripID3v2, true, &TMainModel::cbAllFilesTransClick);
     if (o.Numbered) {
         model.rbNum.Checked = *o.Numbered;
         model.rbFileName.Checked = !*o.Numbered;
@@ -111,6 +115,10 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, s
         std::string text;
         if (a == "--translit") {
             o.Translit = true;
+        } else if (a == "--from-id3v2") {
+            o.FromID3v2 = true;
+        } else if (a == "--strip-id3v2") {
+            o.StripID3v2 = true;
         } else if (a == "--table") {
             if (!value(o.Table))
                 return false;
@@ -170,8 +178,11 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, s
     }
     if (o.AtOnce && !(o.Rename && o.Numbered))
         return Usage(err, "--at-once needs --rename and --folders");
-    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered)
-        return Usage(err, "nothing to do: choose --translit, --merge, --rename or --folders");
+    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2) {
+        return Usage(err,
+                     "nothing to do: choose --translit, --merge, --rename, --folders, "
+                     "--from-id3v2 or --strip-id3v2");
+    }
     return true;
 }
 

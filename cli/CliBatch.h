@@ -14,6 +14,7 @@ namespace velmora {
 
 struct TBatchOptions {
     bool Translit = false;
+    bool FromID3v2 = false, StripID3v2 = false;
     std::string Table;                                      // a .trs table loaded first
     std::optional<std::vector<std::string>> Merge, Rename;  // the chosen parts
     std::optional<std::string> Separator, Replace;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "audio/FileInfoSummary.h"
+#include "core/ID3v2Text.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
@@ -53,6 +54,16 @@ std::string ProbeBlock(const std::string& path, const TAudioInfo& info) {
     lines.Add("lblMpegParam", summary.lblMpegParam);
     lines.Add("lblMpegFlags", summary.lblMpegFlags);
     lines.Add("lblMpegInternal", summary.lblMpegInternal);
+    const TID3v2Info& v2 = info.ID3v2;
+    lines.Add("ID3v2Version", v2.Version());
+    lines.Add("ID3v2Size", v2.Present ? std::to_string(v2.Size) : std::string());
+    const std::pair<const char*, const TID3v2Text*> fields[] = {
+        {"ID3v2Title", &v2.Title},    {"ID3v2Artist", &v2.Artist}, {"ID3v2Album", &v2.Album},
+        {"ID3v2Year", &v2.Year},      {"ID3v2Track", &v2.Track},   {"ID3v2Genre", &v2.Genre},
+        {"ID3v2Comment", &v2.Comment}};
+    for (const auto& [key, text] : fields)
+        lines.Add(key, DecodeID3v2Text(*text));
+    lines.Add("ID3v2Pictures", int64_t{v2.Pictures});
     return lines.Text;
 }
 

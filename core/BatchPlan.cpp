@@ -103,7 +103,7 @@ std::string FormatBatchEvent(const TBatchEvent& e, const std::string& folder, bo
 }
 
 std::string BatchSummary(const TBatchLog& log, bool done) {
-    size_t saves = 0, renames = 0, intoFolders = 0, warnings = 0, failures = 0;
+    size_t saves = 0, strips = 0, renames = 0, intoFolders = 0, warnings = 0, failures = 0;
     std::set<std::string> folders;
     for (const TBatchEvent& e : log) {
         switch (e.Kind) {
@@ -131,11 +131,15 @@ std::string BatchSummary(const TBatchLog& log, bool done) {
                 ++warnings;
                 break;
             case TBatchEvent::TKind::Strip:
+                ++strips;
                 break;
         }
     }
     std::string text = done ? "Записано тегов: " : "Будет записано тегов: ";
-    text += std::to_string(saves) + ", переименовано: " + std::to_string(renames);
+    text += std::to_string(saves);
+    if (strips > 0)
+        text += ", удалено ID3v2: " + std::to_string(strips);
+    text += ", переименовано: " + std::to_string(renames);
     text += done ? ", перемещено в папки" : ", перемещено в папки";
     if (!folders.empty())
         text += " " + *folders.begin() + (folders.size() > 1 ? "–" + *folders.rbegin() : "");

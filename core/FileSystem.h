@@ -54,6 +54,9 @@ class TFileSystem {
     virtual void LoadID3v1(const std::string& path, TID3v1Tag& tag) { tag.LoadFromFile(path); }
     // Writes the tag into the file, in place or appended (TID3v1Tag::SaveToFile).
     virtual void SaveID3v1(const std::string& path, TID3v1Tag& tag) { tag.SaveToFile(path); }
+    // Removes the first `bytes` bytes of the file (an ID3v2 tag) by a safe rewrite: on any
+    // failure, or a kill, the file is as it was.
+    virtual TMoveResult DropFilePrefix(const std::string& path, int64_t bytes);
     // Completes, undoes or removes what a stopped program of ours left in a folder being
     // opened (see core/Leftovers.h).
     virtual void CleanLeftovers(const std::string& folder) { (void)folder; }

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
 #include "core/BatchPlan.h"
 #include "core/Collation.h"
+#include "core/ID3v2Text.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
@@ -131,8 +133,8 @@ void TMainModel::FileMenuNewClick() {
         ShowField(TagFieldInfo(field), nullptr);
     CurrentFileSizeLabel.Caption.assign(1, '0');
     InfoFileName.Caption.clear();
-    for (TLabel* label : {&lblId3Status, &lblMpegVersion, &lblDuration, &lblMpegParam,
-                          &lblMpegFlags, &lblMpegInternal}) {
+    for (TLabel* label : {&lblId3Status, &lblID3v2Status, &lblMpegVersion, &lblDuration,
+                          &lblMpegParam, &lblMpegFlags, &lblMpegInternal}) {
         label->Caption.clear();
     }
     NumFilesLabel.Caption.assign(1, '0');
@@ -279,8 +281,8 @@ void TMainModel::ClearCurrentTrackDisplay() {
     InfoFileName.Caption.clear();
     InfoFileNameRed = false;
     CurrentFileSizeLabel.Caption.assign(1, '0');
-    for (TLabel* label : {&lblId3Status, &lblMpegVersion, &lblDuration, &lblMpegParam,
-                          &lblMpegFlags, &lblMpegInternal}) {
+    for (TLabel* label : {&lblId3Status, &lblID3v2Status, &lblMpegVersion, &lblDuration,
+                          &lblMpegParam, &lblMpegFlags, &lblMpegInternal}) {
         label->Caption.clear();
     }
     TagsModified = false;
@@ -296,6 +298,7 @@ void TMainModel::edTitleChange() {
 void TMainModel::ShowFileInfo() {
     const TFileInfoSummary s = SummarizeFileInfo(AudioInfo);
     lblId3Status.Caption = s.lblId3Status;
+    lblID3v2Status.Caption = ID3v2Status(AudioInfo.ID3v2);
     // A file without a tag empties every edit, the kept ones too.
     for (const TTagFieldInfo& field : TagFields()) {
         if (!s.HasTag)
@@ -501,6 +504,68 @@ void TMainModel::Note(TBatchEvent::TKind kind, const std::string& path, const st
                       const std::string& detail) {
     if (BatchLog != nullptr)
         BatchLog->push_back({kind, path, target, detail});
+}
+
+// ---- ID3v2 ----
+
+void TMainModel::btnFromID3v2Click() {
+    const TID3v2Info& tag = AudioInfo.ID3v2;
+    if (InfoFileName.Caption.empty() || !tag.Present || tag.Damaged)
+        return;
+    // Each field the tag holds replaces its edit, unless the edit is kept; a field the tag does
+    // not hold leaves its edit as it is.
+    for (const TTagFieldInfo& field : TagFields()) {
+        const TID3v2Text& value = tag.*field.ID3v2Text;
+        if (value.Empty() || FieldKeep(field.Field).Checked)
+            continue;
+        const std::string text = DecodeID3v2Text(value);
+        if (field.Field == TTagField::Genre) {
+            SelectGenreByName(text);
+        } else if (field.Field == TTagField::Track) {
+            SetTrackText(std::to_string(TrackNumberOf(text)));
+        } else {
+            SetEditText(FieldEdit(field.Field), text);
+        }
+    }
+}
+
+bool TMainModel::StripCurrentID3v2() {
+    const TID3v2Info& tag = AudioInfo.ID3v2;
+    if (InfoFileName.Caption.empty() || !tag.Present)
+        return false;
+    const std::string path = CurrentPath();
+    if (tag.Size <= 0) {
+        Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption +
+                         " повреждён: его размер больше файла. Тег не удалён.");
+        return false;
+    }
+    const TMoveResult done = Fs.DropFilePrefix(path, tag.Size);
+    if (!done.Ok)
+        throw EStreamError(CannotCreateText(path, std::strerror(done.Error)));
+    Note(TBatchEvent::TKind::Strip, path, "", std::to_string(tag.Size));
+    return true;
+}
+
+void TMainModel::btnStripID3v2Click() {
+    if (!StripCurrentID3v2())
+        return;
+    // The list and the current file are read again; the file stays current.
+    const std::string name = InfoFileName.Caption;
+    RebuildList();
+    const auto it = std::find(TrackList.begin(), TrackList.end(), name);
+    SelectTrack(it == TrackList.end() ? 0 : static_cast<int>(it - TrackList.begin()));
+    FilesListBoxClick();
+}
+
+void TMainModel::SelectGenreByName(const std::string& name) {
+    const TCollator& collator = UserCollator();
+    int index = -1;
+    for (size_t i = 0; i < edGenre.Items.size() && index < 0; ++i) {
+        if (!collator.Less(edGenre.Items[i].Name, name) &&
+            !collator.Less(name, edGenre.Items[i].Name))
+            index = static_cast<int>(i);
+    }
+    SetGenreIndex(index);
 }
 
 // ---- Shell ----

@@ -92,6 +92,7 @@ struct TMainModelState {
     bool InfoFileNameRed = false;  // red while changed, window text otherwise
     TLabel CurrentFileSizeLabel{"0"};
     TLabel lblId3Status;
+    TLabel lblID3v2Status;  // what the ID3v2 tag at the start holds
     TEdit edTitle, edArtist, edAlbum, edYear, edComment;
     TSpinEdit edTrack{{"0"}};
     TGenreBox edGenre;
@@ -99,6 +100,7 @@ struct TMainModelState {
     TLabel lblMpegVersion, lblDuration, lblMpegParam, lblMpegFlags, lblMpegInternal;
     // Command rows.
     TButton btnTranslit, btnSplit, btnSaveID3, btnRename, btnDirAndMove;
+    TButton btnFromID3v2, btnStripID3v2;
     TCheckBox cbSplitTrack{false}, cbSplitArtist{true}, cbSplitTitle{true};
     TEdit edtSeparateSymbol{"-"};
     TCheckBox cbAddTrack{false}, cbAddArtist{false}, cbAddTitle{true};
@@ -108,6 +110,8 @@ struct TMainModelState {
     // Batch column.
     TCheckBox cbAllFilesTrans, cbAllFilesSplit, cbAllFilesSaveID3, cbAllFilesRename,
         cbAllFilesMoveToDir;
+    TCheckBox cbAllFilesFromID3v2;   // take the tags from ID3v2 when a file has no ID3v1 tag
+    TCheckBox cbAllFilesStripID3v2;  // remove the ID3v2 tag after the tag is saved
     TCheckBox cbRenameMoveOneTime{false, false, true};
     bool Label19Visible = true;  // the brace "}"
     TButton btnProcessAll{false};
@@ -164,6 +168,8 @@ class TMainModel : public TMainModelState {
 
     void ShowFileInfo();
     void SelectGenre(int32_t code);
+    // Selects the entry of that name, letter case aside; none when no entry has it.
+    void SelectGenreByName(const std::string& name);
     void ApplyEditsToTag();
     // Programmatic and user changes of the edits go through these: a different text is a change
     // (edTitleChange runs), the same text is not.
@@ -197,6 +203,9 @@ class TMainModel : public TMainModelState {
     void rbFileNameClick() { rbNumClick(); }
     void spedNumDirChange() {}
     void SetNumDir(int32_t value);  // stores the value clamped to 1..253
+    // ID3v2: fill the edits from the tag; remove the tag from the file.
+    void btnFromID3v2Click();
+    void btnStripID3v2Click();
     void btnProcessAllClick();
     // What the window's button and menu item run: the plan of the batch first, the batch once
     // the user agrees, then what it did.
@@ -239,6 +248,8 @@ class TMainModel : public TMainModelState {
     // Shows a field's value from the file information, or its empty value (no text, track 0,
     // no genre) when `shown` is null.
     void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
+    // Removes the current file's ID3v2 tag; false when it has none that can be removed.
+    bool StripCurrentID3v2();
     // The question about unsaved edits of the current track, saving them on Yes.
     void AskToSaveEdits();
     // Writes the tag of the analysis into the file.

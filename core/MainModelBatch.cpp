@@ -124,12 +124,16 @@ void TMainModel::btnProcessAllClick() {
         SelectTrack(static_cast<int>(i));
         FilesListBoxClick();
         UpdatingEdits = true;
+        if (cbAllFilesFromID3v2.Checked && !AudioInfo.ID3v1.Exists)
+            btnFromID3v2Click();
         if (cbAllFilesTrans.Checked)
             btnTranslitClick();
         if (cbAllFilesSplit.Checked)
             btnSplitClick();
         if (cbAllFilesSaveID3.Checked)
             btnSaveID3Click();
+        if (cbAllFilesStripID3v2.Checked)
+            StripCurrentID3v2();
         BatchStep();
     }
     UpdatingEdits = false;
@@ -172,8 +176,9 @@ void TMainModel::btnProcessAllClick() {
     FilesListBox.Visible = true;
     SetStatus("");
 
-    for (TCheckBox* box : {&cbAllFilesTrans, &cbAllFilesSplit, &cbAllFilesSaveID3,
-                           &cbAllFilesRename, &cbAllFilesMoveToDir}) {
+    for (TCheckBox* box :
+         {&cbAllFilesTrans, &cbAllFilesSplit, &cbAllFilesSaveID3, &cbAllFilesRename,
+          &cbAllFilesMoveToDir, &cbAllFilesFromID3v2, &cbAllFilesStripID3v2}) {
         box->Checked = false;
         cbAllFilesTransClick();
     }
@@ -206,10 +211,10 @@ void TMainModel::ConvertMenuProcessAll() {
 void TMainModel::cbAllFilesTransClick() {
     // Tag saving follows transliteration and merge. Turning it on or off runs this rule once
     // more, which gives the states below.
-    cbAllFilesSaveID3.Checked = cbAllFilesTrans.Checked || cbAllFilesSplit.Checked;
-    btnProcessAll.Enabled = cbAllFilesTrans.Checked || cbAllFilesSplit.Checked ||
-                            cbAllFilesSaveID3.Checked || cbAllFilesRename.Checked ||
-                            cbAllFilesMoveToDir.Checked;
+    cbAllFilesSaveID3.Checked =
+        cbAllFilesTrans.Checked || cbAllFilesSplit.Checked || cbAllFilesFromID3v2.Checked;
+    btnProcessAll.Enabled = cbAllFilesSaveID3.Checked || cbAllFilesRename.Checked ||
+                            cbAllFilesMoveToDir.Checked || cbAllFilesStripID3v2.Checked;
     cbRenameMoveOneTime.Enabled = cbAllFilesRename.Checked && cbAllFilesMoveToDir.Checked;
 }
 

@@ -29,18 +29,21 @@ constexpr size_t kNameMax = 255;
 // bytes, writes add patches.
 class TOverlayStream : public TStream {
   public:
-    TOverlayStream(TFileStream& base, std::vector<TPretendFileSystem::TPatch>& patches)
-        : Base(base), Patches(patches) {}
+    TOverlayStream(TFileStream& base, std::vector<TPretendFileSystem::TPatch>& patches,
+                   int64_t dropped)
+        : Base(base), Patches(patches), Dropped(dropped) {}
 
     int64_t Size() override {
-        int64_t size = Base.Size();
+        int64_t size = Base.Size() - Dropped;
         for (const auto& p : Patches)
             size = std::max(size, p.Offset + static_cast<int64_t>(p.Bytes.size()));
         return size;
     }
     int64_t Position() override { return Pos; }
     void Seek(int64_t position) override { Pos = std::max<int64_t>(0, position); }
-    void Prefetch(int64_t position, int64_t length) override { Base.Prefetch(position, length); }
+    void Prefetch(int64_t position, int64_t length) override {
+        Base.Prefetch(position + Dropped, length);
+    }
 
     size_t Read(void* buffer, size_t count) override {
         const int64_t size = Size();
@@ -49,9 +52,9 @@ class TOverlayStream : public TStream {
         count = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size - Pos));
         auto* out = static_cast<uint8_t*>(buffer);
         std::fill(out, out + count, 0);
-        const int64_t baseSize = Base.Size();
+        const int64_t baseSize = Base.Size() - Dropped;
         if (Pos < baseSize) {
-            Base.Seek(Pos);
+            Base.Seek(Pos + Dropped);
             Base.ReadBuffer(out, static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count),
                                                                        baseSize - Pos)));
         }
@@ -75,6 +78,7 @@ class TOverlayStream : public TStream {
   private:
     TFileStream& Base;
     std::vector<TPretendFileSystem::TPatch>& Patches;
+    int64_t Dropped;
     int64_t Pos = 0;
 };
 
@@ -151,7 +155,7 @@ int64_t TPretendFileSystem::EntrySize(const std::string& path) {
     const std::string disk = DiskFile(Normal(path));
     if (disk.empty())
         return IsDir(Normal(path)) ? RealFileSystem().EntrySize(path) : -1;
-    int64_t size = RealFileSystem().EntrySize(disk);
+    int64_t size = RealFileSystem().EntrySize(disk) - Dropped[disk];
     for (const auto& p : Patches[disk])
         size = std::max(size, p.Offset + static_cast<int64_t>(p.Bytes.size()));
     return size;
@@ -207,7 +211,7 @@ void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
     TFileStream base(disk, TFileStream::Mode::Read);
-    TOverlayStream overlay(base, Patches[disk]);
+    TOverlayStream overlay(base, Patches[disk], Dropped[disk]);
     info.LoadFromStream(overlay, base.ModificationTime(), base.FileMode(), path);
 }
 
@@ -216,7 +220,7 @@ void TPretendFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
     TFileStream base(disk, TFileStream::Mode::Read);
-    TOverlayStream overlay(base, Patches[disk]);
+    TOverlayStream overlay(base, Patches[disk], Dropped[disk]);
     tag.LoadFromStream(overlay, overlay.Size());
 }
 
@@ -228,8 +232,27 @@ void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag) {
     if (::access(disk.c_str(), W_OK) != 0)
         throw CannotOpen(path, errno);
     TFileStream base(disk, TFileStream::Mode::Read);
-    TOverlayStream overlay(base, Patches[disk]);
+    TOverlayStream overlay(base, Patches[disk], Dropped[disk]);
     tag.SaveToWholeStream(overlay);
+}
+
+TMoveResult TPretendFileSystem::DropFilePrefix(const std::string& path, int64_t bytes) {
+    const std::string disk = DiskFile(Normal(path));
+    if (disk.empty())
+        return {false, ENOENT};
+    if (bytes > EntrySize(path))
+        return {false, EINVAL};
+    Dropped[disk] += bytes;
+    for (TPatch& p : Patches[disk]) {
+        p.Offset -= bytes;
+        if (p.Offset < 0) {  // the part of a write that lay in the dropped bytes goes with them
+            const auto cut = static_cast<size_t>(
+                std::min<int64_t>(-p.Offset, static_cast<int64_t>(p.Bytes.size())));
+            p.Bytes.erase(p.Bytes.begin(), p.Bytes.begin() + static_cast<long>(cut));
+            p.Offset = 0;
+        }
+    }
+    return {true, 0};
 }
 
 }  // namespace velmora

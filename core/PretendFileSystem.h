@@ -30,6 +30,7 @@ class TPretendFileSystem : public TFileSystem {
     void LoadAudioInfo(const std::string& path, TAudioInfo& info) override;
     void LoadID3v1(const std::string& path, TID3v1Tag& tag) override;
     void SaveID3v1(const std::string& path, TID3v1Tag& tag) override;
+    TMoveResult DropFilePrefix(const std::string& path, int64_t bytes) override;
 
     // "a//b/" as "a/b": the one spelling of a path the plan keeps.
     static std::string Normal(const std::string& path);
@@ -38,7 +39,8 @@ class TPretendFileSystem : public TFileSystem {
     std::map<std::string, std::string> Origin;           // planned path -> the disk file it holds
     std::set<std::string> Gone;                          // disk paths moved away
     std::set<std::string> Dirs;                          // planned folders
-    std::map<std::string, std::vector<TPatch>> Patches;  // by disk file
+    std::map<std::string, std::vector<TPatch>> Patches;  // by disk file, at planned offsets
+    std::map<std::string, int64_t> Dropped;              // bytes cut from a disk file's start
     std::map<std::string, std::string> Written;          // whole files written
 
     // The disk file a path names now, or "" when it names none.

@@ -272,4 +272,8 @@ TFileSystem& RealFileSystem() {
     return fs;
 }
 
+TMoveResult TFileSystem::DropFilePrefix(const std::string& path, int64_t bytes) {
+    return SafeRewriteFile(path, static_cast<uint64_t>(bytes));
+}
+
 }  // namespace velmora

@@ -5,19 +5,19 @@ namespace velmora {
 const std::array<TTagFieldInfo, kTagFieldCount>& TagFields() {
     static const std::array<TTagFieldInfo, kTagFieldCount> kFields = {{
         {TTagField::Artist, "edArtist", "KeepArtist", "Исполнитель:", "Сохранить исполнителя",
-         "Исполнитель", fkArtist, &TFileInfoSummary::Artist},
+         "Исполнитель", fkArtist, &TFileInfoSummary::Artist, &TID3v2Info::Artist},
         {TTagField::Title, "edTitle", "KeepName", "Название:", "Сохранить название", "Название",
-         fkTitle, &TFileInfoSummary::Title},
+         fkTitle, &TFileInfoSummary::Title, &TID3v2Info::Title},
         {TTagField::Genre, "edGenre", "KeepGanre", "Жанр:", "Сохранить жанр", "Жанр", fkNone,
-         nullptr},
+         nullptr, &TID3v2Info::Genre},
         {TTagField::Year, "edYear", "KeepYear", "Год:", "Сохранить год", "Год", fkYear,
-         &TFileInfoSummary::Year},
+         &TFileInfoSummary::Year, &TID3v2Info::Year},
         {TTagField::Comment, "edComment", "KeepComment", "Комментарий:", "Сохранить комментарий",
-         nullptr, fkComment, &TFileInfoSummary::Comment},
+         nullptr, fkComment, &TFileInfoSummary::Comment, &TID3v2Info::Comment},
         {TTagField::Album, "edAlbum", "KeepAlbum", "Альбом:", "Сохранить альбом", "Альбом", fkAlbum,
-         &TFileInfoSummary::Album},
+         &TFileInfoSummary::Album, &TID3v2Info::Album},
         {TTagField::Track, "edTrack", "KeepTrack", "№ трека:", "Сохранить номер трека", "№ трека",
-         fkNone, nullptr},
+         fkNone, nullptr, &TID3v2Info::Track},
     }};
     return kFields;
 }

@@ -27,6 +27,7 @@ struct TTagFieldInfo {
     // fkNone and nullptr for the genre and the track number, which are numbers.
     TID3Field TextKind;
     std::string TFileInfoSummary::*ShownText;
+    TID3v2Text TID3v2Info::*ID3v2Text;  // the same field of an ID3v2 tag
 };
 
 constexpr size_t kTagFieldCount = 7;

@@ -58,6 +58,16 @@ TEST(Probe, PrintsEveryKeyInOrderForEachFile) {
                                  "lblMpegParam: 128 kbps, 44100 Hz, Joint Stereo MS \n"
                                  "lblMpegFlags: (Sync, No CRC, No Copyright, Original)\n"
                                  "lblMpegInternal: Frame len=417, 50 frames\n"
+                                 "ID3v2Version: \n"
+                                 "ID3v2Size: \n"
+                                 "ID3v2Title: \n"
+                                 "ID3v2Artist: \n"
+                                 "ID3v2Album: \n"
+                                 "ID3v2Year: \n"
+                                 "ID3v2Track: \n"
+                                 "ID3v2Genre: \n"
+                                 "ID3v2Comment: \n"
+                                 "ID3v2Pictures: 0\n"
                                  "\n"
                                  "file: " +
                                  bare +

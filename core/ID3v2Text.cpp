@@ -1,0 +1,85 @@
+#include "core/ID3v2Text.h"
+
+#include <cctype>
+
+#include "core/TextCodec.h"
+#include "core/TrackRules.h"
+
+namespace velmora {
+namespace {
+
+bool IsCyrillicByte(uint8_t b) {
+    return b >= 0xC0 || b == 0xA8 || b == 0xB8;
+}
+
+std::string Latin1ToUtf8(const std::string& bytes) {
+    std::string out;
+    for (char c : bytes)
+        AppendUtf8(out, static_cast<uint8_t>(c));
+    return out;
+}
+
+// "поле", "поля" or "полей" after a number.
+const char* FieldsWord(int n) {
+    if (n % 10 == 1 && n % 100 != 11)
+        return "поле";
+    if (n % 10 >= 2 && n % 10 <= 4 && (n % 100 < 12 || n % 100 > 14))
+        return "поля";
+    return "полей";
+}
+
+}  // namespace
+
+bool LooksLikeCp1251(const std::string& latin1) {
+    int letters = 0, cyrillic = 0, run = 0, longestRun = 0;
+    for (char c : latin1) {
+        const auto b = static_cast<uint8_t>(c);
+        if (IsCyrillicByte(b)) {
+            ++letters;
+            ++cyrillic;
+            longestRun = std::max(longestRun, ++run);
+        } else {
+            run = 0;
+            if (std::isalpha(b))
+                ++letters;
+        }
+    }
+    return cyrillic > 0 && (2 * cyrillic >= letters || longestRun >= 3);
+}
+
+std::string DecodeID3v2Text(const TID3v2Text& text) {
+    if (!text.Latin1)
+        return text.Text;
+    return LooksLikeCp1251(text.Text) ? Cp1251ToUtf8(text.Text) : Latin1ToUtf8(text.Text);
+}
+
+int32_t TrackNumberOf(const std::string& text) {
+    int64_t n = 0;
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        n = n * 10 + (text[i] - '0');
+        if (n > INT32_MAX)
+            return 0;
+    }
+    return static_cast<int32_t>(n);
+}
+
+std::string ID3v2Status(const TID3v2Info& info) {
+    if (!info.Present)
+        return "ID3v2 нет";
+    const std::string name = info.Major != 0 ? "ID3v2." + std::to_string(info.Major) : "ID3v2";
+    if (info.Damaged)
+        return name + " повреждён: поля не прочитаны";
+    const int fields = info.FieldCount();
+    std::string text = name + ": " + std::to_string(fields) + " " + FieldsWord(fields);
+    const std::string kb = std::to_string(RoundKilobytes(info.PictureBytes)) + " КБ";
+    if (info.Pictures == 1)
+        text += ", обложка " + kb;
+    else if (info.Pictures > 1)
+        text += ", картинок " + std::to_string(info.Pictures) + ", " + kb;
+    return text;
+}
+
+}  // namespace velmora

@@ -1,0 +1,25 @@
+// What the program makes of an ID3v2 tag's texts: the Windows-1251 rule for frames marked
+// Latin-1, the track number of "3/12", and the status line shown under the ID3v1 status.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "audio/ID3v2Reader.h"
+
+namespace velmora {
+
+// True when bytes a frame calls Latin-1 are Windows-1251 Cyrillic: of its letters (a-z, A-Z and
+// the bytes 0xC0-0xFF, with Ё/ё 0xA8/0xB8), at least half are 0xC0-0xFF/Ё/ё, or three of those
+// stand in a row. True Latin-1 text has an accented letter here and there between plain ones
+// ("Café", "Motörhead"); Russian words are runs of such bytes ("Çâåçäà" is "Звезда").
+bool LooksLikeCp1251(const std::string& latin1);
+// The text in UTF-8: a Latin-1 frame's bytes as Windows-1251 or Latin-1 by the rule above.
+std::string DecodeID3v2Text(const TID3v2Text& text);
+// The number a track text begins with ("3/12" gives 3, "" or "x" gives 0).
+int32_t TrackNumberOf(const std::string& text);
+// "ID3v2 нет", "ID3v2.3: 6 полей, обложка 48 КБ", "ID3v2.4: 1 поле, картинок 2, 95 КБ",
+// "ID3v2.3 повреждён: поля не прочитаны".
+std::string ID3v2Status(const TID3v2Info& info);
+
+}  // namespace velmora

@@ -1,0 +1,243 @@
+// ID3v2 tags: what real taggers wrote, the Windows-1251 rule for Latin-1 frames, damaged tags,
+// filling the edits from the tag, and removing the tag from the file.
+#include <random>
+#include <sstream>
+
+#include "cli/CliBatch.h"
+#include "core/ID3v2Text.h"
+#include "core/TextCodec.h"
+#include "tests/core/ModelTestKit.h"
+
+namespace velmora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Fixture(const std::string& name) {
+    return std::string(VELMORA_TEST_DATA) + "/id3v2/" + name;
+}
+
+TEST(ID3v2, FixturesOfRealTaggersReadPerEncodingAndVersion) {
+    struct TCase {
+        const char* File;
+        const char* Version;
+        const char* Title;
+        const char* Artist;
+        const char* Year;
+        const char* Track;
+        const char* Genre;
+        int Pictures;
+        const char* Status;
+    };
+    const TCase cases[] = {
+        {"eyed3-v23-utf16.mp3", "2.3.0", "Звезда по имени Солнце", "Кино", "", "03/12", "Rock", 0,
+         "ID3v2.3: 6 полей"},
+        {"eyed3-v24-utf8.mp3", "2.4.0", "Группа крови", "Кино", "", "01", "", 0, "ID3v2.4: 3 поля"},
+        {"id3v2-cp1251-in-latin1.mp3", "2.3.0", "Звезда", "ДДТ", "", "5/10", "Rock", 0,
+         "ID3v2.3: 4 поля"},
+        {"mutagen-latin1-cover.mp3", "2.3.0", "Café", "Motörhead", "1980", "", "", 1,
+         "ID3v2.3: 4 поля, обложка 3 КБ"},
+        {"ffmpeg-v24.mp3", "2.4.0", "Утро", "Аквариум", "", "7", "", 0, "ID3v2.4: 3 поля"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.File);
+        TAudioInfo info;
+        info.LoadFromFile(Fixture(c.File));
+        const TID3v2Info& tag = info.ID3v2;
+        EXPECT_TRUE(info.FrameHdr.Valid);  // the audio is found after the tag
+        EXPECT_EQ(tag.Version(), c.Version);
+        EXPECT_FALSE(tag.Damaged);
+        EXPECT_EQ(DecodeID3v2Text(tag.Title), c.Title);
+        EXPECT_EQ(DecodeID3v2Text(tag.Artist), c.Artist);
+        EXPECT_EQ(DecodeID3v2Text(tag.Year), c.Year);
+        EXPECT_EQ(DecodeID3v2Text(tag.Track), c.Track);
+        EXPECT_EQ(DecodeID3v2Text(tag.Genre), c.Genre);
+        EXPECT_EQ(tag.Pictures, c.Pictures);
+        EXPECT_EQ(ID3v2Status(tag), c.Status);
+    }
+}
+
+TEST(ID3v2, Latin1FramesHoldingWindows1251AreDecodedAsCyrillicAndTrueLatin1IsLeftAlone) {
+    const auto cp = [](const char* utf8) { return Utf8ToCp1251(utf8); };
+    const std::pair<std::string, bool> cases[] = {
+        {"Café", false},  {"Motörhead", false}, {"Müßig gehen", false}, {"Ça va", false},
+        {"plain", false}, {"", false},          {cp("Звезда"), true},   {cp("ДДТ - Live"), true},
+        {cp("Ёж"), true}, {cp("Кино"), true},   {cp("Би-2"), true},
+    };
+    for (const auto& [text, cyrillic] : cases) {
+        // The Latin-1 cases are written here in UTF-8: their bytes as a Latin-1 frame holds them.
+        std::string latin1;
+        if (!cyrillic) {
+            for (size_t i = 0; i < text.size();) {
+                const TUtf8Char c = Utf8CharAt(text, i);
+                latin1 += static_cast<char>(c.Code);
+                i += c.Length;
+            }
+        } else {
+            latin1 = text;
+        }
+        SCOPED_TRACE(text);
+        EXPECT_EQ(LooksLikeCp1251(latin1), cyrillic);
+        EXPECT_EQ(DecodeID3v2Text({latin1, true}), cyrillic ? Cp1251ToUtf8(text) : text);
+    }
+    EXPECT_EQ(TrackNumberOf("3/12"), 3);
+    EXPECT_EQ(TrackNumberOf("07"), 7);
+    EXPECT_EQ(TrackNumberOf("x"), 0);
+    EXPECT_EQ(TrackNumberOf("99999999999"), 0);
+}
+
+// An ID3v2 tag of the given version with the given frames (ids and bodies) and padding.
+std::vector<uint8_t> Tag(int major, std::vector<std::pair<std::string, std::string>> frames,
+                         uint8_t flags = 0, size_t padding = 0) {
+    std::string body;
+    for (const auto& [id, data] : frames) {
+        body += id;
+        const size_t n = data.size();
+        if (major == 2) {
+            body += {static_cast<char>(n >> 16), static_cast<char>(n >> 8), static_cast<char>(n)};
+        } else {
+            body += {static_cast<char>(n >> 24),
+                     static_cast<char>(n >> 16),
+                     static_cast<char>(n >> 8),
+                     static_cast<char>(n),
+                     0,
+                     0};
+        }
+        body += data;
+    }
+    body.append(padding, '\0');
+    const size_t n = body.size();
+    std::string tag = {'I',
+                       'D',
+                       '3',
+                       static_cast<char>(major),
+                       0,
+                       static_cast<char>(flags),
+                       static_cast<char>((n >> 21) & 0x7F),
+                       static_cast<char>((n >> 14) & 0x7F),
+                       static_cast<char>((n >> 7) & 0x7F),
+                       static_cast<char>(n & 0x7F)};
+    tag += body;
+    return {tag.begin(), tag.end()};
+}
+
+TEST(ID3v2, Version22AndDamagedTagsGiveFieldsOrNoneButNeverACrash) {
+    struct TCase {
+        const char* Name;
+        std::vector<uint8_t> Bytes;
+        const char* Status;
+    };
+    std::vector<uint8_t> pastTheEnd = Tag(3, {{"TIT2", std::string("\0Song", 5)}});
+    pastTheEnd[6] = 0x7F;
+    const TCase cases[] = {
+        {"2.2", Tag(2, {{"TT2", std::string("\0Song", 5)}, {"TP1", std::string("\0Band", 5)}}),
+         "ID3v2.2: 2 поля"},
+        {"size past the end", pastTheEnd, "ID3v2.3 повреждён: поля не прочитаны"},
+        {"broken frames", Tag(3, {{"\x01\x02\x03\x04", "garbage"}}, 0, 8),
+         "ID3v2.3 повреждён: поля не прочитаны"},
+        {"unsynchronised", Tag(3, {{"TIT2", std::string("\0Song", 5)}}, 0x80),
+         "ID3v2.3 повреждён: поля не прочитаны"},
+        {"padding only", Tag(4, {}, 0, 64), "ID3v2.4: 0 полей"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TMp3Builder b;
+        b.Bytes(c.Bytes).Frames(TFrameParams{}, 3);
+        TMemoryStream stream(b.Build());
+        TAudioInfo info;
+        info.AnalyzeStream(stream, stream.Size());
+        EXPECT_TRUE(info.ID3v2.Present);
+        EXPECT_EQ(ID3v2Status(info.ID3v2), c.Status);
+        if (info.ID3v2.Damaged) {
+            EXPECT_EQ(info.ID3v2.FieldCount(), 0);
+        }
+    }
+}
+
+TEST_F(ModelTest, FromID3v2FillsTheEditsButKeptOnesAsTheUsersChange) {
+    fs::copy_file(Fixture("eyed3-v23-utf16.mp3"), Dir.File("a.mp3"));
+    PutUntagged("b.mp3");
+    Open();
+    EXPECT_EQ(Model.lblID3v2Status.Caption, "ID3v2.3: 6 полей");
+    Model.KeepAlbum.Checked = true;
+    Model.KeepAlbumClick();
+    Do(&TMainModel::btnFromID3v2Click);
+    EXPECT_EQ(Model.edTitle.Text, "Звезда по имени Солнце");
+    EXPECT_EQ(Model.edArtist.Text, "Кино");
+    EXPECT_EQ(Model.edAlbum.Text, "");  // kept
+    EXPECT_EQ(Model.edTrack.Text, "3");
+    EXPECT_EQ(Model.edGenre.Text, "Rock");
+    EXPECT_EQ(Model.edComment.Text, "Ленинград");
+    EXPECT_TRUE(Model.TagsModified);
+    EXPECT_TRUE(Model.InfoFileNameRed);
+    // Without an ID3v2 tag nothing happens.
+    Port.DefaultYesNo = false;
+    Click(1);
+    EXPECT_EQ(Model.lblID3v2Status.Caption, "ID3v2 нет");
+    Do(&TMainModel::btnFromID3v2Click);
+    EXPECT_EQ(Model.edTitle.Text, "");
+    EXPECT_FALSE(Model.TagsModified);
+}
+
+TEST_F(ModelTest, StripKeepsTheAudioAndTheID3v1TagByteForByteOverRandomTags) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        std::vector<std::pair<std::string, std::string>> frames = {
+            {"TIT2", std::string("\0Song ", 6) + std::to_string(round)}};
+        for (unsigned k = rng() % 3; k > 0; --k)
+            frames.push_back({"APIC", std::string("\0image/jpeg\0\x03\0", 14) +
+                                          std::string(rng() % 40000, 'p')});
+        TID3v1Fields v1{.Title = "Tagged"};
+        TMp3Builder b;
+        b.Bytes(Tag(3 + static_cast<int>(rng() % 2), frames, 0, rng() % 500))
+            .Frames(SlowParams(), 5);
+        if (rng() % 2)
+            b.ID3v1(v1);
+        const std::vector<uint8_t> file = b.Build();
+        const std::string name = "f" + std::to_string(round) + ".mp3";
+        WriteFile(Dir.File(name), file);
+        Open();
+        Click(static_cast<int>(std::find(Model.TrackList.begin(), Model.TrackList.end(), name) -
+                               Model.TrackList.begin()));
+        const int64_t size = Model.AudioInfo.ID3v2.Size;
+        ASSERT_GT(size, 0);
+        Do(&TMainModel::btnStripID3v2Click);
+        EXPECT_EQ(ReadFile(Dir.File(name)),
+                  std::vector<uint8_t>(file.begin() + static_cast<long>(size), file.end()));
+        EXPECT_EQ(Model.InfoFileName.Caption, name);
+        EXPECT_EQ(Model.lblID3v2Status.Caption, "ID3v2 нет");
+        fs::remove(Dir.File(name));
+    }
+    EXPECT_THAT(Port.Errors, ::testing::IsEmpty());
+}
+
+TEST(ID3v2, TheBatchTakesTagsFromID3v2AndRemovesItThroughTheCommandLine) {
+    TempDir dir;
+    fs::copy_file(Fixture("id3v2-cp1251-in-latin1.mp3"), dir.File("1.mp3"));
+    fs::copy_file(Fixture("ffmpeg-v24.mp3"), dir.File("2.mp3"));  // has an ID3v1 tag too
+    TBatchOptions o;
+    o.Tsv = true;
+    o.FromID3v2 = o.StripID3v2 = o.Translit = true;
+    o.Rename = std::vector<std::string>{"artist", "title"};
+    std::ostringstream plan, run, err;
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, false, plan, err), 0);
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, true, run, err), 0) << err.str();
+    EXPECT_EQ(plan.str(), run.str());
+    EXPECT_THAT(run.str(), ::testing::HasSubstr("strip\t1.mp3\t-\t1936\n"));
+    EXPECT_THAT(run.str(), ::testing::HasSubstr("move\t1.mp3\tDDT_Zvezda.mp3\t-\n"));
+    TAudioInfo info;
+    info.LoadFromFile(dir.File("DDT_Zvezda.mp3"));
+    EXPECT_FALSE(info.ID3v2.Present);
+    EXPECT_TRUE(info.FrameHdr.Valid);
+    EXPECT_EQ(info.ID3v1.Title, "Zvezda");
+    // The file with an ID3v1 tag keeps its own fields, and loses its ID3v2 all the same.
+    for (const std::string& name : FilesUnder(dir.Path())) {
+        info.LoadFromFile(dir.File(name));
+        EXPECT_FALSE(info.ID3v2.Present) << name;
+        EXPECT_TRUE(info.FrameHdr.Valid) << name;
+    }
+}
+
+}  // namespace
+}  // namespace velmora::test
