@@ -330,6 +330,8 @@ void TMainForm::BuildMenus() {
         {{&ConvertMenuID3TagsConvert, "ConvertMenuID3TagsConvert", "Транслитерация тегов", {}, 7},
          {&ConvertMenuSplit, "ConvertMenuSplit", "Объединение тегов", {}, 8},
          {&ConvertMenuSaveID3, "ConvertMenuSaveID3", "Сохранение ID3 тегов", {}, 9},
+         {&ConvertMenuFromID3v2, "ConvertMenuFromID3v2", "Из ID3v2", {}, -1},
+         {&ConvertMenuStripID3v2, "ConvertMenuStripID3v2", "Удалить ID3v2", {}, -1},
          {&ConvertMenuRename, "ConvertMenuRename", "Переименовать файл", {}, 11},
          {&ConvertMenuCDCreate, "ConvertMenuCDCreate", "Создать папку", {}, 10},
          separator,
@@ -482,7 +484,14 @@ void TMainForm::BuildInfoPanel() {
     CurrentFileSizeLabel =
         NewLabel(InfoPanel, "CurrentFileSizeLabel", "0",
                  {Label3->x() + Label3->width() + 6, 24, 160, Label3->height()}, kBold);
-    lblId3Status = NewLabel(InfoPanel, "lblId3Status", "", {88, 44, 321, 17}, kWhite);
+    lblId3Status = NewLabel(InfoPanel, "lblId3Status", "", {88, 44, 160, 17}, kWhite);
+    lblID3v2Status = NewLabel(InfoPanel, "lblID3v2Status", "", {250, 44, 159, 17}, kWhite);
+    // The ID3v2 commands, beside the file's size, above the two tag status lines.
+    btnFromID3v2 = NewButton(InfoPanel, "btnFromID3v2", "Из ID3v2",
+                             "Заполнить поля из ID3v2 тега файла", {258, 20, 74, 21});
+    btnStripID3v2 = NewButton(InfoPanel, "btnStripID3v2", "Удалить ID3v2",
+                              "Удалить ID3v2 тег в начале файла (звук и ID3v1 тег не меняются)",
+                              {334, 20, 77, 21});
 
     // The tag editor: one row per field, its Keep box level with it in Panel1.
     constexpr int kFirstRow = 64;
@@ -651,6 +660,12 @@ void TMainForm::BuildCommandRows(int top) {
     cbAllFilesMoveToDir =
         NewCheck(Panel2, "cbAllFilesMoveToDir",
                  "Создание персональных папок при обработке всех файлов", 8, boxTop + 164);
+    // The ID3v2 steps beside the tag steps they go with: taking the tags before the
+    // transliteration, removing the ID3v2 tag after the tag is saved.
+    cbAllFilesFromID3v2 =
+        NewCheck(Panel2, "cbAllFilesFromID3v2", "Взять теги из ID3v2, если нет ID3v1", 48, boxTop);
+    cbAllFilesStripID3v2 =
+        NewCheck(Panel2, "cbAllFilesStripID3v2", "Удалить ID3v2", 48, boxTop + 82);
     Label19 = NewLabel(Panel2, "Label19", "}", {24, boxTop + 123 - 8, 22, 41 + 30});
     QFont brace = Label19->font();
     brace.setPixelSize(43);
@@ -681,6 +696,8 @@ void TMainForm::Connect() {
             run(&TMainModel::btnTranslitClick));
     connect(ConvertMenuSplit, &QAction::triggered, form, run(&TMainModel::btnSplitClick));
     connect(ConvertMenuSaveID3, &QAction::triggered, form, run(&TMainModel::btnSaveID3Click));
+    connect(ConvertMenuFromID3v2, &QAction::triggered, form, run(&TMainModel::btnFromID3v2Click));
+    connect(ConvertMenuStripID3v2, &QAction::triggered, form, run(&TMainModel::btnStripID3v2Click));
     connect(ConvertMenuRename, &QAction::triggered, form, run(&TMainModel::btnRenameClick));
     connect(ConvertMenuCDCreate, &QAction::triggered, form, run(&TMainModel::btnDirAndMoveClick));
     connect(ConvertMenuProcessAll, &QAction::triggered, this,
@@ -763,6 +780,10 @@ void TMainForm::Connect() {
             &TMainModel::cbAllFilesTransClick);
     clicked(cbRenameMoveOneTime, &TMainModel::cbRenameMoveOneTime,
             &TMainModel::cbAllFilesTransClick);
+    clicked(cbAllFilesFromID3v2, &TMainModel::cbAllFilesFromID3v2,
+            &TMainModel::cbAllFilesTransClick);
+    clicked(cbAllFilesStripID3v2, &TMainModel::cbAllFilesStripID3v2,
+            &TMainModel::cbAllFilesTransClick);
 
     // Folder naming: the two radio buttons exclude each other.
     connect(rbFileName, &QRadioButton::clicked, form, [form, model] {
@@ -798,6 +819,8 @@ void TMainForm::Connect() {
     connect(btnSaveID3, &QPushButton::clicked, form, run(&TMainModel::btnSaveID3Click));
     connect(btnRename, &QPushButton::clicked, form, run(&TMainModel::btnRenameClick));
     connect(btnDirAndMove, &QPushButton::clicked, form, run(&TMainModel::btnDirAndMoveClick));
+    connect(btnFromID3v2, &QPushButton::clicked, form, run(&TMainModel::btnFromID3v2Click));
+    connect(btnStripID3v2, &QPushButton::clicked, form, run(&TMainModel::btnStripID3v2Click));
     connect(btnProcessAll, &QPushButton::clicked, form, run(&TMainModel::ProcessAllWithPlan));
 }
 
@@ -845,6 +868,7 @@ void TMainForm::Sync() {
     }
     SetLabel(CurrentFileSizeLabel, m.CurrentFileSizeLabel.Caption);
     SetLabel(lblId3Status, m.lblId3Status.Caption);
+    SetLabel(lblID3v2Status, m.lblID3v2Status.Caption);
     for (const TTagFieldInfo& info : TagFields()) {
         if (QLineEdit* edit = TextEdits[FieldIndex(info.Field)])
             SyncEdit(edit, m.FieldEdit(info.Field));
@@ -894,6 +918,8 @@ void TMainForm::Sync() {
     SyncCheck(cbAllFilesRename, m.cbAllFilesRename);
     SyncCheck(cbAllFilesMoveToDir, m.cbAllFilesMoveToDir);
     SyncCheck(cbRenameMoveOneTime, m.cbRenameMoveOneTime);
+    SyncCheck(cbAllFilesFromID3v2, m.cbAllFilesFromID3v2);
+    SyncCheck(cbAllFilesStripID3v2, m.cbAllFilesStripID3v2);
     SetVisible(Label19, m.Label19Visible);
     SetEnabled(btnProcessAll, m.btnProcessAll.Enabled);
     ConvertMenuProcessAll->setEnabled(m.btnProcessAll.Enabled);

@@ -65,7 +65,7 @@ class TMainForm : public QMainWindow {
     QAction *FileMenuNew, *FileMenuAddDir, *FileMenuExit;
     QAction *TrackListMenuSaveFilesList, *TrackListMenuSaveFromID3v1;
     QAction *ConvertMenuID3TagsConvert, *ConvertMenuSplit, *ConvertMenuSaveID3, *ConvertMenuRename,
-        *ConvertMenuCDCreate, *ConvertMenuProcessAll;
+        *ConvertMenuCDCreate, *ConvertMenuProcessAll, *ConvertMenuFromID3v2, *ConvertMenuStripID3v2;
     QAction* SetupMenuTransSet;
     QAction* HelpMenuAbout;
     // Tool bar.
@@ -91,7 +91,7 @@ class TMainForm : public QMainWindow {
         *lblTotalTime;
     // Info panel.
     QFrame* InfoPanel;
-    QLabel *InfoFileName, *Label3, *CurrentFileSizeLabel, *lblId3Status;
+    QLabel *InfoFileName, *Label3, *CurrentFileSizeLabel, *lblId3Status, *lblID3v2Status;
     QLabel *Label11, *Label12, *Label13, *Label14, *Label15, *Label16, *Label17;
     QLineEdit *edTitle, *edArtist, *edAlbum, *edYear, *edComment;
     QSpinBox* edTrack;
@@ -105,6 +105,7 @@ class TMainForm : public QMainWindow {
     QLabel *lblMpegVersion, *lblDuration, *lblMpegParam, *lblMpegFlags, *lblMpegInternal;
     QFrame *CommandRow1, *CommandRow2, *CommandRow3, *CommandRow4, *CommandRow5;
     QPushButton *btnTranslit, *btnSplit, *btnSaveID3, *btnRename, *btnDirAndMove;
+    QPushButton *btnFromID3v2, *btnStripID3v2;
     QCheckBox *cbSplitTrack, *cbSplitArtist, *cbSplitTitle;
     QLabel *lblSplitParts, *lblSeparateSymbol;
     QLineEdit* edtSeparateSymbol;
@@ -117,7 +118,7 @@ class TMainForm : public QMainWindow {
     QFrame* Panel2;
     QLabel* Label18;
     QCheckBox *cbAllFilesTrans, *cbAllFilesSplit, *cbAllFilesSaveID3, *cbAllFilesRename,
-        *cbAllFilesMoveToDir, *cbRenameMoveOneTime;
+        *cbAllFilesMoveToDir, *cbRenameMoveOneTime, *cbAllFilesFromID3v2, *cbAllFilesStripID3v2;
     QLabel* Label19;
     QFrame* ProcessAllPanel;
     QPushButton* btnProcessAll;

@@ -176,6 +176,8 @@ void MainWindowTest::menusHoldEveryItemWithShortcutAndIcon() {
          {{"ConvertMenuID3TagsConvert", "Транслитерация тегов", {}, 7},
           {"ConvertMenuSplit", "Объединение тегов", {}, 8},
           {"ConvertMenuSaveID3", "Сохранение ID3 тегов", {}, 9},
+          {"ConvertMenuFromID3v2", "Из ID3v2", {}, -1},
+          {"ConvertMenuStripID3v2", "Удалить ID3v2", {}, -1},
           {"ConvertMenuRename", "Переименовать файл", {}, 11},
           {"ConvertMenuCDCreate", "Создать папку", {}, 10},
           {nullptr, "", {}, -1},

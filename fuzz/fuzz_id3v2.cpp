@@ -1,0 +1,43 @@
+// The bytes before the audio: an ID3v2 tag of any content behind a well-formed header, read
+// through the analysis (and so through TagLib) and turned into the texts the program shows.
+// Whatever the bytes, the reading ends, and a damaged tag gives no fields.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "audio/AudioInfo.h"
+#include "core/ID3v2Text.h"
+#include "fuzz/FuzzCheck.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 3)
+        return 0;
+    // The first three bytes choose the version, revision and flags; the rest is the body.
+    const size_t body = size - 3;
+    std::vector<uint8_t> file = {'I',
+                                 'D',
+                                 '3',
+                                 static_cast<uint8_t>(2 + data[0] % 3),
+                                 data[1],
+                                 static_cast<uint8_t>(data[2] & 0xF0),
+                                 static_cast<uint8_t>((body >> 21) & 0x7F),
+                                 static_cast<uint8_t>((body >> 14) & 0x7F),
+                                 static_cast<uint8_t>((body >> 7) & 0x7F),
+                                 static_cast<uint8_t>(body & 0x7F)};
+    file.insert(file.end(), data + 3, data + size);
+    // A frame of MPEG-1 Layer III after the tag.
+    const uint8_t frame[4] = {0xFF, 0xFB, 0x90, 0x00};
+    file.insert(file.end(), frame, frame + 4);
+    velmora::TMemoryStream stream(file);
+    velmora::TAudioInfo info;
+    info.AnalyzeStream(stream, stream.Size());
+    const velmora::TID3v2Info& tag = info.ID3v2;
+    Check(tag.Present);
+    Check(!tag.Damaged || tag.FieldCount() == 0);
+    Check(!velmora::ID3v2Status(tag).empty());
+    for (const velmora::TID3v2Text* text :
+         {&tag.Title, &tag.Artist, &tag.Album, &tag.Year, &tag.Track, &tag.Genre, &tag.Comment}) {
+        (void)velmora::DecodeID3v2Text(*text);
+    }
+    return 0;
+}
