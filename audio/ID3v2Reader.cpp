@@ -32,9 +32,13 @@ void Quieten() {
     (void)set;
 }
 
-TID3v2Text TextOf(const TagLib::String& text, TagLib::String::Type encoding) {
+// A text whose characters all lie in Latin-1 is kept as those bytes: whatever encoding its frame
+// names, it may be Windows-1251 text read as Latin-1 (taggers that convert old tags to UTF-16
+// carry such text along). The frame's encoding byte is not consulted: TagLib keeps an invalid one
+// as it is, outside its enumeration.
+TID3v2Text TextOf(const TagLib::String& text) {
     TID3v2Text result;
-    result.Latin1 = encoding == TagLib::String::Latin1;
+    result.Latin1 = text.isLatin1();
     result.Text = result.Latin1 ? text.to8Bit(false) : text.to8Bit(true);
     return result;
 }
@@ -45,7 +49,7 @@ TID3v2Text FrameText(TagLib::ID3v2::Tag& tag, const char* id) {
         if (auto* text = dynamic_cast<TagLib::ID3v2::TextIdentificationFrame*>(frame)) {
             const TagLib::StringList fields = text->fieldList();
             if (!fields.isEmpty())
-                return TextOf(fields.toString(" / "), text->textEncoding());
+                return TextOf(fields.toString(" / "));
         }
     }
     return {};
@@ -84,7 +88,7 @@ TID3v2Text CommentText(TagLib::ID3v2::Tag& tag) {
             (comment->description().isEmpty() && !chosen->description().isEmpty()))
             chosen = comment;
     }
-    return chosen ? TextOf(chosen->text(), chosen->textEncoding()) : TID3v2Text{};
+    return chosen ? TextOf(chosen->text()) : TID3v2Text{};
 }
 
 // True when the tag's body holds more than padding (any non-zero byte after the header).

@@ -1,6 +1,6 @@
 // The ID3v2 tag at the start of an MP3 file, read with TagLib: the seven fields the editor knows,
-// the pictures, the version and the size. Texts marked Latin-1 in the tag are kept as their raw
-// bytes (many of them hold Windows-1251 text) for the program to decode.
+// the pictures, the version and the size. Texts whose characters all lie in Latin-1 are kept as
+// those bytes (many of them are Windows-1251 text) for the program to decode.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,7 @@ namespace velmora {
 
 struct TID3v2Text {
     std::string Text;     // UTF-8, or the raw bytes when Latin1
-    bool Latin1 = false;  // the frame said Latin-1
+    bool Latin1 = false;  // every character lies in Latin-1: Text holds those bytes
     bool Empty() const { return Text.empty(); }
 };
 
