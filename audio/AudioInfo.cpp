@@ -92,6 +92,7 @@ int32_t FatAttributes(uint32_t mode, const std::string& name) {
 void TAudioInfo::Clear() {
     FrameHdr.Valid = false;
     FirstFrameOffset = -1;
+    ID3v2Size = 0;
     IsVBR = false;
     ID3v1.Exists = false;
     FileSize = -1;
@@ -128,6 +129,7 @@ void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
     // First frame: searched after an ID3v2 tag, in 128-byte chunks whose last 4 bytes are
     // searched again with the next chunk, so a header across the seam is found.
     const int64_t searchFrom = ID3v2Length(stream, start, size);
+    ID3v2Size = searchFrom;
     const int64_t searchSize = size - searchFrom;
     if (searchFrom > 0)
         stream.Prefetch(start + searchFrom, std::min(searchSize, span));

@@ -14,6 +14,7 @@ class TAudioInfo {
   public:
     TMpegFrameHdr FrameHdr;
     int32_t FirstFrameOffset = 0;
+    int64_t ID3v2Size = 0;  // bytes of a leading ID3v2 tag (header, body, footer); 0 when none
     bool IsVBR = false;
     TID3v1Tag ID3v1;
     int32_t Duration = 0;  // milliseconds, whole seconds (at most 2147483000)

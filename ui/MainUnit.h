@@ -63,7 +63,7 @@ class TMainForm : public QMainWindow {
     QAction *FileMenuNew, *FileMenuAddDir, *FileMenuExit;
     QAction *TrackListMenuSaveFilesList, *TrackListMenuSaveFromID3v1;
     QAction *ConvertMenuID3TagsConvert, *ConvertMenuSplit, *ConvertMenuSaveID3, *ConvertMenuRename,
-        *ConvertMenuCDCreate, *ConvertMenuProcessAll;
+        *ConvertMenuCDCreate, *ConvertMenuProcessAll, *ConvertMenuDiscCheck, *ConvertMenuDiscImage;
     QAction* SetupMenuTransSet;
     QAction* HelpMenuAbout;
     // Tool bar.

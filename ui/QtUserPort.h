@@ -8,6 +8,7 @@
 #include "core/UserPort.h"
 
 class QFileDialog;
+class QProgressDialog;
 
 namespace velmora {
 
@@ -40,6 +41,12 @@ class TQtUserPort : public TUserPort {
     void Refresh() override;
     bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
     void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
+    void ShowDiscCheck(const TDiscCheck& check) override;
+    bool ConfirmDiscImage(const TDiscCheck& check) override;
+    std::optional<TImageTarget> AskImageFile(const std::string& suggested) override;
+    void BeginProgress(const std::string& caption) override;
+    bool StepProgress(int64_t done, int64_t total) override;
+    void EndProgress() override;
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();
@@ -51,6 +58,7 @@ class TQtUserPort : public TUserPort {
     QPointer<TSaveFilesForm> SaveFilesForm;
     QPointer<TSaveID3v1Form> SaveID3v1Form;
     QPointer<QFileDialog> SaveDialog;
+    QPointer<QProgressDialog> Progress;
 };
 
 // A message text as Qt shows it: the program's CR line breaks become line breaks.
