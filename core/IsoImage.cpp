@@ -7,11 +7,25 @@
 #define LIBISOFS_WITHOUT_LIBBURN 1
 #include <libisofs.h>
 
+// libisofs hides its stream struct from C++ (a member is named "class"); this is its layout.
+struct iso_stream {
+    IsoStreamIface* Class;
+    int refcount;
+    void* data;
+};
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace velmora {
 namespace {
@@ -71,6 +85,118 @@ bool WriteAll(TSysCalls& sys, int fd, const unsigned char* data, size_t size, in
     return true;
 }
 
+// A file's data read in large pieces: libisofs asks for one sector at a time, and a read call per
+// sector would cost more than the copying itself.
+struct TSourceFile {
+    std::string Path;
+    off_t Size = 0;
+    dev_t Dev = 0;
+    ino_t Ino = 0;
+    int Fd = -1;
+    std::vector<char> Buffer;
+    size_t Begin = 0, End = 0;
+};
+
+TSourceFile& Of(IsoStream* stream) {
+    return *static_cast<TSourceFile*>(stream->data);
+}
+
+int StreamOpen(IsoStream* stream) {
+    TSourceFile& f = Of(stream);
+    f.Fd = ::open(f.Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (f.Fd < 0)
+        return errno == EACCES ? static_cast<int>(ISO_FILE_ACCESS_DENIED)
+                               : static_cast<int>(ISO_FILE_ERROR);
+    f.Buffer.resize(1 << 20);
+    f.Begin = f.End = 0;
+    return ISO_SUCCESS;
+}
+
+int StreamClose(IsoStream* stream) {
+    TSourceFile& f = Of(stream);
+    if (f.Fd >= 0)
+        ::close(f.Fd);
+    f.Fd = -1;
+    std::vector<char>().swap(f.Buffer);
+    return ISO_SUCCESS;
+}
+
+off_t StreamSize(IsoStream* stream) {
+    return Of(stream).Size;
+}
+
+int StreamRead(IsoStream* stream, void* buf, size_t count) {
+    TSourceFile& f = Of(stream);
+    size_t done = 0;
+    while (done < count) {
+        if (f.Begin == f.End) {
+            ssize_t n;
+            do
+                n = ::read(f.Fd, f.Buffer.data(), f.Buffer.size());
+            while (n < 0 && errno == EINTR);
+            if (n < 0)
+                return static_cast<int>(ISO_FILE_READ_ERROR);
+            if (n == 0)
+                break;
+            f.Begin = 0;
+            f.End = static_cast<size_t>(n);
+        }
+        const size_t piece = std::min(count - done, f.End - f.Begin);
+        std::memcpy(static_cast<char*>(buf) + done, f.Buffer.data() + f.Begin, piece);
+        f.Begin += piece;
+        done += piece;
+    }
+    return static_cast<int>(done);
+}
+
+int StreamRepeatable(IsoStream*) {
+    return 1;
+}
+
+void StreamId(IsoStream* stream, unsigned int* fs, dev_t* dev, ino_t* ino) {
+    *fs = 0x7E1;  // ours, apart from libisofs' own file systems
+    *dev = Of(stream).Dev;
+    *ino = Of(stream).Ino;
+}
+
+void StreamFree(IsoStream* stream) {
+    TSourceFile* f = &Of(stream);
+    if (f->Fd >= 0)
+        ::close(f->Fd);
+    delete f;
+}
+
+IsoStreamIface FileStreamClass = {0,
+                                  {'v', 'f', 'i', 'l'},
+                                  StreamOpen,
+                                  StreamClose,
+                                  StreamSize,
+                                  StreamRead,
+                                  StreamRepeatable,
+                                  StreamId,
+                                  StreamFree,
+                                  nullptr,
+                                  nullptr,
+                                  nullptr,
+                                  nullptr};
+
+// A new stream over the file (one reference, handed to the file node), or nullptr with errno.
+IsoStream* NewFileStream(const std::string& path, struct stat& st) {
+    if (::stat(path.c_str(), &st) != 0)
+        return nullptr;
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    auto* f = new TSourceFile;
+    f->Path = path;
+    f->Size = st.st_size;
+    f->Dev = st.st_dev;
+    f->Ino = st.st_ino;
+    auto* stream = new iso_stream{&FileStreamClass, 1, f};
+    return stream;
+}
+
 void ListDir(IsoDir* dir, const std::string& prefix, TIsoListing& listing) {
     IsoDirIter* iter = nullptr;
     if (iso_dir_get_children(dir, &iter) < 0)
@@ -128,13 +254,21 @@ std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
     int weight = static_cast<int>(spec.Files.size());
     for (const TIsoSpec::TFile& file : spec.Files) {
         IsoDir* parent = file.Folder < 0 ? root : folders.at(static_cast<size_t>(file.Folder));
-        IsoNode* node = nullptr;
-        rc = iso_tree_add_new_node(ref.Image, parent, file.Name.c_str(), file.Path.c_str(), &node);
+        struct stat st;
+        IsoStream* stream = NewFileStream(file.Path, st);
+        if (!stream)
+            return file.Path + ": " + std::strerror(errno);
+        IsoFile* node = nullptr;
+        rc = iso_image_add_new_file(ref.Image, parent, file.Name.c_str(), stream, &node);
         if (rc < 0) {
-            const std::string message = TakeMessages();
-            return file.Path + ": " + (message.empty() ? ErrorText("", rc).substr(2) : message);
+            iso_stream_unref(stream);
+            return file.Path + ": " + ErrorText("", rc).substr(2);
         }
-        iso_node_set_sort_weight(node, weight--);
+        iso_node_set_permissions(reinterpret_cast<IsoNode*>(node), 0444);
+        iso_node_set_mtime(reinterpret_cast<IsoNode*>(node), st.st_mtime);
+        iso_node_set_atime(reinterpret_cast<IsoNode*>(node), st.st_atime);
+        iso_node_set_ctime(reinterpret_cast<IsoNode*>(node), st.st_ctime);
+        iso_node_set_sort_weight(reinterpret_cast<IsoNode*>(node), weight--);
     }
 
     IsoWriteOpts* opts = nullptr;
@@ -145,6 +279,7 @@ std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
     iso_write_opts_set_joliet(opts, 1);
     iso_write_opts_set_rockridge(opts, 0);
     iso_write_opts_set_sort_files(opts, 1);
+    iso_write_opts_set_fifo_size(opts, 2048);  // 4 MB between the files and our writes
     struct burn_source* source = nullptr;
     rc = iso_image_create_burn_source(ref.Image, opts, &source);
     iso_write_opts_free(opts);
@@ -153,7 +288,6 @@ std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
 
     const int64_t total = source->get_size(source);
     std::string failure;
-    // The source hands out whole sectors only; they are gathered into larger writes.
     constexpr int kSectorBytes = 2048;
     std::vector<unsigned char> buffer(512 * kSectorBytes);
     size_t filled = 0;
@@ -169,7 +303,20 @@ std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
         return true;
     };
     for (;;) {
-        const int n = source->read_xt(source, buffer.data() + filled, kSectorBytes);
+        // A read past the end of the image loses its part before the end: ask for what is left.
+        const int64_t left = total - done - static_cast<int64_t>(filled);
+        const int want =
+            static_cast<int>(std::min<int64_t>(std::max<int64_t>(left, 0), buffer.size() - filled));
+        // Waiting inside the read would wake this thread for every sector libisofs puts in the
+        // buffer; waiting until the buffer holds the whole read costs far less.
+        for (;;) {
+            size_t capacity = 0, free = 0;
+            if (iso_ring_buffer_get_status(source, &capacity, &free) != 1 ||
+                capacity - free >= static_cast<size_t>(want))
+                break;
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+        const int n = want > 0 ? source->read_xt(source, buffer.data() + filled, want) : 0;
         if (n < 0) {
             failure = TakeMessages();
             if (failure.empty())
