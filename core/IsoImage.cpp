@@ -193,7 +193,14 @@ IsoStream* NewFileStream(const std::string& path, struct stat& st) {
     f->Size = st.st_size;
     f->Dev = st.st_dev;
     f->Ino = st.st_ino;
-    auto* stream = new iso_stream{&FileStreamClass, 1, f};
+    // libisofs releases the stream itself with free().
+    auto* stream = static_cast<iso_stream*>(std::malloc(sizeof(iso_stream)));
+    if (!stream) {
+        delete f;
+        errno = ENOMEM;
+        return nullptr;
+    }
+    *stream = {&FileStreamClass, 1, f};
     return stream;
 }
 
