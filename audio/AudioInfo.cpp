@@ -93,6 +93,7 @@ int32_t FatAttributes(uint32_t mode, const std::string& name) {
 void TAudioInfo::Clear() {
     FrameHdr.Valid = false;
     FirstFrameOffset = -1;
+    ID3v2Size = 0;
     IsVBR = false;
     ID3v1.Exists = false;
     ID3v2 = TID3v2Info{};
@@ -153,6 +154,7 @@ void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
     // searched again with the next chunk, so a header across the seam is found.
     const int64_t searchFrom = ID3v2Length(stream, start, size);
     ReadLeadingID3v2(stream, start, size, searchFrom);
+    ID3v2Size = searchFrom;
     const int64_t searchSize = size - searchFrom;
     if (searchFrom > 0)
         stream.Prefetch(start + searchFrom, std::min(searchSize, span));

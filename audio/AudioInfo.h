@@ -15,6 +15,7 @@ class TAudioInfo {
   public:
     TMpegFrameHdr FrameHdr;
     int32_t FirstFrameOffset = 0;
+    int64_t ID3v2Size = 0;  // bytes of a leading ID3v2 tag (header, body, footer); 0 when none
     bool IsVBR = false;
     TID3v1Tag ID3v1;
     TID3v2Info ID3v2;      // the ID3v2 tag at the start, read once with the analysis

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/CliBatch.h"
+#include "cli/CliDisc.h"
 #include "cli/CliFolder.h"
 #include "cli/CliInfo.h"
 
@@ -20,6 +21,9 @@ const char* const kHelp =
     "       velmora-cli report tags DIR [OPTION...] [--out FILE]\n"
     "       velmora-cli plan DIR BATCH-OPTION... [--tsv]\n"
     "       velmora-cli run DIR BATCH-OPTION... [--tsv]\n"
+    "       velmora-cli check DIR [--profile NAME] [--650]\n"
+    "       velmora-cli image DIR OUT.iso [--profile NAME] [--650] [--volume-id TEXT] "
+    "[--replace]\n"
     "       velmora-cli --version | --help | COMMAND --help\n"
     "\n"
     "info FILE... analyses each FILE as the program does when it is selected, and prints one block "
@@ -94,7 +98,26 @@ const char* const kHelp =
     "  --set FIELD=TEXT          keep FIELD (title, artist, album, year, track, genre,\n"
     "                            comment) at TEXT for every file\n"
     "PARTS is a comma list of track, artist, title. Exit status: 0 when everything was done,\n"
-    "1 when something failed, 2 for a usage error (nothing is touched then).\n";
+    "1 when something failed, 2 for a usage error (nothing is touched then).\n"
+    "\n"
+    "check DIR checks DIR as it would go on an MP3 CD (its files and its folders, one level)\n"
+    "against a radio profile, and prints one line per problem, tab-separated:\n"
+    "problem PATH CODE TEXT, then \"summary\" and the counts against the profile. CODE is one\n"
+    "of too-many-folders, too-many-files, too-many-in-folder, too-deep, name-too-long,\n"
+    "name-chars, not-mp3, mpeg-version, sample-rate, bitrate, id3v2-large, id3v2-present,\n"
+    "tag-not-latin, no-tag, disc-full, unreadable. Exit status 0 with no problem, 1 with some.\n"
+    "  --profile NAME   \"Blaupunkt MP3 CD (Chevrolet, GM Daewoo)\" (the default) or\n"
+    "                   \"Стандартный MP3 CD\"\n"
+    "  --650            a 650 MB (74 min) blank instead of 700 MB (80 min)\n"
+    "\n"
+    "image DIR OUT.iso checks DIR the same way, then writes its ISO 9660 image (the profile's\n"
+    "level, Joliet, no Rock Ridge): the root's MP3 files, then each folder's, names and data\n"
+    "in the order the radio plays. Other files stay off the disc. The problem lines come first,\n"
+    "then \"renamed SOURCE JOLIET-NAME ISO-NAME\" for each name made for the disc; progress\n"
+    "lines go to standard error. A problem that makes the disc unplayable (too many folders,\n"
+    "the disc full, an unreadable file) refuses the image. An existing OUT.iso is replaced only\n"
+    "with --replace; a failed write leaves nothing under OUT.iso.\n"
+    "  --volume-id TEXT the volume name (default: the folder's name), made Latin capitals\n";
 
 bool IsOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
@@ -177,5 +200,9 @@ int main(int argc, char** argv) {
             return 2;
         return velmora::PlanOrRunBatch(args[1], options, command == "run", std::cout, std::cerr);
     }
+    if (command == "check")
+        return velmora::CheckDiscCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+    if (command == "image")
+        return velmora::ImageDiscCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
     return usage("unknown command " + command);
 }

@@ -211,6 +211,9 @@ class TMainModel : public TMainModelState {
     // the user agrees, then what it did.
     void ProcessAllWithPlan();
     void ConvertMenuProcessAll();
+    // "Проверка диска" and "Создать образ диска…" on the opened folder (MainModelDisc.cpp).
+    void ConvertMenuDiscCheckClick();
+    void ConvertMenuDiscImageClick();
     void cbAllFilesTransClick();
 
     // ---- Reports ----

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/BatchPlan.h"
+#include "core/Disc.h"
 #include "core/ReportOptions.h"
 
 namespace velmora {
@@ -50,6 +51,32 @@ class TUserPort {
         (void)done;
         (void)folder;
     }
+    // "Проверка диска": the problems of the folder on the disc and the summary, modal.
+    virtual void ShowDiscCheck(const TDiscCheck& check) { (void)check; }
+    // The warnings and the names made for the disc before its image is written; true writes it.
+    virtual bool ConfirmDiscImage(const TDiscCheck& check) {
+        (void)check;
+        return true;
+    }
+    // The save dialog of the image, starting at `suggested`: the path, or nothing when cancelled.
+    // Replace is true when the user agreed to replace an existing file.
+    struct TImageTarget {
+        std::string Path;
+        bool Replace = false;
+    };
+    virtual std::optional<TImageTarget> AskImageFile(const std::string& suggested) {
+        (void)suggested;
+        return std::nullopt;
+    }
+    // A progress bar with a cancel button for a long write: Step returns false once the user
+    // cancelled.
+    virtual void BeginProgress(const std::string& caption) { (void)caption; }
+    virtual bool StepProgress(int64_t done, int64_t total) {
+        (void)done;
+        (void)total;
+        return true;
+    }
+    virtual void EndProgress() {}
 };
 
 }  // namespace velmora

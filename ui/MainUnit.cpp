@@ -335,7 +335,10 @@ void TMainForm::BuildMenus() {
          {&ConvertMenuRename, "ConvertMenuRename", "Переименовать файл", {}, 11},
          {&ConvertMenuCDCreate, "ConvertMenuCDCreate", "Создать папку", {}, 10},
          separator,
-         {&ConvertMenuProcessAll, "ConvertMenuProcessAll", "Обработать все файлы", {}, -1}});
+         {&ConvertMenuProcessAll, "ConvertMenuProcessAll", "Обработать все файлы", {}, -1},
+         separator,
+         {&ConvertMenuDiscCheck, "ConvertMenuDiscCheck", "Проверка диска", {}, -1},
+         {&ConvertMenuDiscImage, "ConvertMenuDiscImage", "Создать образ диска…", {}, -1}});
     MainMenuSetup =
         addMenu("MainMenuSetup", "Настройки",
                 {{&SetupMenuTransSet, "SetupMenuTransSet", "Настройки транслитерации", {}, 0}});
@@ -702,6 +705,10 @@ void TMainForm::Connect() {
     connect(ConvertMenuCDCreate, &QAction::triggered, form, run(&TMainModel::btnDirAndMoveClick));
     connect(ConvertMenuProcessAll, &QAction::triggered, this,
             run(&TMainModel::ConvertMenuProcessAll));
+    connect(ConvertMenuDiscCheck, &QAction::triggered, form,
+            run(&TMainModel::ConvertMenuDiscCheckClick));
+    connect(ConvertMenuDiscImage, &QAction::triggered, form,
+            run(&TMainModel::ConvertMenuDiscImageClick));
     connect(SetupMenuTransSet, &QAction::triggered, form, run(&TMainModel::SetupMenuTransSetClick));
     connect(HelpMenuAbout, &QAction::triggered, form, run(&TMainModel::HelpMenuAboutClick));
     connect(ToolButton1, &QToolButton::clicked, form, run(&TMainModel::ToolButton1Click));

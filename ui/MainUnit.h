@@ -65,7 +65,8 @@ class TMainForm : public QMainWindow {
     QAction *FileMenuNew, *FileMenuAddDir, *FileMenuExit;
     QAction *TrackListMenuSaveFilesList, *TrackListMenuSaveFromID3v1;
     QAction *ConvertMenuID3TagsConvert, *ConvertMenuSplit, *ConvertMenuSaveID3, *ConvertMenuRename,
-        *ConvertMenuCDCreate, *ConvertMenuProcessAll, *ConvertMenuFromID3v2, *ConvertMenuStripID3v2;
+        *ConvertMenuCDCreate, *ConvertMenuProcessAll, *ConvertMenuFromID3v2, *ConvertMenuStripID3v2,
+        *ConvertMenuDiscCheck, *ConvertMenuDiscImage;
     QAction* SetupMenuTransSet;
     QAction* HelpMenuAbout;
     // Tool bar.

@@ -6,11 +6,13 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QStandardPaths>
 
 #include "core/MainModel.h"
 #include "ui/About.h"
 #include "ui/BatchPlanDialog.h"
+#include "ui/DiscCheckDialog.h"
 #include "ui/MainUnit.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
@@ -229,6 +231,47 @@ void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder
         text += "\r" + FormatBatchEvent(e, folder, false);
     }
     ShowBox(MainForm, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void TQtUserPort::ShowDiscCheck(const TDiscCheck& check) {
+    TDiscCheckDialog dialog(check, false, MainForm);
+    dialog.exec();
+}
+
+bool TQtUserPort::ConfirmDiscImage(const TDiscCheck& check) {
+    TDiscCheckDialog dialog(check, true, MainForm);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<TUserPort::TImageTarget> TQtUserPort::AskImageFile(const std::string& suggested) {
+    // The dialog asks before it returns an existing file's name.
+    const QString path = QFileDialog::getSaveFileName(MainForm, "Создать образ диска",
+                                                      ToQt(suggested), "Образ диска (*.iso)");
+    if (path.isEmpty())
+        return std::nullopt;
+    return TImageTarget{FromQt(path), QFileInfo::exists(path)};
+}
+
+void TQtUserPort::BeginProgress(const std::string& caption) {
+    delete Progress.data();
+    Progress = new QProgressDialog(ToQt(caption), "Отмена", 0, 1000, MainForm);
+    Progress->setObjectName("ProgressDialog");
+    Progress->setWindowTitle(kAppTitle);
+    Progress->setWindowModality(Qt::WindowModal);
+    Progress->setMinimumDuration(0);
+    Progress->setValue(0);
+}
+
+bool TQtUserPort::StepProgress(int64_t done, int64_t total) {
+    if (!Progress)
+        return true;
+    Progress->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+    QCoreApplication::processEvents();
+    return !Progress->wasCanceled();
+}
+
+void TQtUserPort::EndProgress() {
+    delete Progress.data();
 }
 
 }  // namespace velmora

@@ -9,6 +9,7 @@
 
 class QFileDialog;
 class QWidget;
+class QProgressDialog;
 
 namespace velmora {
 
@@ -41,6 +42,12 @@ class TQtUserPort : public TUserPort {
     void Refresh() override;
     bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
     void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
+    void ShowDiscCheck(const TDiscCheck& check) override;
+    bool ConfirmDiscImage(const TDiscCheck& check) override;
+    std::optional<TImageTarget> AskImageFile(const std::string& suggested) override;
+    void BeginProgress(const std::string& caption) override;
+    bool StepProgress(int64_t done, int64_t total) override;
+    void EndProgress() override;
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();
@@ -62,6 +69,7 @@ class TQtUserPort : public TUserPort {
     QPointer<QFileDialog> SaveDialog;
     QPointer<QFileDialog> BrowseDialog;
     bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
+    QPointer<QProgressDialog> Progress;
 };
 
 // The XDG music folder when it exists, else the home folder.

@@ -19,6 +19,7 @@
 #include "tests/ui/UiTestSupport.h"
 #include "tools/Mp3Builder.h"
 #include "ui/About.h"
+#include "ui/DiscCheckDialog.h"
 #include "ui/JpegDecode.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
@@ -59,7 +60,36 @@ class DialogsTest : public QObject {
     void translitTypingSurvivesEveryKeyAndButton();
     void aboutBoxShowsNameVersionAndPicture();
     void jpegDecoderRefusesDamagedData();
+    void discCheckDialogListsProblemsAndNames();
 };
+
+void DialogsTest::discCheckDialogListsProblemsAndNames() {
+    TDiscCheck check;
+    check.Profile = DiscProfiles().front();
+    check.Files.push_back({"Песня.mp3", "Pesnya.mp3", "PESNYA.MP3", -1, 1000});
+    check.Files.push_back({"01.mp3", "01.mp3", "01.MP3", -1, 1000});
+    check.Problems.push_back({"Песня.mp3", "name-chars", "Имя не латиницей", false});
+    check.Problems.push_back({".", "disc-full", "Не помещается на диск", true});
+    check.Sectors = 100;
+
+    TDiscCheckDialog alone(check, false);
+    QCOMPARE(alone.windowTitle(), QString("Проверка диска"));
+    QVERIFY(alone.lblSummary->text().contains("Папок: 0 из 253, файлов: 2, 1 МБ из 700 МБ"));
+    QVERIFY(alone.lblSummary->text().contains("образ не записывается"));
+    QCOMPARE(alone.ProblemTable->rowCount(), 2);
+    QCOMPARE(alone.ProblemTable->item(0, 0)->text(), QString("Песня.mp3"));
+    QCOMPARE(alone.ProblemTable->item(1, 1)->text(), QString("Не помещается на диск"));
+    QCOMPARE(alone.btnOk->text(), QString("OK"));
+    QVERIFY(alone.btnCancel == nullptr);
+
+    check.Problems.pop_back();
+    TDiscCheckDialog before(check, true);
+    QCOMPARE(before.ProblemTable->rowCount(), 2);  // the warning and the one changed name
+    QCOMPARE(before.ProblemTable->item(1, 1)->text(),
+             QString("Имя на диске: Pesnya.mp3 (PESNYA.MP3)"));
+    QCOMPARE(before.btnOk->text(), QString("Записать"));
+    QVERIFY(before.btnCancel->isDefault());
+}
 
 void DialogsTest::fileListOptionsStartWithTheirDefaults() {
     TSaveFilesForm form;
