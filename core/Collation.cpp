@@ -3,8 +3,11 @@
 #include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/stringpiece.h>
+#include <unicode/unistr.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <numeric>
 
 namespace velmora {
 
@@ -29,8 +32,12 @@ std::unique_ptr<icu::Collator> MakeCollator(const std::string& icuName) {
     std::unique_ptr<icu::Collator> coll(icu::Collator::createInstance(locale, status));
     if (U_FAILURE(status) || !coll)
         return nullptr;
-    // Secondary strength: letters and accents count, letter case does not.
+    // Secondary strength: letters and accents count, letter case does not. Digits are read as
+    // numbers.
     coll->setStrength(icu::Collator::SECONDARY);
+    coll->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
+    if (U_FAILURE(status))
+        return nullptr;
     return coll;
 }
 
@@ -57,15 +64,34 @@ TCollator::TCollator(const std::string& posixLocale) : P(std::make_unique<Impl>(
 TCollator::~TCollator() = default;
 
 int TCollator::Compare(const std::string& a, const std::string& b) const {
-    if (!P->Coll)
-        return a.compare(b);
-    UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult r =
-        P->Coll->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-                             icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
-    if (U_FAILURE(status))
-        return a.compare(b);
-    return r == UCOL_LESS ? -1 : r == UCOL_GREATER ? 1 : 0;
+    const int r = Key(a).compare(Key(b));
+    return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+std::string TCollator::Key(const std::string& name) const {
+    // The collation key ends with a zero byte and has none inside, so the name's bytes appended
+    // after it only decide between names whose collation keys are equal.
+    std::string key;
+    if (P->Coll) {
+        // Invalid UTF-8 becomes U+FFFD here.
+        const icu::UnicodeString text = icu::UnicodeString::fromUTF8(
+            icu::StringPiece(name.data(), static_cast<int32_t>(name.size())));
+        key.resize(64 + name.size() * 2);
+        int32_t size = P->Coll->getSortKey(text, reinterpret_cast<uint8_t*>(key.data()),
+                                           static_cast<int32_t>(key.size()));
+        if (size > static_cast<int32_t>(key.size())) {
+            key.resize(static_cast<size_t>(size));
+            size = P->Coll->getSortKey(text, reinterpret_cast<uint8_t*>(key.data()),
+                                       static_cast<int32_t>(key.size()));
+        }
+        key.resize(size > 0 ? static_cast<size_t>(size) : 0);
+        if (key.empty())
+            key.push_back('\0');
+    } else {
+        key.push_back('\0');
+    }
+    key += name;
+    return key;
 }
 
 std::string UserCollationLocale() {
@@ -80,6 +106,22 @@ std::string UserCollationLocale() {
 const TCollator& UserCollator() {
     static const TCollator collator(UserCollationLocale());
     return collator;
+}
+
+void SortNames(std::vector<std::string>& names, const TCollator& collator) {
+    std::vector<std::string> keys;
+    keys.reserve(names.size());
+    for (const std::string& name : names)
+        keys.push_back(collator.Key(name));
+    std::vector<size_t> order(names.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::sort(order.begin(), order.end(),
+              [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(names[i]));
+    names = std::move(sorted);
 }
 
 }  // namespace velmora

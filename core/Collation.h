@@ -1,9 +1,11 @@
-// Case-insensitive alphabetical order of names in the user's locale, as the track list's sort and
-// the genre box use it.
+// The natural order of names in the user's locale: case-insensitive, numbers by value ("9" before
+// "10"), ties broken by the bytes so that the order is total. Folder listings, the track list's
+// sort and the genre box all use it.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -17,9 +19,12 @@ class TCollator {
     TCollator(const TCollator&) = delete;
     TCollator& operator=(const TCollator&) = delete;
 
-    // Negative, zero or positive as a sorts before, with or after b; letter case is ignored.
+    // Negative, zero or positive as a sorts before, with or after b; zero only for equal bytes.
     // Texts are UTF-8; an invalid byte compares as the replacement character.
     int Compare(const std::string& a, const std::string& b) const;
+    // A key whose byte order is the order of Compare: the collation key, then the name's bytes.
+    // Sorting by keys made once per name is much faster than comparing names.
+    std::string Key(const std::string& name) const;
     bool Less(const std::string& a, const std::string& b) const { return Compare(a, b) < 0; }
     // The locale actually used ("root" for the root order).
     const std::string& LocaleName() const { return Name; }
@@ -34,5 +39,8 @@ class TCollator {
 std::string UserCollationLocale();
 // The process-wide collator of the user's locale, made on first use.
 const TCollator& UserCollator();
+
+// Sorts names by the collator's order (one key per name).
+void SortNames(std::vector<std::string>& names, const TCollator& collator = UserCollator());
 
 }  // namespace velmora

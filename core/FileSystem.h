@@ -25,8 +25,8 @@ struct TMoveResult {
 class TFileSystem {
   public:
     virtual ~TFileSystem() = default;
-    // The entries of one folder in a fixed order (case-insensitive by code point, then by
-    // bytes); false when the folder cannot be enumerated.
+    // The entries of one folder in the natural order of names (SortDirEntries); false when the
+    // folder cannot be enumerated.
     virtual bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) = 0;
     // Size of the named entry in bytes, or -1 when there is none.
     virtual int64_t EntrySize(const std::string& path) = 0;
@@ -62,8 +62,12 @@ class TFileSystem {
     virtual void CleanLeftovers(const std::string& folder) { (void)folder; }
 };
 
-// Puts folder entries in the order every listing of the program uses.
+class TCollator;
+
+// Puts folder entries in the order every listing of the program uses: the natural order of the
+// user's locale (UserCollator in core/Collation.h), or of the given collator.
 void SortDirEntries(std::vector<TDirEntry>& entries);
+void SortDirEntries(std::vector<TDirEntry>& entries, const TCollator& collator);
 
 TFileSystem& RealFileSystem();
 

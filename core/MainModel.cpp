@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
@@ -18,6 +19,9 @@ namespace {
 
 constexpr const char* kFillStatus =
     "Создание списка файлов. Подсчет размера и времени. Подождите, пожалуйста...";
+// Heads the list of files the fill could not analyse, one "name: reason" line each.
+constexpr const char* kUnreadableText =
+    "Не удалось прочитать файлы (их время считается равным 0:00:00):";
 
 uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -174,10 +178,23 @@ void TMainModel::FileListFill(const std::string& folder) {
         ProgressDone = 0;
         Port.Refresh();
         int shownPercent = 0;
+        // A file that cannot be analysed counts 0:00:00; the fill goes on and names it at the end.
+        std::string unreadable;
         for (size_t i = 0; i < TrackList.size(); ++i) {
             SelectTrack(static_cast<int>(i));
-            FilesListBoxClick();
-            lblTotalTime.Caption = AddTime(lblTotalTime.Caption, lblDuration.Caption);
+            std::optional<std::string> reason;
+            try {
+                FilesListBoxClick();
+            } catch (const std::exception& e) {
+                reason = e.what();
+            } catch (...) {
+                reason = "Unknown error";
+            }
+            if (reason) {
+                unreadable += "\r" + TrackList[i] + ": " + *reason;
+            } else {
+                lblTotalTime.Caption = AddTime(lblTotalTime.Caption, lblDuration.Caption);
+            }
             ProgressDone = static_cast<int>(i + 1);
             // Repaint at each whole percent, not for each file of a large folder.
             const int percent = static_cast<int>(int64_t{ProgressDone} * 100 / ProgressTotal);
@@ -185,6 +202,14 @@ void TMainModel::FileListFill(const std::string& folder) {
                 shownPercent = percent;
                 Port.Refresh();
             }
+        }
+        if (!unreadable.empty()) {
+            FilesListBox.Visible = true;
+            ProgressDone = ProgressTotal = 0;
+            BusyCursor = oldCursor;
+            lblInputFolder.Caption = InputFolder;
+            Port.Refresh();
+            Port.ShowMessage(std::string(kUnreadableText) + unreadable);
         }
     } catch (...) {
         FilesListBox.Visible = true;
@@ -423,10 +448,8 @@ void TMainModel::BitBtn1Click() {
 }
 
 void TMainModel::BitBtn2Click() {
-    const TCollator& collator = UserCollator();
-    std::stable_sort(
-        TrackList.begin(), TrackList.end(),
-        [&collator](const std::string& a, const std::string& b) { return collator.Less(a, b); });
+    // The order of the folder listing.
+    SortNames(TrackList);
 }
 
 void TMainModel::btMixClick() {

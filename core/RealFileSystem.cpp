@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <unicode/uchar.h>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -12,47 +11,31 @@
 #include <cstring>
 
 #include "audio/FileStream.h"
+#include "core/Collation.h"
 #include "core/FileSystem.h"
 #include "core/Leftovers.h"
 #include "core/SafeMove.h"
-#include "core/TextCodec.h"
 
 namespace velmora {
-namespace {
 
-// The sort key of a name: its code points folded to one letter case. A byte that is not part of
-// valid UTF-8 becomes a value above every code point, so such names sort after the others.
-std::u32string FoldedKey(const std::string& name) {
-    std::u32string key;
-    key.reserve(name.size());
-    ForEachUtf8Char(name, [&key](uint32_t c) {
-        key +=
-            c >= kStrayByte
-                ? static_cast<char32_t>(c)
-                : static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
-    });
-    return key;
-}
-
-}  // namespace
-
-void SortDirEntries(std::vector<TDirEntry>& entries) {
+void SortDirEntries(std::vector<TDirEntry>& entries, const TCollator& collator) {
     struct Keyed {
-        std::u32string Key;
+        std::string Key;
         TDirEntry Entry;
     };
     std::vector<Keyed> found;
     found.reserve(entries.size());
     for (TDirEntry& entry : entries)
-        found.push_back({FoldedKey(entry.Name), std::move(entry)});
-    std::sort(found.begin(), found.end(), [](const Keyed& a, const Keyed& b) {
-        if (a.Key != b.Key)
-            return a.Key < b.Key;
-        return a.Entry.Name < b.Entry.Name;
-    });
+        found.push_back({collator.Key(entry.Name), std::move(entry)});
+    std::sort(found.begin(), found.end(),
+              [](const Keyed& a, const Keyed& b) { return a.Key < b.Key; });
     entries.clear();
     for (auto& k : found)
         entries.push_back(std::move(k.Entry));
+}
+
+void SortDirEntries(std::vector<TDirEntry>& entries) {
+    SortDirEntries(entries, UserCollator());
 }
 
 namespace {

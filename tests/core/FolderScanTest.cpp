@@ -11,6 +11,7 @@ namespace velmora::test {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
 
@@ -131,26 +132,66 @@ TEST_F(ModelTest, FillShowsBusyStateAndEndsRestored) {
     ExpectWindowRestored();
 }
 
-TEST_F(ModelTest, FileGoneBeforeItsAnalysisIsAnErrorAndTheWindowIsRestored) {
-    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"})
+TEST_F(ModelTest, FillGoesOnPastUnreadableFilesAndNamesThemInOneMessage) {
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
         PutUntagged(name);
-    // The file disappears while the folder is being scanned.
-    Port.OnProcessEvents = [&] { std::remove(Dir.File("b.mp3").c_str()); };
+    // Two files disappear while the folder is being scanned.
+    Port.OnProcessEvents = [&] {
+        std::remove(Dir.File("b.mp3").c_str());
+        std::remove(Dir.File("d.mp3").c_str());
+    };
+    bool restoredBeforeTheMessage = false;
+    Port.OnRefresh = [&] { restoredBeforeTheMessage = Model.FilesListBox.Visible; };
     Open();
-    EXPECT_THAT(Port.Errors, ElementsAre(StartsWith(CannotOpen(Dir.File("b.mp3")))));
-    EXPECT_THAT(Model.TrackList, ElementsAre("a.mp3", "b.mp3", "c.mp3"));
+    EXPECT_THAT(Port.Errors, IsEmpty());
+    ASSERT_EQ(Port.Messages.size(), 1u);
+    EXPECT_THAT(Port.Messages[0],
+                StartsWith("Не удалось прочитать файлы (их время считается равным 0:00:00):\r"
+                           "b.mp3: " +
+                           CannotOpen(Dir.File("b.mp3"))));
+    EXPECT_THAT(Port.Messages[0], HasSubstr("\rd.mp3: " + CannotOpen(Dir.File("d.mp3"))));
+    EXPECT_TRUE(restoredBeforeTheMessage);
+    // The count lists every found name; the time is that of the two files that could be read.
+    EXPECT_THAT(Model.TrackList, ElementsAre("a.mp3", "b.mp3", "c.mp3", "d.mp3"));
+    EXPECT_EQ(Model.NumFilesLabel.Caption, "4");
+    EXPECT_EQ(Model.lblTotalTime.Caption, "0:00:20");
     ExpectWindowRestored();
     EXPECT_EQ(Model.lblInputFolder.Caption, Dir.Path());
-    // The failed file is not current, and nothing of a.mp3 stands in for it.
+    // The first file is current as after any fill.
+    EXPECT_EQ(Model.InfoFileName.Caption, "a.mp3");
+
+    // A failed file made current is not current, and nothing of a.mp3 stands in for it.
+    Click(1);
+    EXPECT_THAT(Port.Errors, ElementsAre(StartsWith(CannotOpen(Dir.File("b.mp3")))));
+    EXPECT_EQ(Model.FilesListBox.ItemIndex, 1);
     EXPECT_EQ(Model.InfoFileName.Caption, "");
     EXPECT_EQ(Model.CurrentPath(), "");
     EXPECT_EQ(Model.lblDuration.Caption, "");
 
-    // The window works on: the next open lists what is there.
+    // The window works on: the next open lists what is there, with no message.
     Port.OnProcessEvents = nullptr;
     Open();
     EXPECT_THAT(Model.TrackList, ElementsAre("a.mp3", "c.mp3"));
     EXPECT_EQ(Model.lblTotalTime.Caption, "0:00:20");
+    EXPECT_EQ(Port.Messages.size(), 1u);
+}
+
+TEST_F(ModelTest, FillGoesOnPastAFileTheFileSystemCannotRead) {
+    TFaultyFs fs;
+    fs.FailReads.insert(Dir.File("b.mp3"));
+    TMainModel model(Port, fs);
+    model.FormCreate();
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"})
+        PutUntagged(name);
+    Port.FolderAnswers.push_back(Dir.Path());
+    model.Run([&] { model.FileMenuAddDirClick(); });
+    EXPECT_THAT(Port.Errors, IsEmpty());
+    EXPECT_THAT(Port.Messages,
+                ElementsAre("Не удалось прочитать файлы (их время считается равным 0:00:00):\r"
+                            "b.mp3: " +
+                            CannotOpen(Dir.File("b.mp3")) + "Input/output error"));
+    EXPECT_EQ(model.lblTotalTime.Caption, "0:00:20");
+    EXPECT_EQ(model.NumFilesLabel.Caption, "3");
 }
 
 TEST_F(ModelTest, CommandsStartedWhileTheScanRunsAreRefused) {

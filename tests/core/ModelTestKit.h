@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,13 +67,14 @@ inline std::string CannotOpen(const std::string& path) {
     return "Cannot open file \"" + path + "\". ";
 }
 
-// The real file system, except that moves or writes can be made to fail and sizes can come from
-// a table.
+// The real file system, except that moves, writes or the analysis of chosen files can be made to
+// fail and sizes can come from a table.
 class TFaultyFs : public TFileSystem {
   public:
     bool FailMoves = false;
     bool FailWrites = false;
     std::map<std::string, int64_t> Sizes;  // when not empty, the only files there are
+    std::set<std::string> FailReads;       // paths whose analysis fails with an I/O error
 
     bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) override {
         return Real.ListDir(dir, entries);
@@ -91,6 +93,11 @@ class TFaultyFs : public TFileSystem {
         return FailMoves ? TMoveResult{false, EIO} : Real.MoveFile(from, to);
     }
     std::string ReadFile(const std::string& path) override { return Real.ReadFile(path); }
+    void LoadAudioInfo(const std::string& path, TAudioInfo& info) override {
+        if (FailReads.count(path) > 0)
+            throw EStreamError(CannotOpenText(path, "Input/output error"));
+        Real.LoadAudioInfo(path, info);
+    }
     void WriteFileReplacing(const std::string& path, const std::string& bytes) override {
         if (FailWrites)
             throw EStreamError(CannotCreateText(path, "No space left on device"));

@@ -29,9 +29,9 @@ std::vector<std::string> Names(const std::vector<TDirEntry>& entries) {
     return names;
 }
 
-TEST(RealFileSystem, ListsInCaseInsensitiveCodePointOrderWithKinds) {
+TEST(RealFileSystem, ListsInTheNaturalOrderWithKinds) {
     TempDir dir;
-    for (const char* name : {"b", "B", "a", "Я", "я", "ю", "_x", ".h", "10", "9"}) {
+    for (const char* name : {"b", "B", "a", "_x", ".h", "10", "9"}) {
         WriteFile(dir.File(name), std::string("x"));
     }
     ASSERT_EQ(mkdir(dir.File("Dir").c_str(), 0777), 0);
@@ -40,9 +40,10 @@ TEST(RealFileSystem, ListsInCaseInsensitiveCodePointOrderWithKinds) {
     ASSERT_EQ(symlink("missing", dir.File("dead").c_str()), 0);
     std::vector<TDirEntry> entries;
     ASSERT_TRUE(RealFileSystem().ListDir(dir.Path(), entries));
-    // Folded to one case and compared by code point; equal keys by bytes ("B" before "b").
-    EXPECT_THAT(Names(entries), ElementsAre(".h", "10", "9", "_x", "a", "B", "b", "dead", "Dir",
-                                            "fifo", "toDir", "ю", "Я", "я"));
+    // Punctuation, then numbers by value, then letters with case ignored; names equal that way
+    // by their bytes ("B" before "b").
+    EXPECT_THAT(Names(entries),
+                ElementsAre("_x", ".h", "9", "10", "a", "B", "b", "dead", "Dir", "fifo", "toDir"));
     std::map<std::string, TDirEntry> byName;
     for (const auto& e : entries)
         byName[e.Name] = e;
@@ -129,10 +130,13 @@ TEST(RealFileSystem, ReplacingWriteKeepsTheOldFileWholeWhenTheWriteFails) {
                                                   "\". No such file or directory")));
 }
 
-TEST(Collation, CaseIsIgnoredAndTheLocaleChoosesTheScriptOrder) {
+TEST(Collation, CaseCountsOnlyBetweenEqualNamesAndTheLocaleChoosesTheScriptOrder) {
     const TCollator root("C.UTF-8");
     EXPECT_EQ(root.LocaleName(), "root");
-    EXPECT_EQ(root.Compare("song.mp3", "SONG.MP3"), 0);
+    // Equal but for case: the bytes decide, so the order is total.
+    EXPECT_LT(root.Compare("SONG.MP3", "song.mp3"), 0);
+    EXPECT_GT(root.Compare("song.mp3", "SONG.MP3"), 0);
+    EXPECT_EQ(root.Compare("song.mp3", "song.mp3"), 0);
     EXPECT_TRUE(root.Less("a.mp3", "B.mp3"));
     EXPECT_TRUE(root.Less("B.mp3", "c.mp3"));
     EXPECT_TRUE(root.Less("ёлка", "Жук"));     // ё sorts with е, not after я
@@ -140,6 +144,7 @@ TEST(Collation, CaseIsIgnoredAndTheLocaleChoosesTheScriptOrder) {
     const TCollator russian("ru_RU.UTF-8");
     EXPECT_EQ(russian.LocaleName(), "ru_RU");
     EXPECT_TRUE(russian.Less("Арбуз", "Zebra"));  // Cyrillic first in Russian
+    EXPECT_TRUE(russian.Less("Track 9", "track 10"));
     EXPECT_EQ(TCollator("xx_YY").LocaleName(), "root");
     EXPECT_EQ(TCollator("POSIX").LocaleName(), "root");
 
@@ -153,6 +158,51 @@ TEST(Collation, CaseIsIgnoredAndTheLocaleChoosesTheScriptOrder) {
     unsetenv("LC_COLLATE");
     if (saved)
         setenv("LC_ALL", savedAll.c_str(), 1);
+}
+
+// The natural order on names as a folder of songs has them, in the root order and in Russian
+// (the same here: no Latin letter comes before the first difference).
+TEST(Collation, NaturalOrderOfSongNames) {
+    const std::vector<std::string> sorted = {
+        "_x.mp3",        // punctuation before digits and letters
+        "[live].mp3",    //
+        "2 Песня.mp3",   // numbers by value
+        "9 Песня.mp3",   //
+        "10 Песня.mp3",  //
+        "АВ.mp3",        // case only decides between names otherwise equal, by bytes
+        "ав.mp3",        //
+        "ав2.mp3",       //
+        "ав10.mp3",      //
+        "Б.mp3",         //
+        "б.mp3",         //
+        "ёж.mp3",        // ё sorts with е, before ж
+        "ель.mp3",       //
+        "ёль.mp3",       // after е when all else is equal
+        "жук.mp3",       //
+        "яма.mp3",       //
+        "\xFF.mp3",      // a stray byte: the replacement character, after the letters
+    };
+    for (const char* locale : {"C.UTF-8", "ru_RU.UTF-8"}) {
+        const TCollator collator(locale);
+        std::vector<TDirEntry> entries;
+        for (auto it = sorted.rbegin(); it != sorted.rend(); ++it)
+            entries.push_back({*it, TDirEntry::Kind::File, false});
+        std::swap(entries[2], entries[9]);
+        SortDirEntries(entries, collator);
+        EXPECT_EQ(Names(entries), sorted) << locale;
+        // The Sort button's sort gives the same order.
+        std::vector<std::string> names(sorted.rbegin(), sorted.rend());
+        SortNames(names, collator);
+        EXPECT_EQ(names, sorted) << locale;
+        for (size_t i = 0; i < sorted.size(); ++i) {
+            for (size_t j = 0; j < sorted.size(); ++j) {
+                EXPECT_EQ(collator.Compare(sorted[i], sorted[j]), i < j   ? -1
+                                                                  : i > j ? 1
+                                                                          : 0)
+                    << locale << " " << sorted[i] << " " << sorted[j];
+            }
+        }
+    }
 }
 
 TEST(Rules, AddTimeSumsFieldsAndRejectsBadText) {
