@@ -6,37 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "core/QuietPort.h"
 #include "core/ReportOptions.h"
-#include "core/UserPort.h"
 
 namespace velmora {
-
-// A user port for programs without a window: every question is answered No, every dialog is
-// cancelled (the folder dialog returns Folder), and errors go to the error stream.
-class TQuietPort : public TUserPort {
-  public:
-    explicit TQuietPort(std::ostream& err) : Err(err) {}
-    std::string Folder;
-    int ErrorCount = 0;
-
-    bool AskYesNo(const std::string&) override { return false; }
-    void ShowMessage(const std::string& text) override { Err << text << "\n"; }
-    void ShowError(const std::string& text) override {
-        ++ErrorCount;
-        Err << text << "\n";
-    }
-    std::string BrowseForInputFolder() override { return Folder; }
-    std::optional<std::string> ExecuteSaveDialog() override { return std::nullopt; }
-    bool ShowFileListOptions(TFileListReportOptions&) override { return false; }
-    bool ShowTagListOptions(TTagListReportOptions&) override { return false; }
-    void ShowTranslitSetup() override {}
-    void ShowAbout() override {}
-    void ProcessEvents() override {}
-    void Refresh() override {}
-
-  private:
-    std::ostream& Err;
-};
 
 // Opens the folder and writes NumFilesLabel, SizeFilesLabel and lblTotalTime as "key: value"
 // lines, then the listed names, one a line, in list order. Returns 0, or 1 after an error.

@@ -1,30 +1,16 @@
 #include "core/BatchPlan.h"
 
 #include <cstdio>
+#include <ostream>
 #include <set>
 
 #include "core/MainModel.h"
 #include "core/PretendFileSystem.h"
+#include "core/QuietPort.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
 namespace {
-
-// The port of a plan: nobody is asked, nothing is shown (a failed move is a "fail" line).
-class TPlanPort : public TUserPort {
-  public:
-    bool AskYesNo(const std::string&) override { return false; }
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
-    std::string BrowseForInputFolder() override { return ""; }
-    std::optional<std::string> ExecuteSaveDialog() override { return std::nullopt; }
-    bool ShowFileListOptions(TFileListReportOptions&) override { return false; }
-    bool ShowTagListOptions(TTagListReportOptions&) override { return false; }
-    void ShowTranslitSetup() override {}
-    void ShowAbout() override {}
-    void ProcessEvents() override {}
-    void Refresh() override {}
-};
 
 // A path relative to the folder, with every byte that is not UTF-8, and every control
 // character, as \xNN.
@@ -150,7 +136,9 @@ std::string BatchSummary(const TBatchLog& log, bool done) {
 }
 
 TBatchLog PlanBatch(const TMainModel& model) {
-    TPlanPort port;
+    // Nobody is asked and nothing is shown: a failed move is a "fail" line.
+    std::ostream nowhere(nullptr);
+    TQuietPort port(nowhere);
     TPretendFileSystem pretend;
     TMainModel copy(model, port, pretend);
     return RunBatch(copy);

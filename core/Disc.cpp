@@ -434,13 +434,13 @@ TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out,
         return fail("в папке нет MP3 файлов");
     std::error_code ec;
     const std::filesystem::path root = std::filesystem::absolute(check.Folder, ec);
-    TIsoSpec spec;
-    spec.Level = check.Profile.IsoLevel;
-    spec.VolumeId = check.VolumeId;
+    TIsoLayout layout;
+    layout.Level = check.Profile.IsoLevel;
+    layout.VolumeId = check.VolumeId;
     for (const TDiscEntry& f : check.Folders)
-        spec.Folders.push_back(f.Name);
+        layout.Folders.push_back(f.Name);
     for (const TDiscEntry& f : check.Files)
-        spec.Files.push_back({(root / f.Source).string(), f.Name, f.Folder});
+        layout.Files.push_back({(root / f.Source).string(), f.Name, f.Folder});
 
     const size_t slash = out.rfind('/');
     const std::string outFolder = slash == std::string::npos ? "" : out.substr(0, slash + 1);
@@ -449,7 +449,7 @@ TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out,
     if (fd < 0)
         return fail(out + ": " + std::strerror(errno));
     bool cancelled = false;
-    std::string why = WriteIsoImage(spec, fd, sys, progress, cancelled);
+    std::string why = WriteIsoImage(layout, fd, sys, progress, cancelled);
     if (why.empty() && !cancelled && sys.Fsync(fd) != 0)
         why = std::strerror(errno);
     if (sys.Close(fd) != 0 && why.empty() && !cancelled)

@@ -235,22 +235,22 @@ void ListDir(IsoDir* dir, const std::string& prefix, TIsoListing& listing) {
 
 }  // namespace
 
-std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
+std::string WriteIsoImage(const TIsoLayout& layout, int fd, TSysCalls& sys,
                           const std::function<bool(int64_t, int64_t)>& progress, bool& cancelled) {
     cancelled = false;
     std::lock_guard<std::mutex> lock(IsoLock);
     InitOnce();
     TakeMessages();
     TImageRef ref;
-    int rc = iso_image_new(spec.VolumeId.c_str(), &ref.Image);
+    int rc = iso_image_new(layout.VolumeId.c_str(), &ref.Image);
     if (rc < 0)
         return ErrorText("iso_image_new", rc);
-    iso_image_set_volume_id(ref.Image, spec.VolumeId.c_str());
+    iso_image_set_volume_id(ref.Image, layout.VolumeId.c_str());
     iso_tree_set_follow_symlinks(ref.Image, 1);
     iso_image_set_ignore_aclea(ref.Image, 1 | 2 | 4);
     IsoDir* root = iso_image_get_root(ref.Image);
     std::vector<IsoDir*> folders;
-    for (const std::string& name : spec.Folders) {
+    for (const std::string& name : layout.Folders) {
         IsoDir* dir = nullptr;
         rc = iso_tree_add_new_dir(root, name.c_str(), &dir);
         if (rc < 0)
@@ -258,8 +258,8 @@ std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
         folders.push_back(dir);
     }
     // The file data is laid out by falling weight: the first file gets the highest.
-    int weight = static_cast<int>(spec.Files.size());
-    for (const TIsoSpec::TFile& file : spec.Files) {
+    int weight = static_cast<int>(layout.Files.size());
+    for (const TIsoLayout::TFile& file : layout.Files) {
         IsoDir* parent = file.Folder < 0 ? root : folders.at(static_cast<size_t>(file.Folder));
         struct stat st;
         IsoStream* stream = NewFileStream(file.Path, st);
@@ -282,7 +282,7 @@ std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
     rc = iso_write_opts_new(&opts, 0);
     if (rc < 0)
         return ErrorText("iso_write_opts_new", rc);
-    iso_write_opts_set_iso_level(opts, spec.Level);
+    iso_write_opts_set_iso_level(opts, layout.Level);
     iso_write_opts_set_joliet(opts, 1);
     iso_write_opts_set_rockridge(opts, 0);
     iso_write_opts_set_sort_files(opts, 1);

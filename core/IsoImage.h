@@ -11,7 +11,7 @@
 
 namespace velmora {
 
-struct TIsoSpec {
+struct TIsoLayout {
     int Level = 2;
     std::string VolumeId;
     std::vector<std::string> Folders;  // names below the root, in the order their data goes
@@ -25,7 +25,7 @@ struct TIsoSpec {
 
 // Writes the image into fd through sys. progress gets bytes written and the total and stops the
 // writing when it returns false (cancelled is then set). Returns "" or the reason it failed.
-std::string WriteIsoImage(const TIsoSpec& spec, int fd, TSysCalls& sys,
+std::string WriteIsoImage(const TIsoLayout& layout, int fd, TSysCalls& sys,
                           const std::function<bool(int64_t, int64_t)>& progress, bool& cancelled);
 
 // An image read back: the files of one tree (ISO 9660 or Joliet), their paths from the root
