@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
+#include "core/Paths.h"
 
 namespace velmora {
 
@@ -70,11 +71,5 @@ void SortDirEntries(std::vector<TDirEntry>& entries);
 void SortDirEntries(std::vector<TDirEntry>& entries, const TCollator& collator);
 
 TFileSystem& RealFileSystem();
-
-// folder + "/" + name, with no test for a separator already there (so "/" gives "//name", which
-// names the same file).
-inline std::string JoinPath(const std::string& folder, const std::string& name) {
-    return folder + "/" + name;
-}
 
 }  // namespace velmora

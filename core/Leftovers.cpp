@@ -13,16 +13,14 @@
 #include <cstring>
 #include <vector>
 
+#include "core/Paths.h"
+#include "core/SafeMove.h"
+
 namespace velmora {
 namespace {
 
 constexpr char kPrefix[] = ".velmora-";
 constexpr char kMagic[] = "velmora-journal-1";
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 bool WriteAll(TSysCalls& sys, int fd, const std::string& bytes) {
     size_t done = 0;
@@ -157,7 +155,7 @@ bool Recover(TSysCalls& sys, const TJournal& j) {
                 to.st_size == from.st_size) {
                 sys.Unlink(j.From.c_str());
             }
-            if (!j.Temp.empty() && ParseOwnName(j.Temp.substr(j.Temp.rfind('/') + 1)).Pid != 0)
+            if (!j.Temp.empty() && ParseOwnName(NameOf(j.Temp)).Pid != 0)
                 sys.Unlink(j.Temp.c_str());
             return true;
         case TJournal::EKind::CaseRename: {
@@ -233,7 +231,7 @@ int CreateTemporary(TSysCalls& sys, const std::string& folder, const char* kind,
 }
 
 bool WriteJournal(TSysCalls& sys, TJournal& journal) {
-    const int fd = CreateTemporary(sys, FolderOf(journal.From), "journal", journal.Path);
+    const int fd = CreateTemporary(sys, ParentOf(journal.From) + "/", "journal", journal.Path);
     if (fd < 0)
         return false;
     std::string bytes = kMagic;

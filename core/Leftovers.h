@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "core/SafeMove.h"
+#include "core/SysCalls.h"
 
 namespace velmora {
 

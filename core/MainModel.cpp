@@ -9,7 +9,6 @@
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
-#include "core/BatchPlan.h"
 #include "core/Collation.h"
 #include "core/ID3v2Text.h"
 #include "core/TextCodec.h"
@@ -32,15 +31,6 @@ uint32_t ClockSeed() {
 uint32_t NextRandom(uint32_t& seed, uint32_t range) {
     seed = seed * 134775813u + 1u;
     return static_cast<uint32_t>((static_cast<uint64_t>(seed) * range) >> 32);
-}
-
-// True when the last three characters of a name are "mp3" in any letter case.
-bool HasMp3Ending(const std::string& name) {
-    if (name.size() < 3)
-        return false;
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    const size_t n = name.size();
-    return lower(name[n - 3]) == 'm' && lower(name[n - 2]) == 'p' && name[n - 1] == '3';
 }
 
 }  // namespace
@@ -119,7 +109,11 @@ void TMainModel::FormCreate() {
 
 void TMainModel::FileMenuAddDirClick() {
     FileMenuNewClick();
-    const std::string folder = Port.BrowseForInputFolder();
+    OpenFolder(Port.BrowseForInputFolder());
+}
+
+void TMainModel::OpenFolder(const std::string& folder) {
+    FileMenuNewClick();
     SetStatus(kFillStatus);
     Fs.CleanLeftovers(folder);
     FileListFill(folder);
@@ -168,7 +162,7 @@ void TMainModel::FileListFill(const std::string& folder) {
         int64_t totalBytes = 0;
         TrackList.reserve(FoundFiles.size());
         for (const std::string& path : FoundFiles) {
-            TrackList.push_back(path.substr(path.find_last_of('/') + 1));
+            TrackList.push_back(NameOf(path));
             totalBytes += TrackFileSize(Fs, JoinPath(InputFolder, TrackList.back()));
         }
         SizeFilesLabel.Caption = std::to_string(RoundMegabytes(totalBytes));
@@ -242,7 +236,7 @@ void TMainModel::ScanFolder(const std::string& folder, std::vector<std::string>&
             Port.ProcessEvents();
             continue;
         }
-        if (HasMp3Ending(entry.Name)) {
+        if (IsMp3Name(entry.Name)) {
             list.push_back(scanDir + entry.Name);
             Port.ProcessEvents();
         }
@@ -558,8 +552,13 @@ bool TMainModel::StripCurrentID3v2() {
         return false;
     const std::string path = CurrentPath();
     if (tag.Size <= 0) {
-        Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption +
-                         " повреждён: его размер больше файла. Тег не удалён.");
+        // Its size runs past the end of the file: where the audio begins is unknown.
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Warn, path, "",
+                 "тег ID3v2 повреждён (его размер больше файла): не удалён");
+        else
+            Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption +
+                             " повреждён: его размер больше файла. Тег не удалён.");
         return false;
     }
     const TMoveResult done = Fs.DropFilePrefix(path, tag.Size);
@@ -584,11 +583,108 @@ void TMainModel::SelectGenreByName(const std::string& name) {
     const TCollator& collator = UserCollator();
     int index = -1;
     for (size_t i = 0; i < edGenre.Items.size() && index < 0; ++i) {
-        if (!collator.Less(edGenre.Items[i].Name, name) &&
-            !collator.Less(name, edGenre.Items[i].Name))
+        if (collator.Equivalent(edGenre.Items[i].Name, name))
             index = static_cast<int>(i);
     }
     SetGenreIndex(index);
+}
+
+// ---- Controls set as a click sets them ----
+
+void TMainModel::SetBox(TCheckBox& box, bool on) {
+    if (&box == &rbNum || &box == &rbFileName) {
+        ChooseFolderNaming((&box == &rbNum) == on);
+        return;
+    }
+    for (const TTagFieldInfo& field : TagFields()) {
+        if (&box == &FieldKeep(field.Field)) {
+            box.Checked = on;
+            KeepClick(field.Field);
+            return;
+        }
+    }
+    using TRule = void (TMainModel::*)();
+    static const std::pair<TCheckBox TMainModelState::*, TRule> kRules[] = {
+        {&TMainModelState::cbSplitTrack, &TMainModel::cbSplitTrackClick},
+        {&TMainModelState::cbSplitArtist, &TMainModel::cbSplitTrackClick},
+        {&TMainModelState::cbSplitTitle, &TMainModel::cbSplitTrackClick},
+        {&TMainModelState::cbAddTrack, &TMainModel::cbAddTrackClick},
+        {&TMainModelState::cbAddArtist, &TMainModel::cbAddTrackClick},
+        {&TMainModelState::cbAddTitle, &TMainModel::cbAddTrackClick},
+        {&TMainModelState::cbAllFilesTrans, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesSplit, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesSaveID3, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesRename, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesMoveToDir, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesFromID3v2, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesStripID3v2, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbRenameMoveOneTime, &TMainModel::cbAllFilesTransClick},
+    };
+    box.Checked = on;
+    for (const auto& [member, rule] : kRules) {
+        if (&(this->*member) == &box) {
+            (this->*rule)();
+            return;
+        }
+    }
+}
+
+void TMainModel::ChooseFolderNaming(bool numbered) {
+    rbNum.Checked = numbered;
+    rbFileName.Checked = !numbered;
+    rbNumClick();
+}
+
+TBatchOptionsProblem CheckBatchOptions(const TBatchOptions& o) {
+    if (o.AtOnce && !(o.Rename && o.Numbered))
+        return TBatchOptionsProblem::AtOnceNeedsRenameAndFolders;
+    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2)
+        return TBatchOptionsProblem::NothingToDo;
+    return TBatchOptionsProblem::None;
+}
+
+void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
+    if (!o.Table.empty())
+        TranslitTable.LoadFromFile(Fs, o.Table);
+    if (o.Separator)
+        edtSeparateSymbol.Text = *o.Separator;
+    if (o.Replace)
+        edtReplaceSymbol.Text = *o.Replace;
+    if (o.Merge) {
+        SetBox(cbSplitTrack, o.Merge->Track);
+        SetBox(cbSplitArtist, o.Merge->Artist);
+        SetBox(cbSplitTitle, o.Merge->Title);
+        SetBox(cbAllFilesSplit, true);
+    }
+    if (o.Rename) {
+        SetBox(cbAddTrack, o.Rename->Track);
+        SetBox(cbAddArtist, o.Rename->Artist);
+        SetBox(cbAddTitle, o.Rename->Title);
+        SetBox(cbAllFilesRename, true);
+    }
+    if (o.Translit)
+        SetBox(cbAllFilesTrans, true);
+    if (o.FromID3v2)
+        SetBox(cbAllFilesFromID3v2, true);
+    if (o.StripID3v2)
+        SetBox(cbAllFilesStripID3v2, true);
+    if (o.Numbered) {
+        ChooseFolderNaming(*o.Numbered);
+        SetBox(cbAllFilesMoveToDir, true);
+    }
+    if (o.FirstNumber)
+        SetNumDir(*o.FirstNumber);
+    if (o.AtOnce)
+        SetBox(cbRenameMoveOneTime, true);
+    for (const auto& [field, text] : o.Set) {
+        if (field == TTagField::Genre)
+            SetGenreText(text);
+        else if (field == TTagField::Track)
+            SetTrackText(text);
+        else
+            SetEditText(FieldEdit(field), text);
+        SetBox(FieldKeep(field), true);
+    }
 }
 
 // ---- Shell ----

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
-#include "core/BatchPlan.h"
+#include "core/BatchLog.h"
+#include "core/BatchOptions.h"
 #include "core/FileSystem.h"
 #include "core/Naming.h"
 #include "core/ReportOptions.h"
@@ -130,6 +131,26 @@ class TMainModel : public TMainModelState {
     TMainModel(const TMainModelState& state, TUserPort& port, TFileSystem& fs);
     TMainModel(const TMainModel&) = delete;
     TMainModel& operator=(const TMainModel&) = delete;
+
+    // ---- Operations: what the window's handlers, the command line and the tests call ----
+    // Opens a folder as "Открыть папку" does once the folder is chosen: clears the list, tidies
+    // what a stopped run left there, fills the list and shows its first file.
+    void OpenFolder(const std::string& folder);
+    // Sets a check box as a click on it does, and runs that box's rule (the Keep boxes, the merge
+    // and name parts, the batch boxes; the two folder-naming radio buttons through
+    // ChooseFolderNaming).
+    void SetBox(TCheckBox& box, bool on);
+    // Numbered folders D001.. (true) or folders named after the file: exactly one of rbNum and
+    // rbFileName is on.
+    void ChooseFolderNaming(bool numbered);
+    // Sets the batch's controls from the options, as the user would tick them.
+    void ApplyBatchOptions(const TBatchOptions& options);
+    // The batch of the current options over a file system that only pretends, on a copy of the
+    // model: the model and the disk stay as they are.
+    TBatchLog PlanBatch() const;
+    // The batch itself, recorded. Inside a running command an error that stops the batch goes on
+    // to that command; otherwise Run reports it.
+    TBatchLog RunBatch();
 
     // ---- Entry from the event loop ----
     // Runs one command: refused (does nothing) while another command runs; an error ends the

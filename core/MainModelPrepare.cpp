@@ -64,7 +64,7 @@ bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) 
         return true;
     }
     Note(TBatchEvent::TKind::Skip, file, "",
-         "папку " + folder.substr(folder.find_last_of('/') + 1) + " создать нельзя (она уже есть)");
+         "папку " + NameOf(folder) + " создать нельзя (она уже есть)");
     return false;
 }
 

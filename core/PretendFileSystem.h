@@ -32,9 +32,6 @@ class TPretendFileSystem : public TFileSystem {
     void SaveID3v1(const std::string& path, TID3v1Tag& tag) override;
     TMoveResult DropFilePrefix(const std::string& path, int64_t bytes) override;
 
-    // "a//b/" as "a/b": the one spelling of a path the plan keeps.
-    static std::string Normal(const std::string& path);
-
   private:
     std::map<std::string, std::string> Origin;           // planned path -> the disk file it holds
     std::set<std::string> Gone;                          // disk paths moved away

@@ -14,6 +14,7 @@
 #include "core/Collation.h"
 #include "core/FileSystem.h"
 #include "core/Leftovers.h"
+#include "core/Paths.h"
 #include "core/SafeMove.h"
 
 namespace velmora {
@@ -61,16 +62,6 @@ bool WriteAll(int fd, const char* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return true;
-}
-
-// The folder part of a path ("." when it has none).
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
 }
 
 class TRealFileSystem : public TFileSystem {
@@ -183,7 +174,7 @@ class TRealFileSystem : public TFileSystem {
 
         // The temporary file sits beside the target, hidden, with a short name no other file
         // has, so that it fits wherever the target's name fits.
-        const std::string folder = FolderOf(target);
+        const std::string folder = ParentOf(target);
         std::string temp;
         int fd = -1;
         for (int attempt = 0; fd < 0; ++attempt) {

@@ -1,6 +1,6 @@
 #include "core/SafeMove.h"
 
-#include <sys/syscall.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,71 +12,9 @@
 #include <vector>
 
 #include "core/Leftovers.h"
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
+#include "core/Paths.h"
 
 namespace velmora {
-
-int TSysCalls::RenameNoReplace(const char* from, const char* to) {
-#ifdef SYS_renameat2
-    return static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
-#else
-    (void)from;
-    (void)to;
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-int TSysCalls::Rename(const char* from, const char* to) {
-    return ::rename(from, to);
-}
-int TSysCalls::Link(const char* from, const char* to) {
-    return ::link(from, to);
-}
-int TSysCalls::Unlink(const char* path) {
-    return ::unlink(path);
-}
-int TSysCalls::Open(const char* path, int flags, mode_t mode) {
-    return ::open(path, flags, mode);
-}
-ssize_t TSysCalls::Read(int fd, void* buffer, size_t count) {
-    return ::read(fd, buffer, count);
-}
-ssize_t TSysCalls::Write(int fd, const void* buffer, size_t count) {
-    return ::write(fd, buffer, count);
-}
-int TSysCalls::Fsync(int fd) {
-    return ::fsync(fd);
-}
-int TSysCalls::Fstat(int fd, struct stat* st) {
-    return ::fstat(fd, st);
-}
-int TSysCalls::Lstat(const char* path, struct stat* st) {
-    return ::lstat(path, st);
-}
-int TSysCalls::Futimens(int fd, const struct timespec times[2]) {
-    return ::futimens(fd, times);
-}
-int TSysCalls::Fchmod(int fd, mode_t mode) {
-    return ::fchmod(fd, mode);
-}
-int TSysCalls::Close(int fd) {
-    return ::close(fd);
-}
-int TSysCalls::Symlink(const char* target, const char* path) {
-    return ::symlink(target, path);
-}
-ssize_t TSysCalls::Readlink(const char* path, char* buffer, size_t size) {
-    return ::readlink(path, buffer, size);
-}
-
-TSysCalls& RealSysCalls() {
-    static TSysCalls real;
-    return real;
-}
-
 namespace {
 
 TMoveResult Done() {
@@ -101,19 +39,6 @@ bool LinksRefused(int error) {
 // the copy keeps what the file system gives it then.
 bool MetadataRefused(int error) {
     return error == EPERM || error == EOPNOTSUPP;
-}
-
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The folder part of a path with its final "/" ("" when the path has none).
-std::string DirName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return "";
-    return path.substr(0, slash + 1);
 }
 
 bool SameInode(const struct stat& a, const struct stat& b) {
@@ -151,7 +76,7 @@ class TMover {
             !SameInode(source, target) || !SameFolder(from, to)) {
             return moved;
         }
-        if (BaseName(from) == BaseName(to))
+        if (NameOf(from) == NameOf(to))
             return Done();
         if (source.st_nlink > 1)
             return moved;
@@ -181,7 +106,7 @@ class TMover {
             return Fail(EINVAL);
         }
         std::string temp;
-        const int dst = CreateTemporary(Sys, DirName(target), "tmp", temp);
+        const int dst = CreateTemporary(Sys, (ParentOf(target) + "/"), "tmp", temp);
         if (dst < 0) {
             const int error = errno;
             Sys.Close(src);
@@ -207,8 +132,8 @@ class TMover {
     bool SameFolder(const std::string& a, const std::string& b) {
         struct stat da {};
         struct stat db {};
-        return Sys.Lstat((DirName(a) + ".").c_str(), &da) == 0 &&
-               Sys.Lstat((DirName(b) + ".").c_str(), &db) == 0 && SameInode(da, db);
+        return Sys.Lstat((ParentOf(a) + "/.").c_str(), &da) == 0 &&
+               Sys.Lstat((ParentOf(b) + "/.").c_str(), &db) == 0 && SameInode(da, db);
     }
 
     // True when the name is free; otherwise false with errno set (EEXIST when it is taken).
@@ -233,7 +158,7 @@ class TMover {
         std::string target(buffer.data(), static_cast<size_t>(got));
         if (!target.empty() && target[0] != '/') {
             const std::string file = RealPath(from);
-            const std::string folder = RealPath(DirName(to));
+            const std::string folder = RealPath(ParentOf(to));
             if (file.empty() || folder.empty())
                 return Fail(file.empty() ? ENOENT : errno);
             target = std::filesystem::path(file).lexically_relative(folder).string();
@@ -261,7 +186,7 @@ class TMover {
     // taken, so the file goes to a free hidden name first. The journal puts it back under its
     // name should the program be stopped between the two steps.
     TMoveResult MoveThroughTemporary(const std::string& from, const std::string& to) {
-        const std::string folder = DirName(to);
+        const std::string folder = (ParentOf(to) + "/");
         TJournal journal = TJournal::Of(TJournal::EKind::CaseRename, from, to);
         TMoveResult first = Fail(EEXIST);
         for (int attempt = 0; attempt < 100 && !first.Ok; ++attempt) {
@@ -386,7 +311,7 @@ class TMover {
             return Fail(error);
         }
         TJournal journal = TJournal::Of(TJournal::EKind::Copy, from, to);
-        const int dst = CreateTemporary(Sys, DirName(to), "tmp", journal.Temp);
+        const int dst = CreateTemporary(Sys, (ParentOf(to) + "/"), "tmp", journal.Temp);
         if (dst < 0) {
             const int error = errno;
             Sys.Close(src);

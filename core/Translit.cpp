@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/Paths.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
@@ -145,8 +146,7 @@ void TTranslitTable::SaveToFile(TFileSystem& fs, const std::string& path) const 
 }
 
 std::string TranslitTableFile(const std::string& programPath) {
-    const size_t slash = programPath.rfind('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t nameStart = programPath.size() - NameOf(programPath).size();
     const size_t dot = programPath.rfind('.');
     // A dot that begins the name starts a hidden name, not an extension.
     if (dot == std::string::npos || dot <= nameStart)
@@ -178,13 +178,17 @@ TTranslitTablePlace ChooseTranslitTablePlace(const std::string& programPath,
     return {folder + "/velmora.trs", folder};
 }
 
+bool IsSystemFolder(const std::string& folder) {
+    return PathWithin(folder, "/usr") || PathWithin(folder, "/opt") || PathWithin(folder, "/bin") ||
+           PathWithin(folder, "/sbin");
+}
+
 TTranslitTablePlace FindTranslitTablePlace(const std::string& programPath) {
-    const size_t slash = programPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : programPath.substr(0, slash);
-    return ChooseTranslitTablePlace(programPath, access(folder.c_str(), W_OK) == 0,
-                                    std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    // An installed program never writes into its own folder, even where it may (run as root).
+    const std::string folder = ParentOf(programPath);
+    const bool besideProgram = !IsSystemFolder(folder) && access(folder.c_str(), W_OK) == 0;
+    return ChooseTranslitTablePlace(programPath, besideProgram, std::getenv("XDG_CONFIG_HOME"),
+                                    std::getenv("HOME"));
 }
 
 void SaveTranslitTable(const TTranslitTable& table, TFileSystem& fs,

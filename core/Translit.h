@@ -54,7 +54,10 @@ struct TTranslitTablePlace {
 TTranslitTablePlace ChooseTranslitTablePlace(const std::string& programPath,
                                              bool programFolderWritable, const char* xdgConfigHome,
                                              const char* home);
-// The rule for this process: its access to the program's folder and its environment.
+// True for the folders an installed program lives in (/usr, /opt, /bin, /sbin and below).
+bool IsSystemFolder(const std::string& folder);
+// The rule for this process: its access to the program's folder (never a system folder) and its
+// environment.
 TTranslitTablePlace FindTranslitTablePlace(const std::string& programPath);
 // Saves the table at the place, first making its folder and any missing folder above it.
 void SaveTranslitTable(const TTranslitTable& table, TFileSystem& fs,

@@ -1,6 +1,7 @@
 // What the folder open removes or puts back, what it leaves alone, temporary names on long
 // names, and report writes in folders that refuse new files.
 #include "core/Leftovers.h"
+#include "core/SafeMove.h"
 
 #include <grp.h>
 #include <sys/resource.h>

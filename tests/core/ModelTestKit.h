@@ -143,12 +143,9 @@ class ModelTest : public ::testing::Test {
     void Do(void (TMainModel::*handler)()) {
         Model.Run([this, handler] { (Model.*handler)(); });
     }
-    // Ticks or clears a box and runs its click handler, as a click on it does.
-    void Tick(TCheckBox& box, void (TMainModel::*handler)(), bool on = true) {
-        Model.Run([&] {
-            box.Checked = on;
-            (Model.*handler)();
-        });
+    // Ticks or clears a box as a click on it does.
+    void Tick(TCheckBox& box, bool on = true) {
+        Model.Run([&] { Model.SetBox(box, on); });
     }
     void Edit(TEdit& edit, const std::string& text) {
         Model.Run([&] { Model.SetEditText(edit, text); });
