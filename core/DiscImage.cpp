@@ -4,8 +4,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/FileSystem.h"
 #include "core/IsoImage.h"
-#include "core/Leftovers.h"
+#include "core/Journal.h"
 #include "core/Paths.h"
 
 namespace velmora {
@@ -36,24 +37,29 @@ TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out,
     for (const TDiscEntry& f : check.Files)
         layout.Files.push_back({(root / f.Source).string(), f.Name, f.Folder});
 
-    std::string temp;
-    const int fd = CreateTemporary(sys, ParentOf(out) + "/", "tmp", temp);
+    TJournal journal = TJournal::Of(TJournal::EKind::Rewrite, out, "");
+    const int fd = CreateJournaledTemporary(sys, ParentOf(out), journal);
     if (fd < 0)
-        return fail(out + ": " + std::strerror(errno));
+        return fail(out + ": " + ErrorReason(errno));
+    const std::string& temp = journal.Temp;
+    // The image gets the mode any new file of the user gets (0644 with the usual umask).
+    sys.Fchmod(fd, CreationMode());
     bool cancelled = false;
     std::string why = WriteIsoImage(layout, fd, sys, progress, cancelled);
     if (why.empty() && !cancelled && sys.Fsync(fd) != 0)
-        why = std::strerror(errno);
+        why = ErrorReason(errno);
     if (sys.Close(fd) != 0 && why.empty() && !cancelled)
-        why = std::strerror(errno);
+        why = ErrorReason(errno);
     if (why.empty() && !cancelled) {
         const int rc = replace ? sys.Rename(temp.c_str(), out.c_str())
                                : sys.RenameNoReplace(temp.c_str(), out.c_str());
         if (rc != 0)
-            why = errno == EEXIST ? "файл " + out + " уже есть" : out + ": " + std::strerror(errno);
+            why = errno == EEXIST ? "файл " + out + " уже есть" : out + ": " + ErrorReason(errno);
     }
-    if (cancelled || !why.empty()) {
+    if (cancelled || !why.empty())
         sys.Unlink(temp.c_str());
+    DropJournal(sys, journal);
+    if (cancelled || !why.empty()) {
         if (cancelled) {
             result.Cancelled = true;
             result.Message = "Запись образа отменена";

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <set>
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
@@ -21,6 +22,10 @@ constexpr const char* kFillStatus =
 // Heads the list of files the fill could not analyse, one "name: reason" line each.
 constexpr const char* kUnreadableText =
     "Не удалось прочитать файлы (их время считается равным 0:00:00):";
+// Heads the list of files named like the program's own that it did not make for this folder.
+constexpr const char* kLookAlikeText =
+    "В папке есть файлы с именами, как у временных файлов Velmora, но сделанные не ею для этой "
+    "папки. Они оставлены как есть:";
 
 uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -115,13 +120,26 @@ void TMainModel::FileMenuAddDirClick() {
 void TMainModel::OpenFolder(const std::string& folder) {
     FileMenuNewClick();
     SetStatus(kFillStatus);
-    Fs.CleanLeftovers(folder);
+    // What a stopped run of ours left is tidied only while no other copy works in the folder.
+    std::vector<std::string> ignored;
+    if (!folder.empty() && Fs.LockFolder(folder)) {
+        ignored = Fs.CleanLeftovers(folder).Ignored;
+        Fs.UnlockFolder(folder);
+    }
     FileListFill(folder);
     if (!TrackList.empty())
         SelectTrack(0);
     FilesListBoxClick();
     TagsModified = false;
     SetStatus("");
+    // Files that only look like ours are told about once a run.
+    static std::set<std::string> told;
+    std::string names;
+    for (const std::string& path : ignored)
+        if (told.insert(path).second)
+            names += "\r" + RelativePath(path, folder);
+    if (!names.empty())
+        Port.ShowMessage(std::string(kLookAlikeText) + names);
 }
 
 void TMainModel::FileMenuNewClick() {
@@ -260,6 +278,7 @@ void TMainModel::FilesListBoxClick() {
     const std::string name = TrackList[static_cast<size_t>(index)];
     InfoFileName.Caption = name;
     const std::string path = JoinPath(InputFolder, name);
+    WorkingPath = path;
     CurrentFileSizeLabel.Caption = std::to_string(TrackFileSize(Fs, path));
     try {
         Fs.LoadAudioInfo(path, AudioInfo);
@@ -282,6 +301,7 @@ void TMainModel::AskToSaveEdits() {
     const std::string question = "Содержимое ID3v1 тегов файла " + InfoFileName.Caption +
                                  " было изменено" + "\r" + "Сохранить изменения?";
     if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
+        const TFolderGuard guard(*this);
         ApplyEditsToTag();
         SaveTag(CurrentPath());
     }
@@ -471,9 +491,11 @@ void TMainModel::btMixClick() {
 void TMainModel::btnSaveID3Click() {
     if (InfoFileName.Caption.empty())
         return;
+    const TFolderGuard guard(*this);
     ApplyEditsToTag();
     const std::string path = CurrentPath();
-    SaveTag(path);
+    if (!SaveTag(path))
+        return;
     Fs.LoadID3v1(path, AudioInfo.ID3v1);
     if (BatchLog != nullptr)
         NoteCutFields(path);
@@ -482,13 +504,15 @@ void TMainModel::btnSaveID3Click() {
     ShowFileInfo();
 }
 
-void TMainModel::SaveTag(const std::string& path) {
+bool TMainModel::SaveTag(const std::string& path) {
+    if (!MayWrite(path))
+        return false;
     uint8_t block[kID3v1Size];
     if (BatchLog != nullptr) {
         TID3v1Tag written = AudioInfo.ID3v1;
         written.SaveToBuffer(block, sizeof block);
     }
-    Fs.SaveID3v1(path, AudioInfo.ID3v1);
+    Fs.SaveID3v1(path, AudioInfo.ID3v1, AudioInfo.Identity);
     if (BatchLog != nullptr) {
         static constexpr char kHex[] = "0123456789abcdef";
         std::string hex;
@@ -498,6 +522,7 @@ void TMainModel::SaveTag(const std::string& path) {
         }
         Note(TBatchEvent::TKind::Save, path, "", hex);
     }
+    return true;
 }
 
 void TMainModel::NoteCutFields(const std::string& path) {
@@ -561,7 +586,19 @@ bool TMainModel::StripCurrentID3v2() {
                              " повреждён: его размер больше файла. Тег не удалён.");
         return false;
     }
-    const TMoveResult done = Fs.DropFilePrefix(path, tag.Size);
+    if (!MayWrite(path))
+        return false;
+    const TMoveResult done =
+        Fs.DropFilePrefix(path, tag.Size, AudioInfo.Identity, AudioInfo.ID3v2Head);
+    if (!done.Ok && done.Error == ESTALE) {
+        // Another program changed the file since it was read: it is left as it is.
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Fail, path, "",
+                 "файл изменён другой программой после чтения: ID3v2 не удалён");
+        else
+            Port.ShowMessage(ChangedMeanwhileText(path));
+        return false;
+    }
     if (!done.Ok)
         throw EStreamError(CannotCreateText(path, std::strerror(done.Error)));
     Note(TBatchEvent::TKind::Strip, path, "", std::to_string(tag.Size));
@@ -569,6 +606,7 @@ bool TMainModel::StripCurrentID3v2() {
 }
 
 void TMainModel::btnStripID3v2Click() {
+    const TFolderGuard guard(*this);
     if (!StripCurrentID3v2())
         return;
     // The list and the current file are read again; the file stays current.
@@ -685,6 +723,29 @@ void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
             SetEditText(FieldEdit(field), text);
         SetBox(FieldKeep(field), true);
     }
+}
+
+// ---- The folder as the boundary ----
+
+bool TMainModel::MayWrite(const std::string& path) {
+    if (Fs.Within(InputFolder, path))
+        return true;
+    if (BatchLog != nullptr)
+        Note(TBatchEvent::TKind::Fail, path, "", "ссылка на файл вне папки: файл не изменён");
+    else
+        Port.ShowMessage("Файл " + NameOf(path) +
+                         " — ссылка на файл вне открытой папки: Velmora его не меняет");
+    return false;
+}
+
+TMainModel::TFolderGuard::TFolderGuard(TMainModel& model)
+    : Fs(model.Fs), Folder(model.InputFolder) {
+    if (!Fs.LockFolder(Folder))
+        throw EStreamError("Папку " + Folder + " уже обрабатывает другая копия Velmora");
+}
+
+TMainModel::TFolderGuard::~TFolderGuard() {
+    Fs.UnlockFolder(Folder);
 }
 
 // ---- Shell ----

@@ -276,8 +276,29 @@ class TMainModel : public TMainModelState {
     bool StripCurrentID3v2();
     // The question about unsaved edits of the current track, saving them on Yes.
     void AskToSaveEdits();
-    // Writes the tag of the analysis into the file.
-    void SaveTag(const std::string& path);
+    // Writes the tag of the analysis into the file; false when the file may not be written.
+    bool SaveTag(const std::string& path);
+    // True when the command may write the file: it lies inside the opened folder once links are
+    // resolved. Otherwise the refusal is told (a line of the batch, else a message) and false
+    // returned.
+    bool MayWrite(const std::string& path);
+    // Writes report lines into a file; where that can only be done in place, asks first.
+    void SaveReport(const std::string& path, const std::vector<std::string>& lines);
+    // The opened folder locked for a command that changes it (core/FileSystem.h LockFolder);
+    // throws when another copy of the program works in it.
+    class TFolderGuard {
+      public:
+        explicit TFolderGuard(TMainModel& model);
+        ~TFolderGuard();
+        TFolderGuard(const TFolderGuard&) = delete;
+        TFolderGuard& operator=(const TFolderGuard&) = delete;
+
+      private:
+        TFileSystem& Fs;
+        std::string Folder;
+    };
+    // The file the command is working on: what a failure that stops the batch names.
+    std::string WorkingPath;
     // Warns of each text field the tag could not hold whole.
     void NoteCutFields(const std::string& path);
     // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.

@@ -110,6 +110,7 @@ void TMainModel::RenameThenMoveEach() {
 void TMainModel::btnProcessAllClick() {
     if (TrackList.empty())
         return;
+    const TFolderGuard guard(*this);
     const bool oldCursor = BusyCursor;
     BusyCursor = true;
     FilesListBox.Visible = false;
@@ -217,13 +218,14 @@ TBatchLog TMainModel::PlanBatch() const {
 
 TBatchLog TMainModel::RunBatch() {
     TBatchLog log;
+    WorkingPath.clear();
     const auto batch = [&] {
         BatchLog = &log;
         try {
             btnProcessAllClick();
         } catch (const std::exception& e) {
-            // An error that stops the batch is its last line.
-            log.push_back({TBatchEvent::TKind::Fail, "", "", e.what()});
+            // An error that stops the batch is its last line, naming the file it was at.
+            log.push_back({TBatchEvent::TKind::Fail, WorkingPath, "", e.what()});
             BatchLog = nullptr;
             throw;
         }

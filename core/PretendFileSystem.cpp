@@ -142,12 +142,20 @@ bool TPretendFileSystem::FileExists(const std::string& path) {
     return !DiskFile(NormalPath(path)).empty();
 }
 
-bool TPretendFileSystem::CreateDir(const std::string& path) {
+TMoveResult TPretendFileSystem::CreateDir(const std::string& path) {
     const std::string folder = NormalPath(path);
-    if (NameOf(folder).size() > kNameMax || Taken(folder) || !IsDir(ParentOf(folder)))
-        return false;
+    if (NameOf(folder).size() > kNameMax)
+        return {false, ENAMETOOLONG};
+    if (Taken(folder))
+        return {false, EEXIST};
+    if (!IsDir(ParentOf(folder)))
+        return {false, ENOENT};
+    // Making it would need write access to the folder it goes in.
+    const std::string parent = ParentOf(folder);
+    if (Dirs.count(parent) == 0 && ::access(parent.c_str(), W_OK) != 0)
+        return {false, errno};
     Dirs.insert(folder);
-    return true;
+    return {true, 0};
 }
 
 TMoveResult TPretendFileSystem::MoveFile(const std::string& from, const std::string& to) {
@@ -179,7 +187,14 @@ std::string TPretendFileSystem::ReadFile(const std::string& path) {
     return RealFileSystem().ReadFile(disk);
 }
 
-void TPretendFileSystem::WriteFileReplacing(const std::string& path, const std::string& bytes) {
+bool TPretendFileSystem::Within(const std::string& folder, const std::string& path) {
+    // A planned path stands for the disk file it holds; a planned folder lies where it is made.
+    const std::string disk = DiskFile(NormalPath(path));
+    return RealFileSystem().Within(folder, disk.empty() ? path : disk);
+}
+
+void TPretendFileSystem::WriteFileReplacing(const std::string& path, const std::string& bytes,
+                                            bool) {
     Written[NormalPath(path)] = bytes;
 }
 
@@ -190,6 +205,7 @@ void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info
     TFileStream base(disk, TFileStream::Mode::Read);
     TOverlayStream overlay(base, Patches[disk], Dropped[disk]);
     info.LoadFromStream(overlay, base.ModificationTime(), base.FileMode(), path);
+    info.Identity = base.OpenedIdentity();
 }
 
 void TPretendFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {
@@ -201,7 +217,7 @@ void TPretendFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {
     tag.LoadFromStream(overlay, overlay.Size());
 }
 
-void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag) {
+void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity&) {
     const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
@@ -213,7 +229,8 @@ void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag) {
     tag.SaveToWholeStream(overlay);
 }
 
-TMoveResult TPretendFileSystem::DropFilePrefix(const std::string& path, int64_t bytes) {
+TMoveResult TPretendFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,
+                                               const TFileIdentity&, const std::string&) {
     const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
         return {false, ENOENT};

@@ -20,10 +20,12 @@ TMoveResult SafeMoveFile(TSysCalls& sys, const std::string& from, const std::str
 
 // Rewrites the file at `path` (a link's target when it is a link) without its first
 // `dropPrefixBytes` bytes: the rest goes to a hidden temporary file beside it, which gets the
-// file's mode and times, is flushed and its size checked, and is renamed over the file. Returns
-// Ok or the errno of the failure (EINVAL when the file is shorter); on any failure or a kill the
-// file is as it was.
-TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes);
-TMoveResult SafeRewriteFile(const std::string& path, uint64_t dropPrefixBytes);
+// file's mode and times, is flushed and its size checked, and is renamed over the file. Only
+// while the file is the one `identity` names (when known) and begins with `head`, read under the
+// descriptor the copy is made from, and only while the name still names that file at the
+// rename; otherwise ESTALE and nothing changes. Returns Ok or the errno of the failure (EINVAL
+// when the file is shorter); on any failure or a kill the file is as it was.
+TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes,
+                            const TFileIdentity& identity = {}, const std::string& head = "");
 
 }  // namespace velmora

@@ -138,7 +138,22 @@ std::string TTranslitTable::SaveToBytes() const {
 }
 
 void TTranslitTable::LoadFromFile(TFileSystem& fs, const std::string& path) {
-    LoadFromBytes(fs.ReadFile(path));  // a file that cannot be read leaves the table as it is
+    // A file that cannot be read, or is no table, leaves the table as it is.
+    const auto refuse = [&path](const char* why) {
+        throw EStreamError("Файл " + path + " " + why + ": это не таблица транслитерации, " +
+                           "таблица не изменена");
+    };
+    if (fs.EntrySize(path) > static_cast<int64_t>(kMaxTableFileBytes))
+        refuse("больше 1 МБ");
+    const std::string bytes = fs.ReadFile(path);
+    if (bytes.size() > kMaxTableFileBytes)
+        refuse("больше 1 МБ");
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != '\t' && b != '\r' && b != '\n')
+            refuse("не текст");
+    }
+    LoadFromBytes(bytes);
 }
 
 void TTranslitTable::SaveToFile(TFileSystem& fs, const std::string& path) const {

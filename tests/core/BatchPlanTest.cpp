@@ -36,9 +36,9 @@ TEST(PretendFileSystem, ReadsSeePlannedFoldersMovesAndTagsWhileTheDiskStaysAsItW
     const auto before = Snapshot(dir.Path());
     TPretendFileSystem plan;
     EXPECT_EQ(plan.MoveFile(dir.File("a.mp3"), dir.File("D001/a.mp3")).Error, ENOENT);
-    EXPECT_TRUE(plan.CreateDir(dir.File("D001")));
-    EXPECT_FALSE(plan.CreateDir(dir.File("D001")));
-    EXPECT_FALSE(plan.CreateDir(dir.File("a.mp3")));
+    EXPECT_TRUE(plan.CreateDir(dir.File("D001")).Ok);
+    EXPECT_EQ(plan.CreateDir(dir.File("D001")).Error, EEXIST);
+    EXPECT_FALSE(plan.CreateDir(dir.File("a.mp3")).Ok);
     EXPECT_TRUE(plan.MoveFile(dir.File("a.mp3"), dir.File("D001//a.mp3")).Ok);
     EXPECT_FALSE(plan.FileExists(dir.File("a.mp3")));
     EXPECT_TRUE(plan.FileExists(dir.File("D001/a.mp3")));
@@ -55,7 +55,8 @@ TEST(PretendFileSystem, ReadsSeePlannedFoldersMovesAndTagsWhileTheDiskStaysAsItW
     TID3v1Tag tag;
     tag.SetField(fkTitle, "Song");
     const int64_t size = plan.EntrySize(dir.File("D001/a.mp3"));
-    plan.SaveID3v1(dir.File("D001/a.mp3"), tag);
+    TFileIdentity identity;
+    plan.SaveID3v1(dir.File("D001/a.mp3"), tag, identity);
     EXPECT_EQ(plan.EntrySize(dir.File("D001/a.mp3")), size + 128);
     TID3v1Tag back;
     plan.LoadID3v1(dir.File("D001/a.mp3"), back);
