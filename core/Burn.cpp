@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -27,7 +28,8 @@ constexpr int64_t kSector = 2048;
 constexpr double kOneX = 75.0 * kSector;   // bytes of data a second at 1x
 constexpr int kSpeedKbPerX = 1764;         // libburn's speeds: 1x is 176.4 kB/s (raw bytes)
 constexpr int64_t kMinTrackSectors = 300;  // a CD track lasts at least 4 s; libburn pads to it
-constexpr auto kPoll = std::chrono::milliseconds(10);
+constexpr auto kPoll = std::chrono::milliseconds(2);
+constexpr auto kReportEvery = std::chrono::milliseconds(50);
 // A write whose data stops moving for this long has lost its drive: it is cancelled.
 constexpr auto kStall = std::chrono::seconds(120);
 // How long a cancelled or failing drive may take to come back to rest.
@@ -408,8 +410,12 @@ TVerifyResult Compare(burn_drive* drive, const std::string& address, const std::
     std::vector<char> image(kReadChunkSectors * kSector), disc(kReadChunkSectors * kSector);
     TRate rate;
     const int64_t total = sectors * kSector;
+    TClock::time_point lastReport{};
     for (int64_t at = 0; at < sectors;) {
-        if (!Report(progress, TBurnPhase::Verifying, at * kSector, total, &rate)) {
+        const bool due = TClock::now() - lastReport >= kReportEvery;
+        if (due)
+            lastReport = TClock::now();
+        if (due && !Report(progress, TBurnPhase::Verifying, at * kSector, total, &rate)) {
             result.Cancelled = true;
             result.Message = "Проверка отменена.";
             break;
@@ -518,6 +524,91 @@ struct TDiscParts {
             burn_write_opts_free(Opts);
     }
 };
+
+// The image as libburn's track source, read in 1 MB pieces: libburn asks for one sector a call,
+// and a read(2) per sector would cost more than the copying itself.
+struct TImageReader {
+    int Fd = -1;
+    off_t Size = 0;
+    std::vector<unsigned char> Buffer = std::vector<unsigned char>(1 << 20);
+    size_t Begin = 0, End = 0;
+};
+
+TImageReader& ReaderOf(burn_source* source) {
+    return *static_cast<TImageReader*>(source->data);
+}
+
+int ImageRead(burn_source* source, unsigned char* buffer, int size) {
+    TImageReader& r = ReaderOf(source);
+    int done = 0;
+    while (done < size) {
+        if (r.Begin == r.End) {
+            ssize_t n;
+            do
+                n = ::read(r.Fd, r.Buffer.data(), r.Buffer.size());
+            while (n < 0 && errno == EINTR);
+            if (n < 0)
+                return -1;
+            if (n == 0)
+                break;
+            r.Begin = 0;
+            r.End = static_cast<size_t>(n);
+        }
+        const size_t piece = std::min(static_cast<size_t>(size - done), r.End - r.Begin);
+        std::memcpy(buffer + done, r.Buffer.data() + r.Begin, piece);
+        r.Begin += piece;
+        done += static_cast<int>(piece);
+    }
+    return done;
+}
+
+off_t ImageSize(burn_source* source) {
+    return ReaderOf(source).Size;
+}
+
+int ImageSetSize(burn_source*, off_t) {
+    return 1;  // libburn pads or cuts by itself; the image has a fixed size
+}
+
+int ImageCancel(burn_source*) {
+    return 1;
+}
+
+void ImageFree(burn_source* source) {
+    TImageReader* r = &ReaderOf(source);
+    if (r->Fd >= 0)
+        ::close(r->Fd);
+    delete r;
+}
+
+// A new source with one reference, or nullptr with errno set. libburn frees it with free().
+burn_source* NewImageSource(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    auto* source = static_cast<burn_source*>(std::calloc(1, sizeof(burn_source)));
+    if (!source) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto* reader = new TImageReader;
+    reader->Fd = fd;
+    reader->Size = st.st_size;
+    source->refcount = 1;
+    source->read = nullptr;  // version 1: read_xt does the reading
+    source->get_size = ImageSize;
+    source->set_size = ImageSetSize;
+    source->free_data = ImageFree;
+    source->data = reader;
+    source->version = 1;
+    source->read_xt = ImageRead;
+    source->cancel = ImageCancel;
+    return source;
+}
 
 // Blanks the CD-RW in the drive (fast: the table of contents only). A cancel asked for meanwhile
 // is returned in `cancelled`; libburn cannot stop a blanking.
@@ -772,7 +863,7 @@ TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
     parts.Disc = burn_disc_create();
     parts.Session = burn_session_create();
     parts.Track = burn_track_create();
-    burn_source* file = burn_file_source_new(imagePath.c_str(), nullptr);
+    burn_source* file = NewImageSource(imagePath);
     if (!parts.Opts || !parts.Disc || !parts.Session || !parts.Track || !file) {
         if (file)
             burn_source_free(file);
@@ -780,10 +871,15 @@ TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
             WithReason("Не удалось подготовить запись образа " + imagePath + ".", TakeMessage());
         return result;
     }
-    // 4 MB between the image and the drive, so a slow moment of the hard disk does not starve
-    // the burner.
-    parts.Source = burn_fifo_source_new(file, 32 * 1024, 128, 0);
-    burn_source_free(file);
+    // A burner gets 4 MB between the image and the drive, so a slow moment of the hard disk does
+    // not starve it. libburn's buffer waits in steps of 50 ms, which is nothing at a CD's speed
+    // but most of the time of a pseudo-drive's file: that one reads the image itself.
+    if (pseudo) {
+        parts.Source = file;
+    } else {
+        parts.Source = burn_fifo_source_new(file, 32 * 1024, 128, 0);
+        burn_source_free(file);
+    }
     if (!parts.Source) {
         result.Message = WithReason("Не удалось подготовить запись.", TakeMessage());
         return result;
@@ -830,7 +926,8 @@ TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
     TRate rate;
     bool cancelled = false, stalled = false;
     int64_t lastDone = -1;
-    TClock::time_point lastMove = TClock::now(), idleSince{};
+    TClock::time_point lastMove = TClock::now(), idleSince{}, lastReport{};
+    TBurnPhase lastPhase = TBurnPhase::Blanking;
     struct burn_progress p = {};
     enum burn_drive_status status;
     // The drive comes to rest a little before libburn's write thread has ended, and the thread
@@ -859,9 +956,12 @@ TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
             lastDone = done;
             lastMove = TClock::now();
         }
-        if (!cancelled && status != BURN_DRIVE_SPAWNING) {
-            const bool go = Report(progress, closing ? TBurnPhase::Closing : TBurnPhase::Writing,
-                                   done, total, &rate);
+        const TBurnPhase phase = closing ? TBurnPhase::Closing : TBurnPhase::Writing;
+        if (!cancelled && status != BURN_DRIVE_SPAWNING &&
+            (TClock::now() - lastReport >= kReportEvery || phase != lastPhase)) {
+            lastReport = TClock::now();
+            lastPhase = phase;
+            const bool go = Report(progress, phase, done, total, &rate);
             stalled = TClock::now() - lastMove > kStall;
             if (!go || stalled) {
                 cancelled = true;
