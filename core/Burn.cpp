@@ -8,11 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -32,6 +30,8 @@ constexpr auto kPoll = std::chrono::milliseconds(2);
 constexpr auto kReportEvery = std::chrono::milliseconds(50);
 // A write whose data stops moving for this long has lost its drive: it is cancelled.
 constexpr auto kStall = std::chrono::seconds(120);
+// How long a write refused by libburn leaves the drive at rest before we know no thread runs.
+constexpr auto kNoWriter = std::chrono::seconds(5);
 // How long a cancelled or failing drive may take to come back to rest.
 constexpr auto kSettle = std::chrono::seconds(60);
 constexpr int kReadChunkSectors = 32;
@@ -89,7 +89,11 @@ std::string TakeMessage() {
     return first;
 }
 
-std::string WithReason(std::string message, const std::string& reason) {
+// The message with libburn's reason after it, on one line and ending with one full stop.
+std::string WithReason(std::string message, std::string reason) {
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
     if (!reason.empty())
         message += " Причина: " + reason + ".";
     return message;
@@ -466,6 +470,7 @@ TVerifyResult Compare(burn_drive* drive, const std::string& address, const std::
     ::close(fd);
     TakeMessage();
     if (!result.Cancelled && result.FirstBadSector < 0 && result.Message.empty()) {
+        Report(progress, TBurnPhase::Verifying, total, total, nullptr);  // too late to cancel
         result.Ok = true;
         result.Message = "Диск записан и проверен: " + std::to_string(sectors) +
                          " секторов совпадают с образом.";
@@ -916,15 +921,12 @@ TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
     const int64_t total = sectors * kSector;
     WriterEnded = false;
     burn_disc_write(parts.Opts, parts.Disc);
-    // A write that starts has its thread; one that libburn refuses leaves the drive at rest.
-    if (burn_drive_get_status(drive, nullptr) == BURN_DRIVE_IDLE) {
-        result.Message =
-            WithReason(std::string("Привод не начал запись. ") + kInsertBlank, TakeMessage());
-        return result;
-    }
-    result.Written = !options.Dummy;
+    // A write that starts has its thread, which says when it ends; one that libburn refuses has
+    // none and leaves the drive at rest. A thread that fails at once also leaves the drive at
+    // rest, then ends half a second later: the two are told apart by that message.
+    const bool started = burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE;
     TRate rate;
-    bool cancelled = false, stalled = false;
+    bool cancelled = false, stalled = false, refused = false;
     int64_t lastDone = -1;
     TClock::time_point lastMove = TClock::now(), idleSince{}, lastReport{};
     TBurnPhase lastPhase = TBurnPhase::Blanking;
@@ -940,6 +942,10 @@ TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
                 idleSince = TClock::now();
             if (WriterEnded)
                 break;
+            if (!started && lastDone < 0 && TClock::now() - idleSince > kNoWriter) {
+                refused = true;
+                break;
+            }
             if (TClock::now() - idleSince > kSettle)
                 break;
             std::this_thread::sleep_for(kPoll);
@@ -972,6 +978,12 @@ TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
         }
         std::this_thread::sleep_for(kPoll);
     }
+    if (refused) {
+        result.Message =
+            WithReason(std::string("Привод не начал запись. ") + kInsertBlank, TakeMessage());
+        return result;
+    }
+    result.Written = !options.Dummy;
     if (!WriterEnded) {
         Stuck = true;  // libburn's thread still holds the drive: nothing is released
         result.Message =

@@ -228,7 +228,8 @@ class BurnTest : public ::testing::Test {
 TEST_F(BurnTest, TheDiscHoldsTheImageByteForByteAndIsReadBack) {
     for (const std::string& image : {SmallIso(Dir), RawImage(Dir, "odd.img", 700 * kSector + 5)}) {
         Seen.clear();
-        const TBurnOptions options = To(fs::path(image).stem().string() + ".out");
+        TBurnOptions options = To(fs::path(image).stem().string() + ".out");
+        options.Eject = image.ends_with(".img");  // nothing to eject from a file
         const TBurnResult r = BurnImage(image, options, Record);
         SCOPED_TRACE(image + ": " + r.Message);
         ASSERT_TRUE(r.Ok);
