@@ -25,12 +25,17 @@ const char* BatchActionWord(TBatchEvent::TKind kind);
 // A step that was not done (a failed move, a file left where it is): what makes a run's exit
 // status 1 and what the dialogs mark red.
 bool IsFailure(TBatchEvent::TKind kind);
+// What a step does, as the user reads it beside the file: the title and artist a tag save
+// writes ("«Song» — «Band»", or "пустой тег"), the size an ID3v2 strip removes ("1,9 КБ"), a
+// move's target (relative to the folder), the reason or the warning.
+std::string BatchEventWhat(const TBatchEvent& event, const std::string& folder);
 // One line: with tsv "action<TAB>path<TAB>target<TAB>detail" ("-" for an empty column), else a
 // Russian sentence. Paths are relative to folder and written on one line
 // (EscapeForLine).
 std::string FormatBatchEvent(const TBatchEvent& event, const std::string& folder, bool tsv);
-// "Будет записано тегов: 12, переименовано: 12, перемещено в папки D001–D012: 12;
-// предупреждений: 2" (with done = false), or the same in the past tense with done = true.
+// "Будет записано тегов: 12, переименовано и перемещено в папки D001–D012: 12; не получится: 0;
+// предупреждений: 2" (with done = false), or the same in the past tense with done = true. A
+// move that renames a file and puts it into a folder counts once, as both.
 std::string BatchSummary(const TBatchLog& log, bool done);
 
 }  // namespace velmora

@@ -91,19 +91,41 @@ int32_t TrackNumberOf(const std::string& text) {
     return static_cast<int32_t>(n);
 }
 
+std::string ID3v2Fields(const TID3v2Info& info) {
+    if (!info.Present)
+        return "";
+    if (info.Damaged)
+        return "Поля тега не прочитаны: он повреждён";
+    const std::pair<const char*, const TID3v2Text*> fields[] = {
+        {"Название", &info.Title},     {"Исполнитель", &info.Artist}, {"Альбом", &info.Album},
+        {"Год", &info.Year},           {"№ трека", &info.Track},      {"Жанр", &info.Genre},
+        {"Комментарий", &info.Comment}};
+    std::string text;
+    for (const auto& [name, value] : fields) {
+        if (!value->Empty())
+            text += std::string(text.empty() ? "" : "\n") + name + ": " + DecodeID3v2Text(*value);
+    }
+    if (info.Pictures > 0)
+        text += std::string(text.empty() ? "" : "\n") +
+                (info.Pictures == 1 ? "Обложка: "
+                                    : "Картинок " + std::to_string(info.Pictures) + ": ") +
+                std::to_string(RoundKilobytes(info.PictureBytes)) + " КБ";
+    return text;
+}
+
 std::string ID3v2Status(const TID3v2Info& info) {
     if (!info.Present)
         return "ID3v2 нет";
     const std::string name = info.Major != 0 ? "ID3v2." + std::to_string(info.Major) : "ID3v2";
+    // Short enough for its place in the window; ID3v2Fields gives the rest.
     if (info.Damaged)
-        return name + " повреждён: поля не прочитаны";
+        return name + " повреждён";
     const int fields = info.FieldCount();
     std::string text = name + ": " + std::to_string(fields) + " " + FieldsWord(fields);
-    const std::string kb = std::to_string(RoundKilobytes(info.PictureBytes)) + " КБ";
     if (info.Pictures == 1)
-        text += ", обложка " + kb;
+        text += ", обложка";
     else if (info.Pictures > 1)
-        text += ", картинок " + std::to_string(info.Pictures) + ", " + kb;
+        text += ", картинок " + std::to_string(info.Pictures);
     return text;
 }
 

@@ -25,8 +25,9 @@ bool IsDamagedCopy(const std::string& id3v1Bytes, const std::string& id3v2Text);
 std::string DecodeID3v2Text(const TID3v2Text& text);
 // The number a track text begins with ("3/12" gives 3, "" or "x" gives 0).
 int32_t TrackNumberOf(const std::string& text);
-// "ID3v2 нет", "ID3v2.3: 6 полей, обложка 48 КБ", "ID3v2.4: 1 поле, картинок 2, 95 КБ",
-// "ID3v2.3 повреждён: поля не прочитаны".
+// The tag's fields, one line each: "Название: Звезда", ..., "Обложка: 48 КБ"; "" without a tag.
+std::string ID3v2Fields(const TID3v2Info& info);
+// "ID3v2 нет", "ID3v2.3: 6 полей, обложка", "ID3v2.4: 1 поле, картинок 2", "ID3v2.3 повреждён".
 std::string ID3v2Status(const TID3v2Info& info);
 
 }  // namespace velmora

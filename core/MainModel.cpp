@@ -160,6 +160,8 @@ void TMainModel::FileMenuNewClick() {
     TagsModified = false;
     InfoFileNameRed = false;
     lblTotalTime.Caption = "00:00:00";
+    ID3v2Details.clear();
+    EmptyListHint = kOpenFolderHint;
 }
 
 void TMainModel::FileListFill(const std::string& folder) {
@@ -234,6 +236,8 @@ void TMainModel::FileListFill(const std::string& folder) {
     ProgressDone = ProgressTotal = 0;
     BusyCursor = oldCursor;
     lblInputFolder.Caption = InputFolder;
+    if (TrackList.empty())
+        EmptyListHint = "В папке " + InputFolder + " нет MP3 файлов";
     Port.Refresh();
 }
 
@@ -324,6 +328,7 @@ void TMainModel::ClearCurrentTrackDisplay() {
                           &lblMpegParam, &lblMpegFlags, &lblMpegInternal}) {
         label->Caption.clear();
     }
+    ID3v2Details.clear();
     TagsModified = false;
     AudioInfo.Clear();
 }
@@ -338,6 +343,7 @@ void TMainModel::ShowFileInfo() {
     const TFileInfoSummary s = SummarizeFileInfo(AudioInfo);
     lblId3Status.Caption = s.lblId3Status;
     lblID3v2Status.Caption = ID3v2Status(AudioInfo.ID3v2);
+    ID3v2Details = ID3v2Fields(AudioInfo.ID3v2);
     // A file without a tag empties every edit, the kept ones too.
     for (const TTagFieldInfo& field : TagFields()) {
         if (!s.HasTag)

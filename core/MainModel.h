@@ -63,6 +63,10 @@ struct TListBox {
 
 struct TSpinEdit : TEdit {};
 
+// The empty list's hint before a folder is opened.
+inline constexpr const char* kOpenFolderHint =
+    "Откройте папку с MP3 файлами: Файл → Открыть папку (Ctrl+O)";
+
 // Seed source of the shuffle: a monotonic clock unless a test sets a fixed seed.
 using TSeedSource = std::function<uint32_t()>;
 
@@ -85,6 +89,7 @@ struct TMainModelState {
     // Files panel.
     TLabel lblInputFolder;
     TListBox FilesListBox;
+    std::string EmptyListHint = kOpenFolderHint;  // shown in the list while it is empty
     TLabel NumFilesLabel{"0"};
     TLabel SizeFilesLabel{"0"};
     TLabel lblTotalTime{"00:00:00"};
@@ -93,7 +98,8 @@ struct TMainModelState {
     bool InfoFileNameRed = false;  // red while changed, window text otherwise
     TLabel CurrentFileSizeLabel{"0"};
     TLabel lblId3Status;
-    TLabel lblID3v2Status;  // what the ID3v2 tag at the start holds
+    TLabel lblID3v2Status;     // what the ID3v2 tag at the start holds
+    std::string ID3v2Details;  // its fields, one "Название: …" line each (the status's hint)
     TEdit edTitle, edArtist, edAlbum, edYear, edComment;
     TSpinEdit edTrack{{"0"}};
     TGenreBox edGenre;

@@ -177,6 +177,9 @@ void TMainModel::btnProcessAllClick() {
     InputFolder = folder;
     SetStatus(kFillStatus);
     FileListFill(InputFolder);
+    if (TrackList.empty() && (move || rename))
+        EmptyListHint = "Все файлы разложены по папкам в " + folder +
+                        ". Проверить диск: Обработка → Проверка диска";
     if (!TrackList.empty())
         SelectTrack(0);
     FilesListBoxClick();
@@ -204,7 +207,14 @@ void TMainModel::ProcessAllWithPlan() {
     if (TrackList.empty())
         return;
     // The unsaved-edits question comes before the plan, so the plan is the batch the user gets.
+    // Edits not saved go: the edits show the file's own tag again.
+    const bool changed = TagsModified;
     AskToSaveEdits();
+    if (changed && !InfoFileName.Caption.empty()) {
+        UpdatingEdits = true;
+        ShowFileInfo();
+        UpdatingEdits = false;
+    }
     TagsModified = false;
     InfoFileNameRed = false;
     if (!Port.ShowBatchPlan(PlanBatch(), InputFolder))

@@ -4,8 +4,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "ui/UiText.h"
 
@@ -32,19 +35,15 @@ TBatchPlanDialog::TBatchPlanDialog(const TBatchLog& plan, const std::string& fol
     PlanTable->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < static_cast<int>(plan.size()); ++row) {
         const TBatchEvent& e = plan[static_cast<size_t>(row)];
-        // The tab-separated line gives the relative, escaped paths.
-        const QStringList cols = ToQt(FormatBatchEvent(e, folder, true)).split('\t');
-        QString what = cols.value(2) == "-" ? QString() : cols.value(2);
-        if (e.Kind != TBatchEvent::TKind::Move && e.Kind != TBatchEvent::TKind::Save &&
-            e.Kind != TBatchEvent::TKind::Mkdir) {
-            what = (what.isEmpty() ? QString() : what + ": ") + ToQt(e.Detail);
-        }
+        // The tab-separated line gives the relative path on one line.
+        const QString path = ToQt(FormatBatchEvent(e, folder, true)).section('\t', 1, 1);
         const QString items[] = {QString::fromUtf8(BatchActionWord(e.Kind)),
-                                 cols.value(1) == "-" ? QString() : cols.value(1), what};
+                                 path == "-" ? QString() : path, ToQt(BatchEventWhat(e, folder))};
         const bool bad = IsFailure(e.Kind);
         const bool warn = e.Kind == TBatchEvent::TKind::Warn;
         for (int c = 0; c < 3; ++c) {
             auto* item = new QTableWidgetItem(items[c]);
+            item->setToolTip(items[c]);
             if (bad)
                 item->setBackground(QColor(255, 205, 205));
             else if (warn)
@@ -52,7 +51,16 @@ TBatchPlanDialog::TBatchPlanDialog(const TBatchLog& plan, const std::string& fol
             PlanTable->setItem(row, c, item);
         }
     }
+    // Long names are cut in the middle (the whole name is the cell's hint); the last column
+    // takes the rest of the width and wraps, so every warning reads without scrolling.
+    PlanTable->setWordWrap(true);
+    PlanTable->setTextElideMode(Qt::ElideMiddle);
     PlanTable->resizeColumnsToContents();
+    PlanTable->setColumnWidth(1, std::min(PlanTable->columnWidth(1), 280));
+    PlanTable->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    PlanTable->horizontalScrollBar()->setEnabled(false);
+    PlanTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    PlanTable->resizeRowsToContents();
     layout->addWidget(PlanTable, 1);
 
     auto* buttons = new QHBoxLayout;

@@ -427,8 +427,7 @@ void TMainForm::BuildFilesPanel() {
     QSizePolicy keepPlace = FilesListBox->sizePolicy();
     keepPlace.setRetainSizeWhenHidden(true);
     FilesListBox->setSizePolicy(keepPlace);
-    lblEmptyHint = new QLabel("Откройте папку с MP3 файлами: Файл → Открыть папку (Ctrl+O)",
-                              FilesListBox->viewport());
+    lblEmptyHint = new QLabel(kOpenFolderHint, FilesListBox->viewport());
     lblEmptyHint->setObjectName("lblEmptyHint");
     lblEmptyHint->setTextFormat(Qt::PlainText);
     lblEmptyHint->setAlignment(Qt::AlignCenter);
@@ -561,7 +560,21 @@ void TMainForm::BuildInfoPanel() {
 
     BuildCommandRows(316);
 
-    ProcessAllPanel = NewPanel(InfoPanel, "ProcessAllPanel", {4, 316 + 5 * 41 + 3, 481, 33});
+    // The ID3v2 steps of the batch, with captions: what they do with a user's tags must be
+    // readable without hovering.
+    ID3v2BatchPanel = NewPanel(InfoPanel, "ID3v2BatchPanel", {4, 316 + 5 * 41 + 3, 481, 22});
+    cbAllFilesFromID3v2 =
+        NewCheck(ID3v2BatchPanel, "cbAllFilesFromID3v2",
+                 "Все файлы: поля, которых нет в ID3v1 или которые в нём испорчены "
+                 "(знаки «?» вместо букв), берутся из тега ID3v2",
+                 8, 2, "Взять теги из ID3v2, если нет ID3v1 или он испорчен");
+    cbAllFilesStripID3v2 =
+        NewCheck(ID3v2BatchPanel, "cbAllFilesStripID3v2",
+                 "Все файлы: тег ID3v2 (и обложка) удаляется после записи ID3v1, "
+                 "если весь его текст есть в ID3v1",
+                 0, 2, "Удалить ID3v2");
+    cbAllFilesStripID3v2->move(ID3v2BatchPanel->width() - cbAllFilesStripID3v2->width() - 8, 2);
+    ProcessAllPanel = NewPanel(InfoPanel, "ProcessAllPanel", {4, 316 + 5 * 41 + 26, 481, 33});
     btnProcessAll = NewButton(ProcessAllPanel, "btnProcessAll", "Обработать все файлы", nullptr,
                               {8, 4, 465, 25});
 }
@@ -663,12 +676,6 @@ void TMainForm::BuildCommandRows(int top) {
     cbAllFilesMoveToDir =
         NewCheck(Panel2, "cbAllFilesMoveToDir",
                  "Создание персональных папок при обработке всех файлов", 8, boxTop + 164);
-    // The ID3v2 steps beside the tag steps they go with: taking the tags before the
-    // transliteration, removing the ID3v2 tag after the tag is saved.
-    cbAllFilesFromID3v2 =
-        NewCheck(Panel2, "cbAllFilesFromID3v2", "Взять теги из ID3v2, если нет ID3v1", 48, boxTop);
-    cbAllFilesStripID3v2 =
-        NewCheck(Panel2, "cbAllFilesStripID3v2", "Удалить ID3v2", 48, boxTop + 82);
     Label19 = NewLabel(Panel2, "Label19", "}", {24, boxTop + 123 - 8, 22, 41 + 30});
     QFont brace = Label19->font();
     brace.setPixelSize(43);
@@ -855,6 +862,8 @@ void TMainForm::Sync() {
     SetLabel(CurrentFileSizeLabel, m.CurrentFileSizeLabel.Caption);
     SetLabel(lblId3Status, m.lblId3Status.Caption);
     SetLabel(lblID3v2Status, m.lblID3v2Status.Caption);
+    if (lblID3v2Status->toolTip() != ToQt(m.ID3v2Details))
+        lblID3v2Status->setToolTip(ToQt(m.ID3v2Details));
     for (const TTagFieldInfo& info : TagFields()) {
         if (QLineEdit* edit = TextEdits[FieldIndex(info.Field)])
             SyncEdit(edit, m.FieldEdit(info.Field));
@@ -947,6 +956,8 @@ void TMainForm::SyncList() {
         FilesListBox->clearSelection();
     }
     SetVisible(lblEmptyHint, box.Items.empty());
+    if (lblEmptyHint->text() != ToQt(Model.EmptyListHint))
+        lblEmptyHint->setText(ToQt(Model.EmptyListHint));
     SetVisible(FilesListBox, box.Visible);
 }
 

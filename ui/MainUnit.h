@@ -121,7 +121,7 @@ class TMainForm : public QMainWindow {
     QCheckBox *cbAllFilesTrans, *cbAllFilesSplit, *cbAllFilesSaveID3, *cbAllFilesRename,
         *cbAllFilesMoveToDir, *cbRenameMoveOneTime, *cbAllFilesFromID3v2, *cbAllFilesStripID3v2;
     QLabel* Label19;
-    QFrame* ProcessAllPanel;
+    QFrame *ID3v2BatchPanel, *ProcessAllPanel;
     QPushButton* btnProcessAll;
 
     void FileMenuExitClick() { close(); }

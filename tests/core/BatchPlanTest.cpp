@@ -210,6 +210,51 @@ TEST(BatchPlan, LinesTellWarningsSkipsAndFailuresInTheOrderTheBatchActs) {
     EXPECT_THAT(err.str(), ::testing::HasSubstr("Ошибка переименования/перемещения."));
 }
 
+TEST(BatchPlan, TheSummaryCountsEachMoveOnceByWhatItDoesAndTheLinesSayWhatIsWritten) {
+    const auto move = [](const char* from, const char* to) {
+        return TBatchEvent{TBatchEvent::TKind::Move, std::string("/m/") + from,
+                           std::string("/m/") + to, ""};
+    };
+    const TBatchEvent mkdir{TBatchEvent::TKind::Mkdir, "/m/D001", "", ""};
+    const struct {
+        TBatchLog Log;
+        const char* Summary;
+    } cases[] = {
+        {{},
+         "Записано тегов: 0, переименовано: 0, перемещено в папки: 0; не сделано: 0; "
+         "предупреждений: 0"},
+        {{move("a.mp3", "A.mp3")},
+         "Записано тегов: 0, переименовано: 1; не сделано: 0; предупреждений: 0"},
+        {{mkdir, move("a.mp3", "D001/a.mp3")},
+         "Записано тегов: 0, перемещено в папки D001: 1; не сделано: 0; предупреждений: 0"},
+        {{mkdir, move("a.mp3", "D001/A.mp3"), move("b.mp3", "B.mp3")},
+         "Записано тегов: 0, переименовано: 1, переименовано и перемещено в папки D001: 1; не "
+         "сделано: 0; предупреждений: 0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BatchSummary(c.Log, true), c.Summary);
+    // A save shows the title and artist it writes; an empty one says so; a strip its size.
+    TID3v1Tag tag;
+    tag.SetField(fkTitle, Utf8ToCp1251("Звезда"));
+    tag.SetField(fkArtist, "DDT");
+    uint8_t block[128];
+    tag.SaveToBuffer(block, sizeof block);
+    std::string hex;
+    for (uint8_t b : block)
+        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+    EXPECT_EQ(BatchEventWhat({TBatchEvent::TKind::Save, "/m/a.mp3", "", hex}, "/m"),
+              "«Звезда» — «DDT»");
+    TID3v1Tag empty;
+    empty.SaveToBuffer(block, sizeof block);
+    hex.clear();
+    for (uint8_t b : block)
+        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+    EXPECT_EQ(FormatBatchEvent({TBatchEvent::TKind::Save, "/m/a.mp3", "", hex}, "/m", false),
+              "Запись тега: a.mp3 (пустой тег)");
+    EXPECT_EQ(BatchEventWhat({TBatchEvent::TKind::Strip, "/m/a.mp3", "", "491520"}, "/m"),
+              "480,0 КБ");
+}
+
 TEST_F(ModelTest, TheWindowsBatchShowsThePlanFirstAndCancelChangesNothing) {
     PutTitled({{"a.mp3", "One"}, {"b.mp3", "Two"}});
     Open();

@@ -38,7 +38,7 @@ TEST(ID3v2, FixturesOfRealTaggersReadPerEncodingAndVersion) {
         {"id3v2-cp1251-in-latin1.mp3", "2.3.0", "Звезда", "ДДТ", "", "5/10", "Rock", 0,
          "ID3v2.3: 4 поля"},
         {"mutagen-latin1-cover.mp3", "2.3.0", "Café", "Motörhead", "1980", "", "", 1,
-         "ID3v2.3: 4 поля, обложка 3 КБ"},
+         "ID3v2.3: 4 поля, обложка"},
         {"ffmpeg-v24.mp3", "2.4.0", "Утро", "Аквариум", "", "7", "", 0, "ID3v2.4: 3 поля"},
     };
     for (const TCase& c : cases) {
@@ -169,11 +169,9 @@ TEST(ID3v2, Version22AndDamagedTagsGiveFieldsOrNoneButNeverACrash) {
     const TCase cases[] = {
         {"2.2", Tag(2, {{"TT2", std::string("\0Song", 5)}, {"TP1", std::string("\0Band", 5)}}),
          "ID3v2.2: 2 поля"},
-        {"size past the end", pastTheEnd, "ID3v2.3 повреждён: поля не прочитаны"},
-        {"broken frames", Tag(3, {{"\x01\x02\x03\x04", "garbage"}}, 0, 8),
-         "ID3v2.3 повреждён: поля не прочитаны"},
-        {"unsynchronised", Tag(3, {{"TIT2", std::string("\0Song", 5)}}, 0x80),
-         "ID3v2.3 повреждён: поля не прочитаны"},
+        {"size past the end", pastTheEnd, "ID3v2.3 повреждён"},
+        {"broken frames", Tag(3, {{"\x01\x02\x03\x04", "garbage"}}, 0, 8), "ID3v2.3 повреждён"},
+        {"unsynchronised", Tag(3, {{"TIT2", std::string("\0Song", 5)}}, 0x80), "ID3v2.3 повреждён"},
         {"padding only", Tag(4, {}, 0, 64), "ID3v2.4: 0 полей"},
     };
     for (const TCase& c : cases) {

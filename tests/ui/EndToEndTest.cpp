@@ -142,7 +142,7 @@ void EndToEndTest::wholeSession() {
         dialog->findChild<QAbstractButton*>("btnCancel")->click();
     });
     form.btnProcessAll->click();
-    QCOMPARE(summary, QString("Будет записано тегов: 4, переименовано: 0, перемещено в папки "
+    QCOMPARE(summary, QString("Будет записано тегов: 4, переименовано и перемещено в папки "
                               "D001–D004: 4; не получится: 0; предупреждений: 0"));
     QCOMPARE(rows, 12);  // a tag, a folder and a move for each file
     QCOMPARE(form.FilesListBox->count(), 4);
