@@ -9,24 +9,52 @@
 namespace {
 std::atomic<bool> Watching{false};
 std::atomic<size_t> Largest{0};
-}  // namespace
 
-void* operator new(size_t size) {
+void* Allocate(size_t size) noexcept {
     if (Watching.load(std::memory_order_relaxed)) {
         size_t seen = Largest.load();
         while (size > seen && !Largest.compare_exchange_weak(seen, size)) {
         }
     }
-    if (void* p = std::malloc(size == 0 ? 1 : size))
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+}  // namespace
+
+// The whole family without alignment, so that every block from one of them goes back through
+// free (a sanitizer's own new with our delete would be a mismatch).
+void* operator new(size_t size) {
+    if (void* p = Allocate(size))
         return p;
     throw std::bad_alloc();
 }
-
+void* operator new[](size_t size) {
+    if (void* p = Allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
 void operator delete(void* p) noexcept {
     std::free(p);
 }
-
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
 void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
     std::free(p);
 }
 
