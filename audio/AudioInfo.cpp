@@ -96,6 +96,8 @@ void TAudioInfo::Clear() {
     IsVBR = false;
     ID3v1.Exists = false;
     ID3v2 = TID3v2Info{};
+    ID3v2Head.clear();
+    Identity = {};
     FileSize = -1;
     FileAge = -1;
     FileAttr = 0;
@@ -107,6 +109,7 @@ void TAudioInfo::LoadFromFile(const std::string& name) {
         return;
     TFileStream stream(name, TFileStream::Mode::Read);
     LoadFromStream(stream, stream.ModificationTime(), stream.FileMode(), name);
+    Identity = stream.OpenedIdentity();
 }
 
 void TAudioInfo::LoadFromStream(TStream& stream, int64_t modificationTime, uint32_t mode,
@@ -152,6 +155,11 @@ void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
     const int64_t searchFrom = ID3v2Length(stream, start, size);
     ReadLeadingID3v2(stream, start, size, searchFrom);
     ID3v2Size = searchFrom;
+    if (searchFrom > 0) {
+        ID3v2Head.resize(10);
+        stream.Seek(start);
+        stream.ReadBuffer(ID3v2Head.data(), ID3v2Head.size());
+    }
     const int64_t searchSize = size - searchFrom;
     if (searchFrom > 0)
         stream.Prefetch(start + searchFrom, std::min(searchSize, span));

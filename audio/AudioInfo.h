@@ -21,9 +21,11 @@ class TAudioInfo {
     TID3v2Info ID3v2;      // the ID3v2 tag at the start, read once with the analysis
     int32_t Duration = 0;  // milliseconds, whole seconds (at most 2147483000)
     int32_t SyncSearchLimit = 10240;
-    int32_t FileSize = 0;  // -1 for a file of 2 GiB or more (it is still analysed whole)
-    int32_t FileAge = 0;   // FatDateTime of the modification time
-    int32_t FileAttr = 0;  // FatAttributes of the file
+    int32_t FileSize = 0;    // -1 for a file of 2 GiB or more (it is still analysed whole)
+    int32_t FileAge = 0;     // FatDateTime of the modification time
+    int32_t FileAttr = 0;    // FatAttributes of the file
+    TFileIdentity Identity;  // the file analysed (from LoadFromFile, or as the caller sets it)
+    std::string ID3v2Head;   // the first 10 bytes of the leading ID3v2 tag, "" without one
 
     void Clear();
     // Analyses a regular file; throws EStreamError when it cannot be opened or read.

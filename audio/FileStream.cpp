@@ -81,6 +81,16 @@ void TMemoryStream::Truncate(int64_t length) {
     Bytes.resize(static_cast<size_t>(std::max<int64_t>(0, length)));
 }
 
+namespace {
+
+TFileIdentity IdentityOf(const struct stat& st) {
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+            static_cast<int64_t>(st.st_size),
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
 TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
     // O_NONBLOCK makes the open of a FIFO or a device return at once instead of waiting for a
     // writer; such files are then refused, and the flag is cleared for regular files.
@@ -107,6 +117,12 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
     FileLength = st.st_size;
     ModTime = st.st_mtime;
     ModeBits = st.st_mode;
+    Opened = IdentityOf(st);
+}
+
+TFileIdentity TFileStream::CurrentIdentity() const {
+    struct stat st {};
+    return ::fstat(Fd, &st) == 0 ? IdentityOf(st) : TFileIdentity{};
 }
 
 TFileStream::~TFileStream() {

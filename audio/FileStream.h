@@ -21,6 +21,16 @@ std::string CannotOpenText(const std::string& path, const std::string& reason);
 // "Cannot create file "<path>". <reason>"
 std::string CannotCreateText(const std::string& path, const std::string& reason);
 
+// Which file a path named when it was read: device and inode, size and modification time (in
+// nanoseconds). A file is changed only while it is still the one that was read.
+struct TFileIdentity {
+    uint64_t Dev = 0, Ino = 0;
+    int64_t Size = -1;  // -1: not known
+    int64_t ModifiedNs = 0;
+    bool Known() const { return Size >= 0; }
+    bool operator==(const TFileIdentity&) const = default;
+};
+
 class TStream {
   public:
     virtual ~TStream() = default;
@@ -97,6 +107,9 @@ class TFileStream : public TStream {
     // The file's modification time (Unix seconds) and st_mode, as of the open.
     int64_t ModificationTime() const { return ModTime; }
     uint32_t FileMode() const { return ModeBits; }
+    // The file as of the open, and as it is now (after writes through this stream).
+    const TFileIdentity& OpenedIdentity() const { return Opened; }
+    TFileIdentity CurrentIdentity() const;
 
   private:
     // Reads [position, position + count) from the file into the buffer, keeping the cached bytes
@@ -113,6 +126,7 @@ class TFileStream : public TStream {
     int64_t DiskBytes = 0;
     int64_t ModTime = 0;
     uint32_t ModeBits = 0;
+    TFileIdentity Opened;
 };
 
 }  // namespace velmora

@@ -44,23 +44,19 @@ void RunBatch(benchmark::State& state, EFolders folders, bool plan = false) {
         TScriptedPort port;
         TMainModel model(port);
         model.FormCreate();
-        port.FolderAnswers.push_back(folder->Dir.Path());
-        model.Run([&] { model.FileMenuAddDirClick(); });
+        model.Run([&] { model.OpenFolder(folder->Dir.Path()); });
         model.Run([&] {
             for (velmora::TCheckBox* box :
                  {&model.cbAllFilesTrans, &model.cbAllFilesSplit, &model.cbAllFilesRename,
                   &model.cbAllFilesMoveToDir, &model.cbRenameMoveOneTime}) {
-                box->Checked = true;
-                model.cbAllFilesTransClick();
+                model.SetBox(*box, true);
             }
-            model.rbNum.Checked = folders == EFolders::Numbered;
-            model.rbFileName.Checked = folders == EFolders::Named;
-            model.rbNumClick();
+            model.ChooseFolderNaming(folders == EFolders::Numbered);
         });
         state.ResumeTiming();
 
         if (plan) {
-            const velmora::TBatchLog log = velmora::PlanBatch(model);
+            const velmora::TBatchLog log = model.PlanBatch();
             benchmark::DoNotOptimize(log.data());
         } else {
             model.Run([&] { model.btnProcessAllClick(); });

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "core/Disc.h"
+#include "core/DiscImage.h"
 #include "core/Naming.h"
 
 namespace {

@@ -1,33 +1,31 @@
 #include "cli/CliBatch.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <charconv>
 
-#include "cli/CliFolder.h"
-#include "core/BatchPlan.h"
+#include "cli/CliCommand.h"
 #include "core/MainModel.h"
+#include "core/QuietPort.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
 namespace {
 
-bool Usage(std::ostream& err, const std::string& text) {
-    err << "velmora-cli: " << text << " (see --help)\n";
-    return false;
-}
-
 // "track,artist,title" in any order and number; false for an unknown part.
-bool ParseParts(const std::string& list, std::vector<std::string>& parts) {
-    parts.clear();
+bool ParseParts(const std::string& list, TNameParts& parts) {
+    parts = {};
     size_t start = 0;
     while (start <= list.size()) {
         const size_t comma = list.find(',', start);
         const std::string part = list.substr(start, comma - start);
-        if (part != "track" && part != "artist" && part != "title")
+        if (part == "track")
+            parts.Track = true;
+        else if (part == "artist")
+            parts.Artist = true;
+        else if (part == "title")
+            parts.Title = true;
+        else
             return false;
-        parts.push_back(part);
         if (comma == std::string::npos)
             break;
         start = comma + 1;
@@ -35,80 +33,26 @@ bool ParseParts(const std::string& list, std::vector<std::string>& parts) {
     return true;
 }
 
-bool Has(const std::vector<std::string>& parts, const char* part) {
-    return std::find(parts.begin(), parts.end(), part) != parts.end();
-}
-
-void Tick(TMainModel& model, TCheckBox& box, bool on, void (TMainModel::*click)()) {
-    box.Checked = on;
-    (model.*click)();
-}
-
-void Apply(TMainModel& model, const TBatchOptions& o) {
-    if (!o.Table.empty())
-        model.TranslitTable.LoadFromFile(model.Fs, o.Table);
-    if (o.Separator)
-        model.edtSeparateSymbol.Text = *o.Separator;
-    if (o.Replace)
-        model.edtReplaceSymbol.Text = *o.Replace;
-    if (o.Merge) {
-        model.cbSplitTrack.Checked = Has(*o.Merge, "track");
-        model.cbSplitArtist.Checked = Has(*o.Merge, "artist");
-        model.cbSplitTitle.Checked = Has(*o.Merge, "title");
-        model.cbSplitTrackClick();
-        Tick(model, model.cbAllFilesSplit, true, &TMainModel::cbAllFilesTransClick);
-    }
-    if (o.Rename) {
-        model.cbAddTrack.Checked = Has(*o.Rename, "track");
-        model.cbAddArtist.Checked = Has(*o.Rename, "artist");
-        model.cbAddTitle.Checked = Has(*o.Rename, "title");
-        model.cbAddTrackClick();
-        Tick(model, model.cbAllFilesRename, true, &TMainModel::cbAllFilesTransClick);
-    }
-    if (o.Translit)
-        Tick(model, model.cbAllFilesTrans, true, &TMainModel::cbAllFilesTransClick);
-    if (o.FromID3v2)
-        Tick(model, model.cbAllFilesFromID3v2, true, &TMainModel::cbAllFilesTransClick);
-    if (o.StripID3v2)
-        Tick(model, model.cbAllFilesStripID3v2, true, &TMainModel::cbAllFilesTransClick);
-    if (o.Numbered) {
-        model.rbNum.Checked = *o.Numbered;
-        model.rbFileName.Checked = !*o.Numbered;
-        model.rbNumClick();
-        Tick(model, model.cbAllFilesMoveToDir, true, &TMainModel::cbAllFilesTransClick);
-    }
-    if (o.FirstNumber)
-        model.SetNumDir(*o.FirstNumber);
-    if (o.AtOnce)
-        Tick(model, model.cbRenameMoveOneTime, true, &TMainModel::cbAllFilesTransClick);
-    for (const auto& [field, text] : o.Set) {
-        if (field == TTagField::Genre)
-            model.SetGenreText(text);
-        else if (field == TTagField::Track)
-            model.SetTrackText(text);
-        else
-            model.SetEditText(model.FieldEdit(field), text);
-        model.FieldKeep(field).Checked = true;
-        model.KeepClick(field);
-    }
-}
-
 }  // namespace
 
-bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, std::ostream& err) {
+bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, bool& tsv,
+                       std::ostream& err, bool run) {
+    const auto usage = [&err, run](const std::string& text) {
+        UsageError(err, run ? kRunCommand : kPlanCommand, text);
+        return false;
+    };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const auto value = [&](std::string& to) {
             if (i + 1 >= args.size())
-                return Usage(err, a + " needs a value");
+                return usage("после " + a + " нужно значение");
             to = args[++i];
             return true;
         };
-        const auto parts = [&](size_t prefix, std::optional<std::vector<std::string>>& to,
-                               std::vector<std::string> fallback) {
-            std::vector<std::string> chosen = std::move(fallback);
+        const auto parts = [&](size_t prefix, std::optional<TNameParts>& to, TNameParts fallback) {
+            TNameParts chosen = fallback;
             if (a.size() > prefix && !ParseParts(a.substr(prefix + 1), chosen))
-                return Usage(err, "unknown part in " + a + " (parts: track, artist, title)");
+                return usage("неизвестная часть в " + a + " (части: track, artist, title)");
             to = chosen;
             return true;
         };
@@ -123,22 +67,22 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, s
             if (!value(o.Table))
                 return false;
         } else if (a == "--merge" || a.rfind("--merge=", 0) == 0) {
-            if (!parts(7, o.Merge, {"artist", "title"}))
+            if (!parts(7, o.Merge, {.Artist = true, .Title = true}))
                 return false;
         } else if (a == "--rename" || a.rfind("--rename=", 0) == 0) {
-            if (!parts(8, o.Rename, {"title"}))
+            if (!parts(8, o.Rename, {.Title = true}))
                 return false;
         } else if (a == "--separator") {
             if (!value(text))
                 return false;
             if (Utf8Length(text) > 3)
-                return Usage(err, "--separator takes at most 3 characters");
+                return usage("--separator: не больше 3 символов");
             o.Separator = text;
         } else if (a == "--replace") {
             if (!value(text))
                 return false;
             if (Utf8Length(text) != 1)
-                return Usage(err, "--replace takes one character");
+                return usage("--replace: ровно один символ");
             o.Replace = text;
         } else if (a == "--folders=numbered" || a == "--folders=named") {
             o.Numbered = a == "--folders=numbered";
@@ -148,7 +92,7 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, s
             int n = 0;
             const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
             if (ec != std::errc() || end != text.data() + text.size() || n < 1 || n > 253)
-                return Usage(err, "--first-number takes a number from 1 to 253");
+                return usage("--first-number: число от 1 до 253");
             o.FirstNumber = n;
         } else if (a == "--at-once") {
             o.AtOnce = true;
@@ -156,66 +100,113 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, s
             if (!value(text))
                 return false;
             const size_t eq = text.find('=');
-            const std::string name = text.substr(0, eq);
-            const TTagFieldInfo* found = nullptr;
-            for (const TTagFieldInfo& f : TagFields()) {
-                std::string key = std::string(f.Edit).substr(2);  // "edArtist" gives "artist"
-                key[0] = static_cast<char>(key[0] - 'A' + 'a');
-                if (name == key)
-                    found = &f;
-            }
-            if (eq == std::string::npos || found == nullptr) {
-                return Usage(err,
-                             "--set takes FIELD=TEXT with FIELD one of title, artist, "
-                             "album, year, track, genre, comment");
+            const std::string key = text.substr(0, eq);
+            const auto& fields = TagFields();
+            const auto found = std::find_if(fields.begin(), fields.end(),
+                                            [&](const TTagFieldInfo& f) { return key == f.Key; });
+            if (eq == std::string::npos || found == fields.end()) {
+                return usage(
+                    "--set: нужно ПОЛЕ=ТЕКСТ, ПОЛЕ одно из title, artist, album, year, track, "
+                    "genre, comment");
             }
             o.Set.emplace_back(found->Field, text.substr(eq + 1));
         } else if (a == "--tsv") {
-            o.Tsv = true;
+            tsv = true;
         } else {
-            return Usage(err, "unknown option " + a);
+            return usage("неизвестный ключ " + a);
         }
     }
-    if (o.AtOnce && !(o.Rename && o.Numbered))
-        return Usage(err, "--at-once needs --rename and --folders");
-    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2) {
-        return Usage(err,
-                     "nothing to do: choose --translit, --merge, --rename, --folders, "
-                     "--from-id3v2 or --strip-id3v2");
+    switch (CheckBatchOptions(o)) {
+        case TBatchOptionsProblem::AtOnceNeedsRenameAndFolders:
+            return usage("--at-once: нужны и --rename, и --folders");
+        case TBatchOptionsProblem::NothingToDo:
+            return usage(
+                "нечего делать: выберите --translit, --merge, --rename, --folders, --from-id3v2 "
+                "или --strip-id3v2");
+        case TBatchOptionsProblem::None:
+            break;
     }
     return true;
 }
 
-int PlanOrRunBatch(const std::string& folder, const TBatchOptions& o, bool run, std::ostream& out,
-                   std::ostream& err) {
-    struct stat st;
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        Usage(err, folder + " is not a folder");
+int PlanOrRunBatch(const std::string& folder, const TBatchOptions& o, bool run, bool tsv,
+                   std::ostream& out, std::ostream& err) {
+    if (!CheckFolderArgument(folder, err))
         return 2;
-    }
     TQuietPort port(err);
-    port.Folder = folder;
     TMainModel model(port);
     model.FormCreate();
-    model.Run([&] { model.FileMenuAddDirClick(); });
+    model.Run([&] { model.OpenFolder(folder); });
     bool applied = false;
     model.Run([&] {
-        Apply(model, o);
+        model.ApplyBatchOptions(o);
         applied = true;
     });
     if (!applied)
         return 1;
-    const TBatchLog log = run ? RunBatch(model) : PlanBatch(model);
+    const TBatchLog log = run ? model.RunBatch() : model.PlanBatch();
     for (const TBatchEvent& e : log)
-        out << FormatBatchEvent(e, folder, o.Tsv) << "\n";
-    if (!o.Tsv)
+        out << FormatBatchEvent(e, folder, tsv) << "\n";
+    if (!tsv)
         out << BatchSummary(log, run) << "\n";
     if (!run)
         return 0;
-    const bool failed = std::any_of(log.begin(), log.end(), [](const TBatchEvent& e) {
-        return e.Kind == TBatchEvent::TKind::Fail || e.Kind == TBatchEvent::TKind::Skip;
-    });
+    const bool failed =
+        std::any_of(log.begin(), log.end(), [](const TBatchEvent& e) { return IsFailure(e.Kind); });
     return failed || port.ErrorCount > 0 ? 1 : 0;
 }
+
+// ---- The commands ----
+
+namespace {
+
+constexpr char kBatchHelp[] =
+    "plan DIR shows what \"Обработать все файлы\" would do with the options and changes nothing;\n"
+    "run DIR does it. Both print one line per step in the order the batch acts, paths relative\n"
+    "to DIR, then a summary; with --tsv four tab-separated columns: action path target detail,\n"
+    "action one of save (detail: the 128-byte ID3v1 block in hex), strip (detail: the ID3v2\n"
+    "bytes removed), mkdir, move, fail (a move that fails, with its reason), skip (a file left\n"
+    "where it is), warn (something to know). Batch options, as the window's controls:\n"
+    "  --translit                transliterate the tags (saving the tags follows)\n"
+    "  --from-id3v2              take the tags from ID3v2 for a file without an ID3v1 tag\n"
+    "                            (saving the tags follows)\n"
+    "  --strip-id3v2             remove the ID3v2 tag after the tag is saved\n"
+    "  --table FILE              load this .trs table first\n"
+    "  --merge[=PARTS]           merge PARTS into the title (default artist,title)\n"
+    "  --separator TEXT          the merge separator (at most 3 characters; default \"-\")\n"
+    "  --rename[=PARTS]          rename the files after PARTS (default title)\n"
+    "  --replace CHAR            the replacement of characters a name may not hold (\"_\")\n"
+    "  --folders=numbered|named  move each file into a folder D001.. or named after it\n"
+    "  --first-number N          the first folder number (1-253)\n"
+    "  --at-once                 rename and move each file in one move\n"
+    "  --set FIELD=TEXT          keep FIELD (title, artist, album, year, track, genre,\n"
+    "                            comment) at TEXT for every file\n"
+    "PARTS is a comma list of track, artist, title. Exit status: 0 when everything was done,\n"
+    "1 when something failed, 2 for a usage error or a folder that cannot be read (nothing is\n"
+    "touched then).\n";
+
+int RunBatchCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                    const TCliCommand& command, bool run) {
+    if (args.empty() || (args[0].size() > 1 && args[0][0] == '-'))
+        return UsageError(err, command, "сначала нужна папка");
+    TBatchOptions options;
+    bool tsv = false;
+    if (!ParseBatchOptions({args.begin() + 1, args.end()}, options, tsv, err, run))
+        return 2;
+    return PlanOrRunBatch(args[0], options, run, tsv, out, err);
+}
+
+int RunPlan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunBatchCommand(args, out, err, kPlanCommand, false);
+}
+
+int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunBatchCommand(args, out, err, kRunCommand, true);
+}
+
+}  // namespace
+
+const TCliCommand kPlanCommand = {"plan", "plan DIR BATCH-OPTION... [--tsv]", kBatchHelp, RunPlan};
+const TCliCommand kRunCommand = {"run", "run DIR BATCH-OPTION... [--tsv]", kBatchHelp, RunRun};
 
 }  // namespace velmora

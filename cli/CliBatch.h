@@ -1,36 +1,23 @@
-// The command line's batch: options that set the window's controls one for one, and the plan
-// or the run of "Обработать все файлы" printed as lines.
+// velmora-cli plan and run: "Обработать все файлы" from a shell, its plan or the run printed as
+// lines.
 #pragma once
 
-#include <optional>
 #include <ostream>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "core/TagFields.h"
+#include "core/BatchOptions.h"
 
 namespace velmora {
 
-struct TBatchOptions {
-    bool Translit = false;
-    bool FromID3v2 = false, StripID3v2 = false;
-    std::string Table;                                      // a .trs table loaded first
-    std::optional<std::vector<std::string>> Merge, Rename;  // the chosen parts
-    std::optional<std::string> Separator, Replace;
-    std::optional<bool> Numbered;  // folders: numbered or named after the file
-    std::optional<int> FirstNumber;
-    bool AtOnce = false;
-    std::vector<std::pair<TTagField, std::string>> Set;
-    bool Tsv = false;
-};
-
-// Reads the options after DIR; false with a one-line message on err for a usage error.
-bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& options,
-                       std::ostream& err);
-// Opens the folder, sets the controls, and prints the plan (run = false) or runs the batch and
-// prints what it did. Returns the exit status: 0 all done, 1 something failed, 2 usage error.
-int PlanOrRunBatch(const std::string& folder, const TBatchOptions& options, bool run,
+// Reads the options after DIR (--tsv sets tsv); false with a one-line message on err for a
+// usage error (of the run command with run, else of plan).
+bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& options, bool& tsv,
+                       std::ostream& err, bool run = false);
+// Opens the folder, sets the options on the model, and prints the plan (run = false) or runs the
+// batch and prints what it did. Returns the exit status: 0 all done, 1 something failed, 2 usage
+// error (the folder missing or unreadable).
+int PlanOrRunBatch(const std::string& folder, const TBatchOptions& options, bool run, bool tsv,
                    std::ostream& out, std::ostream& err);
 
 }  // namespace velmora

@@ -1,8 +1,11 @@
-#include "cli/CliDisc.h"
+#include <string>
+#include <vector>
 
-#include <sys/stat.h>
-
+#include "cli/CliCommand.h"
 #include "core/Disc.h"
+#include "core/DiscImage.h"
+#include "core/DiscNames.h"
+#include "core/TextCodec.h"
 
 namespace velmora {
 namespace {
@@ -14,8 +17,9 @@ struct TDiscArgs {
     bool Replace = false;
 };
 
-bool ParseDiscArgs(const std::vector<std::string>& args, bool image, TDiscArgs& parsed,
-                   std::ostream& err) {
+bool ParseDiscArgs(const std::vector<std::string>& args, const TCliCommand& command,
+                   TDiscArgs& parsed, std::ostream& err) {
+    const bool image = &command == &kImageCommand;
     bool small = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -23,9 +27,10 @@ bool ParseDiscArgs(const std::vector<std::string>& args, bool image, TDiscArgs& 
         if (a == "--profile" && hasValue) {
             const TDiscProfile* p = FindDiscProfile(args[++i]);
             if (!p) {
-                err << "velmora-cli: unknown profile " << args[i] << "; the profiles are:\n";
-                for (const TDiscProfile& known : DiscProfiles())
-                    err << "  " << known.Name << "\n";
+                std::string known;
+                for (const TDiscProfile& profile : DiscProfiles())
+                    known += (known.empty() ? "" : ", ") + ("«" + profile.Name + "»");
+                UsageError(err, command, "нет профиля «" + args[i] + "»; есть " + known);
                 return false;
             }
             parsed.Profile = *p;
@@ -36,7 +41,7 @@ bool ParseDiscArgs(const std::vector<std::string>& args, bool image, TDiscArgs& 
         } else if (image && a == "--replace") {
             parsed.Replace = true;
         } else if (a.size() > 1 && a[0] == '-') {
-            err << "velmora-cli: unknown or incomplete option " << a << " (see --help)\n";
+            UsageError(err, command, "неизвестный или неполный ключ " + a);
             return false;
         } else {
             parsed.Positional.push_back(a);
@@ -44,18 +49,11 @@ bool ParseDiscArgs(const std::vector<std::string>& args, bool image, TDiscArgs& 
     }
     if (small)
         parsed.Profile = With650MBBlank(parsed.Profile);
-    const size_t wanted = image ? 2 : 1;
-    if (parsed.Positional.size() != wanted) {
-        err << "velmora-cli: " << (image ? "image takes DIR and OUT.iso" : "check takes one DIR")
-            << " (see --help)\n";
+    if (parsed.Positional.size() != (image ? 2u : 1u)) {
+        UsageError(err, command, image ? "нужны папка и файл образа" : "нужна одна папка");
         return false;
     }
-    struct stat st;
-    if (::stat(parsed.Positional[0].c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        err << "velmora-cli: " << parsed.Positional[0] << " is not a folder (see --help)\n";
-        return false;
-    }
-    return true;
+    return CheckFolderArgument(parsed.Positional[0], err);
 }
 
 void PrintProblems(const TDiscCheck& check, std::ostream& out) {
@@ -63,11 +61,20 @@ void PrintProblems(const TDiscCheck& check, std::ostream& out) {
         out << FormatDiscProblem(p) << "\n";
 }
 
-}  // namespace
+constexpr char kCheckHelp[] =
+    "Checks DIR as it would go on an MP3 CD (its files and its folders, one level) against a\n"
+    "radio profile, and prints one line per problem, tab-separated: problem PATH CODE TEXT, then\n"
+    "\"summary\" and the counts against the profile. CODE is one of too-many-folders,\n"
+    "too-many-files, too-many-in-folder, too-deep, name-too-long, name-chars, no-extension,\n"
+    "not-mp3, mpeg-version, sample-rate, bitrate, id3v2-large, id3v2-present, tag-not-latin,\n"
+    "no-tag, disc-full, unreadable. Exit status 0 with no problem, 1 with some.\n"
+    "  --profile NAME   \"Blaupunkt MP3 CD (Chevrolet, GM Daewoo)\" (the default) or\n"
+    "                   \"Стандартный MP3 CD\"\n"
+    "  --650            a 650 MB (74 min) blank instead of 700 MB (80 min)\n";
 
-int CheckDiscCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TDiscArgs parsed;
-    if (!ParseDiscArgs(args, false, parsed, err))
+    if (!ParseDiscArgs(args, kCheckCommand, parsed, err))
         return 2;
     const TDiscCheck check = CheckDisc(RealFileSystem(), parsed.Positional[0], parsed.Profile);
     PrintProblems(check, out);
@@ -75,18 +82,30 @@ int CheckDiscCommand(const std::vector<std::string>& args, std::ostream& out, st
     return check.Problems.empty() ? 0 : 1;
 }
 
-int ImageDiscCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+constexpr char kImageHelp[] =
+    "Checks DIR as check does, then writes its ISO 9660 image (the profile's level, Joliet, no\n"
+    "Rock Ridge): the root's MP3 files, then each folder's, names and data in the order the\n"
+    "radio plays. Other files stay off the disc. The problem lines come first, then\n"
+    "\"renamed SOURCE JOLIET-NAME ISO-NAME\" for each name made for the disc; progress lines go\n"
+    "to standard error. A problem that makes the disc unplayable (too many folders, the disc\n"
+    "full, an unreadable file) refuses the image. An existing OUT.iso is replaced only with\n"
+    "--replace; a failed write leaves nothing under OUT.iso. Exit status 0 when the image was\n"
+    "written, 1 when it was refused or failed.\n"
+    "  --profile NAME, --650   as for check\n"
+    "  --volume-id TEXT        the volume name (default: the folder's name), made Latin capitals\n"
+    "  --replace               replace an existing OUT.iso\n";
+
+int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TDiscArgs parsed;
-    if (!ParseDiscArgs(args, true, parsed, err))
+    if (!ParseDiscArgs(args, kImageCommand, parsed, err))
         return 2;
     TDiscCheck check = CheckDisc(RealFileSystem(), parsed.Positional[0], parsed.Profile);
     if (!parsed.VolumeId.empty())
         check.VolumeId = DiscVolumeId(parsed.VolumeId);
     PrintProblems(check, out);
-    for (const auto* list : {&check.Folders, &check.Files})
-        for (const TDiscEntry& f : *list)
-            if (DiscNameChanged(f))
-                out << "renamed\t" << f.Source << "\t" << f.Name << "\t" << f.IsoName << "\n";
+    for (const TDiscEntry* f : RenamedDiscEntries(check))
+        out << "renamed\t" << EscapeForLine(f->Source) << "\t" << f->Name << "\t" << f->IsoName
+            << "\n";
     out << "summary\t" << DiscSummary(check) << "\n";
     int shown = -1;
     const TDiscImageResult result = WriteDiscImage(
@@ -99,11 +118,25 @@ int ImageDiscCommand(const std::vector<std::string>& args, std::ostream& out, st
             return true;
         });
     if (!result.Ok) {
-        err << "velmora-cli: " << result.Message << "\n";
+        // The message's own lines (the fatal problems, one a line), each kept on one line.
+        std::string message = result.Message;
+        for (size_t end; (end = message.find('\n')) != std::string::npos;) {
+            err << "velmora-cli: " << EscapeForLine(message.substr(0, end)) << "\n";
+            message.erase(0, end + 1);
+        }
+        err << "velmora-cli: " << EscapeForLine(message) << "\n";
         return 1;
     }
-    out << "image\t" << parsed.Positional[1] << "\t" << check.VolumeId << "\n";
+    out << "image\t" << EscapeForLine(parsed.Positional[1]) << "\t" << check.VolumeId << "\n";
     return 0;
 }
+
+}  // namespace
+
+const TCliCommand kCheckCommand = {"check", "check DIR [--profile NAME] [--650]", kCheckHelp,
+                                   RunCheck};
+const TCliCommand kImageCommand = {
+    "image", "image DIR OUT.iso [--profile NAME] [--650] [--volume-id TEXT] [--replace]",
+    kImageHelp, RunImage};
 
 }  // namespace velmora

@@ -1,25 +1,25 @@
-// The command line's folder commands: a folder opened through the window's model, with a port
-// that asks nobody, and the two reports of its list.
+// velmora-cli list and report: a folder opened through the window's model, with a port that asks
+// nobody, and the two reports of its list.
 #pragma once
 
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "core/QuietPort.h"
 #include "core/ReportOptions.h"
 
 namespace velmora {
 
 // Opens the folder and writes NumFilesLabel, SizeFilesLabel and lblTotalTime as "key: value"
 // lines, then the listed names, one a line, in list order. Returns 0, or 1 after an error.
-int ProbeFolder(const std::string& folder, std::ostream& out, std::ostream& err);
+int ListFolder(const std::string& folder, std::ostream& out, std::ostream& err);
 
 // Opens the folder and writes the lines of the file list report, or of the tag list report: to
-// out in UTF-8, or with an outFile into that file as the window saves it.
-int ProbeFileListReport(const std::string& folder, const TFileListReportOptions& options,
+// out in UTF-8 (each line on one line, EscapeForLine), or with an outFile into that file as the
+// window saves it.
+int PrintFileListReport(const std::string& folder, const TFileListReportOptions& options,
                         const std::string& outFile, std::ostream& out, std::ostream& err);
-int ProbeTagListReport(const std::string& folder, const TTagListReportOptions& options,
+int PrintTagListReport(const std::string& folder, const TTagListReportOptions& options,
                        const std::string& outFile, std::ostream& out, std::ostream& err);
 
 // Reads the report flags of the command line into the options; false with a message on err for

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "audio/FileInfoSummary.h"
+#include "cli/CliCommand.h"
 #include "core/ID3v2Text.h"
 #include "core/TextCodec.h"
 
@@ -13,7 +14,7 @@ namespace {
 class TLines {
   public:
     void Add(const char* key, const std::string& value) {
-        Text += std::string(key) + ": " + value + "\n";
+        Text += std::string(key) + ": " + EscapeForLine(value) + "\n";
     }
     void Add(const char* key, int64_t value) { Add(key, std::to_string(value)); }
     void Add(const char* key, bool value) { Add(key, std::string(value ? "true" : "false")); }
@@ -22,7 +23,7 @@ class TLines {
 
 }  // namespace
 
-std::string ProbeBlock(const std::string& path, const TAudioInfo& info) {
+std::string FileInfoBlock(const std::string& path, const TAudioInfo& info) {
     const TMpegFrameHdr& h = info.FrameHdr;
     const TID3v1Tag& tag = info.ID3v1;
     const TFileInfoSummary summary = SummarizeFileInfo(info);
@@ -67,7 +68,7 @@ std::string ProbeBlock(const std::string& path, const TAudioInfo& info) {
     return lines.Text;
 }
 
-int ProbeFiles(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
+int PrintFileInfo(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err) {
     BuildID3Genres();
     int status = 0;
     bool first = true;
@@ -83,10 +84,56 @@ int ProbeFiles(const std::vector<std::string>& paths, std::ostream& out, std::os
         if (!first)
             out << "\n";
         first = false;
-        out << ProbeBlock(path, info);
+        out << FileInfoBlock(path, info);
     }
     out.flush();
     return status;
 }
+
+// ---- The command ----
+
+namespace {
+
+constexpr char kInfoHelp[] =
+    "Analyses each FILE as the program does when it is selected, and prints one block of\n"
+    "\"key: value\" lines in UTF-8 per file, with a blank line between blocks. Each block begins\n"
+    "with \"file: \" and the path as given. Then, in this order:\n"
+    "  FirstFrameOffset  byte offset of the first MPEG frame, -1 when none\n"
+    "  Valid             true when an MPEG stream was found (first and following frame)\n"
+    "  VersionIndex      0 reserved, 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5\n"
+    "  LayerIndex        0 reserved, 1..3 Layer I..III\n"
+    "  Bitrate           kbit/s of the first frame (0 free format, -1 none)\n"
+    "  SampleRate        Hz (-1 none)\n"
+    "  FrameLength       bytes of the first frame\n"
+    "  IsVBR             true when the first frame carries a Xing header\n"
+    "  Duration          playing time in milliseconds (whole seconds)\n"
+    "  FileSize          bytes; -1 for a file of 2 GiB or more\n"
+    "  Exists            true when the file ends in an ID3v1 tag\n"
+    "  NoTrack           true when the tag carries no track number\n"
+    "  Title, Artist, Album, Year, Comment   tag texts, converted from Windows-1251\n"
+    "  Track, GenreCode, GenreName\n"
+    "  lblId3Status, lblMpegVersion, lblDuration, lblMpegParam, lblMpegFlags, lblMpegInternal\n"
+    "                    the texts the main window shows for the file\n"
+    "  ID3v2Version      the version of the ID3v2 tag at the start (\"2.3.0\"), empty without one\n"
+    "  ID3v2Size         bytes of that tag (header, frames, padding, footer), empty without one\n"
+    "  ID3v2Title, ID3v2Artist, ID3v2Album, ID3v2Year, ID3v2Track, ID3v2Genre, ID3v2Comment\n"
+    "                    its texts in UTF-8 (Windows-1251 in \"Latin-1\" frames decoded)\n"
+    "  ID3v2Pictures     how many pictures (covers) it holds\n"
+    "Booleans read true or false; numbers are plain decimal. Values are written on one line.\n"
+    "A file that cannot be opened or read gets its error on standard error; the other files are\n"
+    "still printed, and the exit status is then 1.\n";
+
+int RunInfo(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> files = args;
+    if (!files.empty() && files[0] == "--")
+        files.erase(files.begin());
+    if (files.empty())
+        return UsageError(err, kInfoCommand, "нужен хотя бы один файл");
+    return PrintFileInfo(files, out, err);
+}
+
+}  // namespace
+
+const TCliCommand kInfoCommand = {"info", "info FILE...", kInfoHelp, RunInfo};
 
 }  // namespace velmora

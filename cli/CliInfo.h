@@ -1,4 +1,4 @@
-// The probe's file mode: the analysis of each named file as "key: value" lines in UTF-8.
+// velmora-cli info: the analysis of each named file as "key: value" lines.
 #pragma once
 
 #include <ostream>
@@ -10,11 +10,12 @@
 namespace velmora {
 
 // The lines of one analysed file, each ending in "\n", beginning with "file: <path>". Tag texts
-// are converted from Windows-1251; booleans read true/false.
-std::string ProbeBlock(const std::string& path, const TAudioInfo& info);
+// are converted from Windows-1251 and every value is written on one line (EscapeForLine);
+// booleans read true/false.
+std::string FileInfoBlock(const std::string& path, const TAudioInfo& info);
 
 // Analyses each file and writes its block to out, a blank line between blocks. A file that cannot
 // be analysed gets its error on err. Returns 0 when every file was analysed, else 1.
-int ProbeFiles(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);
+int PrintFileInfo(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);
 
 }  // namespace velmora

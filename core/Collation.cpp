@@ -68,6 +68,14 @@ int TCollator::Compare(const std::string& a, const std::string& b) const {
     return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
+bool TCollator::Equivalent(const std::string& a, const std::string& b) const {
+    // The collation keys alone, without the names' bytes that Key appends to break ties.
+    const std::string ka = Key(a);
+    const std::string kb = Key(b);
+    return ka.size() - a.size() == kb.size() - b.size() &&
+           ka.compare(0, ka.size() - a.size(), kb, 0, kb.size() - b.size()) == 0;
+}
+
 std::string TCollator::Key(const std::string& name) const {
     // The collation key ends with a zero byte and has none inside, so the name's bytes appended
     // after it only decide between names whose collation keys are equal.

@@ -26,6 +26,9 @@ class TCollator {
     // Sorting by keys made once per name is much faster than comparing names.
     std::string Key(const std::string& name) const;
     bool Less(const std::string& a, const std::string& b) const { return Compare(a, b) < 0; }
+    // True when the two texts are the same but for letter case (and what ICU counts as the same
+    // letter): "rock", "Rock" and "ROCK"; "исполнитель" and "Исполнитель".
+    bool Equivalent(const std::string& a, const std::string& b) const;
     // The locale actually used ("root" for the root order).
     const std::string& LocaleName() const { return Name; }
 

@@ -1,14 +1,12 @@
-// The disc a car radio plays: the radio profiles, the check of a folder against one, the names the
-// files get on the disc, and the writing of the ISO 9660 image (through core/IsoImage.h).
+// The disc a car radio plays: the radio profiles and the check of a folder against one. The names
+// the files get on the disc are in core/DiscNames.h, the writing of the image in core/DiscImage.h.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/FileSystem.h"
-#include "core/SafeMove.h"
 
 namespace velmora {
 
@@ -75,35 +73,10 @@ TDiscCheck CheckDisc(TFileSystem& fs, const std::string& folder, const TDiscProf
 
 // "Папок: 12 из 253, файлов: 12, 61 МБ из 700 МБ".
 std::string DiscSummary(const TDiscCheck& check);
-// "problem\tPATH\tCODE\tTEXT".
+// "problem\tPATH\tCODE\tTEXT", path and text on one line each (EscapeForLine).
 std::string FormatDiscProblem(const TDiscProblem& problem);
 
-// The Joliet name of a file or folder: the name in Latin letters, without characters Joliet may
-// not hold, within the profile's length, keeping a file's ".mp3".
-std::string DiscJolietName(const std::string& name, bool isFile, const TDiscProfile& profile);
-// The ISO 9660 name made from a Joliet name: capitals, digits and "_" only, 8.3 at Level 1,
-// 31 characters at Level 2; folders have no extension.
-std::string DiscIsoName(const std::string& jolietName, bool isFile, int isoLevel);
-// True when the entry's name on the disc, in either tree, is not its own name (capitals aside).
-bool DiscNameChanged(const TDiscEntry& entry);
-// The volume id made from the folder's name: Latin capitals, digits and "_", at most 32.
-std::string DiscVolumeId(const std::string& folderName);
-
-// The image's writing: progress gets the bytes written and the total, and stops the writing when
-// it returns false.
-using TDiscProgress = std::function<bool(int64_t done, int64_t total)>;
-
-struct TDiscImageResult {
-    bool Ok = false;
-    bool Cancelled = false;
-    std::string Message;  // why it failed, for the user
-};
-
-// Writes the image of a check without fatal problems into a hidden temporary file beside `out`
-// and renames it to `out` at the end, replacing an existing file only when `replace` is true. A
-// failure, a cancel or a kill leaves no file under `out` (a killed write leaves a temporary file
-// the next open of that folder removes). The folder is only read.
-TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out, bool replace,
-                                const TDiscProgress& progress, TSysCalls& sys = RealSysCalls());
+// The folders, then the files, whose names on the disc are not their own (capitals aside).
+std::vector<const TDiscEntry*> RenamedDiscEntries(const TDiscCheck& check);
 
 }  // namespace velmora

@@ -1,115 +1,25 @@
 #include "core/Leftovers.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <vector>
+#include <climits>
+#include <cstdlib>
+#include <set>
+
+#include "core/Journal.h"
+#include "core/Paths.h"
+#include "core/SafeMove.h"
 
 namespace velmora {
 namespace {
 
-constexpr char kPrefix[] = ".velmora-";
-constexpr char kMagic[] = "velmora-journal-1";
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool WriteAll(TSysCalls& sys, int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = sys.Write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// A name of ours: the owner's pid and the kind, or pid 0 when the name is not one of ours.
-struct TOwnName {
-    pid_t Pid = 0;
-    std::string Kind;
-};
-
-TOwnName ParseOwnName(const std::string& name) {
-    const size_t prefix = sizeof kPrefix - 1;
-    if (name.compare(0, prefix, kPrefix) != 0)
-        return {};
-    size_t i = prefix;
-    const auto digits = [&] {
-        const size_t start = i;
-        while (i < name.size() && name[i] >= '0' && name[i] <= '9')
-            ++i;
-        return i > start && i - start <= 10;
-    };
-    const size_t pidStart = i;
-    if (!digits() || i >= name.size() || name[i] != '-')
-        return {};
-    const long long pid = std::stoll(name.substr(pidStart, i - pidStart));
-    ++i;
-    if (!digits() || i >= name.size() || name[i] != '.')
-        return {};
-    const std::string kind = name.substr(i + 1);
-    if (kind != "tmp" && kind != "move" && kind != "journal")
-        return {};
-    if (pid <= 0 || pid > 0x7FFFFFFF)
-        return {};
-    return {static_cast<pid_t>(pid), kind};
-}
-
 bool ProcessRuns(pid_t pid) {
     return ::kill(pid, 0) == 0 || errno == EPERM;
-}
-
-bool ReadJournal(TSysCalls& sys, const std::string& path, TJournal& journal) {
-    const int fd = sys.Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    std::string bytes;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = sys.Read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0 || bytes.size() > 65536)
-            break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    sys.Close(fd);
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t end; (end = bytes.find('\0', start)) != std::string::npos; start = end + 1)
-        fields.push_back(bytes.substr(start, end - start));
-    if (fields.size() < 5 || fields[0] != kMagic || fields[1].size() != 1)
-        return false;
-    journal.Kind = static_cast<TJournal::EKind>(fields[1][0]);
-    journal.From = fields[2];
-    journal.To = fields[3];
-    journal.Temp = fields[4];
-    journal.Path = path;
-    unsigned long long dev = 0;
-    unsigned long long ino = 0;
-    if (fields.size() >= 6 && std::sscanf(fields[5].c_str(), "%llu %llu", &dev, &ino) == 2) {
-        journal.HasInode = true;
-        journal.Dev = static_cast<dev_t>(dev);
-        journal.Ino = static_cast<ino_t>(ino);
-    }
-    return true;
 }
 
 bool SameInode(const struct stat& a, const struct stat& b) {
@@ -120,12 +30,72 @@ bool IsInode(const struct stat& st, const TJournal& journal) {
     return journal.HasInode && st.st_dev == journal.Dev && st.st_ino == journal.Ino;
 }
 
-// Completes or undoes one move; false when the journal has to stay for a later open.
-bool Recover(TSysCalls& sys, const TJournal& j) {
+std::string RealPath(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr)
+        return "";
+    std::string result = real;
+    std::free(real);
+    return result;
+}
+
+// The path with its folder's links resolved, so that two spellings of one entry compare equal.
+std::string Canonical(const std::string& path) {
+    const std::string parent = RealPath(ParentOf(path));
+    return parent.empty() ? NormalPath(path) : JoinPath(parent == "/" ? "" : parent, NameOf(path));
+}
+
+// The opened folder, resolved, that every path a journal names must lie in.
+class TBoundary {
+  public:
+    explicit TBoundary(const std::string& folder) : Real(RealPath(folder)) {}
+    bool Valid() const { return !Real.empty(); }
+    const std::string& Path() const { return Real; }
+
+    // True when the path's folder, links resolved, is the opened folder or lies below it, and
+    // its name is a name. A path whose folder is gone holds nothing to act on and counts as
+    // inside only by its spelling.
+    bool Holds(const std::string& path) const {
+        const std::string name = NameOf(path);
+        if (path.empty() || path[0] != '/' || name.empty() || name == "." || name == "..")
+            return false;
+        const std::string parent = RealPath(ParentOf(path));
+        return PathWithin(parent.empty() ? ParentOf(NormalPath(path)) : parent, Real);
+    }
+
+  private:
+    std::string Real;
+};
+
+// A journal of ours, for this folder, naming only paths inside the opened folder.
+bool Obeyed(TSysCalls& sys, const TJournal& j, const TBoundary& boundary) {
+    struct stat here {};
+    if (sys.Lstat((ParentOf(j.Path) + "/.").c_str(), &here) != 0 || here.st_dev != j.FolderDev ||
+        here.st_ino != j.FolderIno)
+        return false;
+    if (RealPath(ParentOf(j.From)) != RealPath(ParentOf(j.Path)))
+        return false;
+    for (const std::string* path : {&j.From, &j.To, &j.Temp}) {
+        if (!(path->empty() && path != &j.From) && !boundary.Holds(*path))
+            return false;
+    }
+    return true;
+}
+
+// A temporary file a journal made: there, a regular file, and the one it recorded (when it got
+// as far as recording it).
+bool IsJournalsTemporary(TSysCalls& sys, const TJournal& j) {
+    struct stat temp {};
+    return !j.Temp.empty() && sys.Lstat(j.Temp.c_str(), &temp) == 0 && S_ISREG(temp.st_mode) &&
+           (!j.HasInode || IsInode(temp, j)) && ParseOwnName(NameOf(j.Temp)).Kind == "tmp";
+}
+
+// Completes or undoes the work of one obeyed journal.
+void Recover(TSysCalls& sys, const TJournal& j) {
     struct stat from {};
     struct stat to {};
     const bool hasFrom = sys.Lstat(j.From.c_str(), &from) == 0;
-    const bool hasTo = sys.Lstat(j.To.c_str(), &to) == 0;
+    const bool hasTo = !j.To.empty() && sys.Lstat(j.To.c_str(), &to) == 0;
     switch (j.Kind) {
         case TJournal::EKind::Claim:
             // The placeholder is ours when it has the inode noted, or, when the move was stopped
@@ -135,7 +105,7 @@ bool Recover(TSysCalls& sys, const TJournal& j) {
                 (j.HasInode ? IsInode(to, j) : hasFrom && !SameInode(from, to))) {
                 sys.Unlink(j.To.c_str());
             }
-            return true;
+            return;
         case TJournal::EKind::Link: {
             struct stat fromTarget {};
             struct stat toTarget {};
@@ -144,30 +114,36 @@ bool Recover(TSysCalls& sys, const TJournal& j) {
                 SameInode(fromTarget, toTarget)) {
                 sys.Unlink(j.From.c_str());
             }
-            return true;
+            return;
         }
         case TJournal::EKind::HardLink:
             // Both names reach the one file: the old one goes.
-            if (hasFrom && hasTo && SameInode(from, to) && from.st_nlink > 1)
+            if (hasFrom && hasTo && S_ISREG(from.st_mode) && SameInode(from, to) &&
+                from.st_nlink > 1)
                 sys.Unlink(j.From.c_str());
-            return true;
+            return;
         case TJournal::EKind::Copy:
             // The complete copy stands under its name: only the source is left to remove.
             if (hasFrom && hasTo && S_ISREG(from.st_mode) && IsInode(to, j) &&
                 to.st_size == from.st_size) {
                 sys.Unlink(j.From.c_str());
             }
-            if (!j.Temp.empty() && ParseOwnName(j.Temp.substr(j.Temp.rfind('/') + 1)).Pid != 0)
+            if (IsJournalsTemporary(sys, j))
                 sys.Unlink(j.Temp.c_str());
-            return true;
+            return;
+        case TJournal::EKind::Rewrite:
+            if (IsJournalsTemporary(sys, j))
+                sys.Unlink(j.Temp.c_str());
+            return;
         case TJournal::EKind::CaseRename: {
             struct stat temp {};
-            if (sys.Lstat(j.Temp.c_str(), &temp) != 0)
-                return true;
-            return SafeMoveFile(sys, j.Temp, j.From).Ok || SafeMoveFile(sys, j.Temp, j.To).Ok;
+            if (sys.Lstat(j.Temp.c_str(), &temp) == 0 &&
+                ParseOwnName(NameOf(j.Temp)).Kind == "move" &&
+                !SafeMoveFile(sys, j.Temp, j.From).Ok)
+                SafeMoveFile(sys, j.Temp, j.To);
+            return;
         }
     }
-    return true;
 }
 
 // The order in which journals are handled: placeholders first, since a copy's last step may
@@ -180,6 +156,7 @@ int Rank(TJournal::EKind kind) {
         case TJournal::EKind::HardLink:
             return 1;
         case TJournal::EKind::Copy:
+        case TJournal::EKind::Rewrite:
             return 2;
         case TJournal::EKind::CaseRename:
             return 3;
@@ -187,131 +164,86 @@ int Rank(TJournal::EKind kind) {
     return 4;
 }
 
+// The names of ours in one folder whose process is gone; its real subfolders into `subfolders`.
 void CollectOwn(const std::string& folder, std::vector<std::string>& journals,
-                std::vector<std::string>& temporaries, std::vector<std::string>* subfolders) {
+                std::vector<std::string>& others, std::vector<std::string>* subfolders) {
     DIR* d = ::opendir(folder.c_str());
     if (d == nullptr)
         return;
+    const int dfd = ::dirfd(d);
     while (const dirent* e = ::readdir(d)) {
         const std::string name = e->d_name;
         if (name == "." || name == "..")
             continue;
-        const std::string path = folder + name;
+        const std::string path = JoinPath(folder == "/" ? "" : folder, name);
         if (name[0] != '.') {
-            struct stat st {};
-            if (subfolders != nullptr && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-                subfolders->push_back(path + "/");
+            if (subfolders == nullptr)
+                continue;
+            bool dir = e->d_type == DT_DIR;
+            if (e->d_type == DT_UNKNOWN) {
+                struct stat st {};
+                dir =
+                    ::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+            }
+            if (dir)
+                subfolders->push_back(path);
             continue;
         }
         const TOwnName own = ParseOwnName(name);
         if (own.Pid == 0 || ProcessRuns(own.Pid))
             continue;
-        if (own.Kind == "journal")
-            journals.push_back(path);
-        else if (own.Kind == "tmp")
-            temporaries.push_back(path);
+        (own.Kind == "journal" ? journals : others).push_back(path);
     }
     ::closedir(d);
 }
 
 }  // namespace
 
-std::string TemporaryName(const char* kind) {
-    static std::atomic<unsigned> counter{0};
-    return std::string(kPrefix) + std::to_string(::getpid()) + "-" + std::to_string(++counter) +
-           "." + kind;
-}
-
-int CreateTemporary(TSysCalls& sys, const std::string& folder, const char* kind,
-                    std::string& path) {
-    for (int attempt = 0;; ++attempt) {
-        path = folder + TemporaryName(kind);
-        const int fd = sys.Open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST || attempt >= 100)
-            return fd;
-    }
-}
-
-bool WriteJournal(TSysCalls& sys, TJournal& journal) {
-    const int fd = CreateTemporary(sys, FolderOf(journal.From), "journal", journal.Path);
-    if (fd < 0)
-        return false;
-    std::string bytes = kMagic;
-    bytes += '\0';
-    bytes += static_cast<char>(journal.Kind);
-    for (const std::string* field : {&journal.From, &journal.To, &journal.Temp})
-        (bytes += '\0') += *field;
-    bytes += '\0';
-    const bool written = WriteAll(sys, fd, bytes);
-    const int error = errno;
-    if (sys.Close(fd) != 0 || !written) {
-        sys.Unlink(journal.Path.c_str());
-        errno = written ? errno : error;
-        return false;
-    }
-    return true;
-}
-
-bool AddJournalInode(TSysCalls& sys, TJournal& journal, dev_t dev, ino_t ino) {
-    const int fd = sys.Open(journal.Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const std::string record = std::to_string(static_cast<unsigned long long>(dev)) + " " +
-                               std::to_string(static_cast<unsigned long long>(ino)) +
-                               std::string(1, '\0');
-    const bool written = WriteAll(sys, fd, record);
-    const int error = errno;
-    const bool closed = sys.Close(fd) == 0;
-    if (!written)
-        errno = error;
-    journal.HasInode = written && closed;
-    journal.Dev = dev;
-    journal.Ino = ino;
-    return journal.HasInode;
-}
-
-void DropJournal(TSysCalls& sys, const TJournal& journal) {
-    const int error = errno;
-    sys.Unlink(journal.Path.c_str());
-    errno = error;
-}
-
-int CleanLeftovers(TSysCalls& sys, const std::string& folder) {
-    if (folder.empty())
-        return 0;
-    const std::string top = folder.back() == '/' ? folder : folder + "/";
-    std::vector<std::string> journalPaths;
-    std::vector<std::string> temporaries;
-    std::vector<std::string> subfolders;
-    CollectOwn(top, journalPaths, temporaries, &subfolders);
+TLeftovers CleanLeftovers(TSysCalls& sys, const std::string& folder) {
+    TLeftovers result;
+    const TBoundary boundary(folder);
+    if (folder.empty() || !boundary.Valid())
+        return result;
+    const std::string& top = boundary.Path();
+    std::vector<std::string> journalPaths, others, subfolders;
+    CollectOwn(top, journalPaths, others, &subfolders);
     for (const std::string& sub : subfolders)
-        CollectOwn(sub, journalPaths, temporaries, nullptr);
+        CollectOwn(sub, journalPaths, others, nullptr);
 
     std::vector<TJournal> journals;
-    int handled = 0;
     for (const std::string& path : journalPaths) {
         TJournal j;
-        if (ReadJournal(sys, path, j)) {
+        if (ReadJournal(sys, path, j) && Obeyed(sys, j, boundary))
             journals.push_back(j);
-        } else if (sys.Unlink(path.c_str()) == 0) {
-            ++handled;  // stopped before its record was whole: no step of its move was made
-        }
+        else if (IsUnfinishedJournal(sys, path) && sys.Unlink(path.c_str()) == 0)
+            ++result.Handled;  // stopped before its record was whole: its work made no step
+        else
+            result.Ignored.push_back(path);
     }
     std::stable_sort(journals.begin(), journals.end(), [](const TJournal& a, const TJournal& b) {
         return Rank(a.Kind) < Rank(b.Kind);
     });
+    std::set<std::string> named;
     for (const TJournal& j : journals) {
-        if (Recover(sys, j) && sys.Unlink(j.Path.c_str()) == 0)
-            ++handled;
+        named.insert(Canonical(j.Temp));
+        Recover(sys, j);
+        if (sys.Unlink(j.Path.c_str()) == 0)
+            ++result.Handled;
     }
-    for (const std::string& path : temporaries) {
-        if (sys.Unlink(path.c_str()) == 0)
-            ++handled;
+    for (const std::string& path : others) {
+        struct stat st {};
+        if (named.count(Canonical(path)) != 0) {
+            if (sys.Lstat(path.c_str(), &st) != 0)
+                ++result.Handled;  // removed or put back by its journal
+            continue;
+        }
+        result.Ignored.push_back(path);
     }
-    return handled;
+    std::sort(result.Ignored.begin(), result.Ignored.end());
+    return result;
 }
 
-int CleanLeftovers(const std::string& folder) {
+TLeftovers CleanLeftovers(const std::string& folder) {
     return CleanLeftovers(RealSysCalls(), folder);
 }
 

@@ -6,10 +6,10 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <set>
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
-#include "core/BatchPlan.h"
 #include "core/Collation.h"
 #include "core/ID3v2Text.h"
 #include "core/TextCodec.h"
@@ -22,6 +22,10 @@ constexpr const char* kFillStatus =
 // Heads the list of files the fill could not analyse, one "name: reason" line each.
 constexpr const char* kUnreadableText =
     "Не удалось прочитать файлы (их время считается равным 0:00:00):";
+// Heads the list of files named like the program's own that it did not make for this folder.
+constexpr const char* kLookAlikeText =
+    "В папке есть файлы с именами, как у временных файлов Velmora, но сделанные не ею для этой "
+    "папки. Они оставлены как есть:";
 
 uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -32,15 +36,6 @@ uint32_t ClockSeed() {
 uint32_t NextRandom(uint32_t& seed, uint32_t range) {
     seed = seed * 134775813u + 1u;
     return static_cast<uint32_t>((static_cast<uint64_t>(seed) * range) >> 32);
-}
-
-// True when the last three characters of a name are "mp3" in any letter case.
-bool HasMp3Ending(const std::string& name) {
-    if (name.size() < 3)
-        return false;
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    const size_t n = name.size();
-    return lower(name[n - 3]) == 'm' && lower(name[n - 2]) == 'p' && name[n - 1] == '3';
 }
 
 }  // namespace
@@ -119,15 +114,32 @@ void TMainModel::FormCreate() {
 
 void TMainModel::FileMenuAddDirClick() {
     FileMenuNewClick();
-    const std::string folder = Port.BrowseForInputFolder();
+    OpenFolder(Port.BrowseForInputFolder());
+}
+
+void TMainModel::OpenFolder(const std::string& folder) {
+    FileMenuNewClick();
     SetStatus(kFillStatus);
-    Fs.CleanLeftovers(folder);
+    // What a stopped run of ours left is tidied only while no other copy works in the folder.
+    std::vector<std::string> ignored;
+    if (!folder.empty() && Fs.LockFolder(folder)) {
+        ignored = Fs.CleanLeftovers(folder).Ignored;
+        Fs.UnlockFolder(folder);
+    }
     FileListFill(folder);
     if (!TrackList.empty())
         SelectTrack(0);
     FilesListBoxClick();
     TagsModified = false;
     SetStatus("");
+    // Files that only look like ours are told about once a run.
+    static std::set<std::string> told;
+    std::string names;
+    for (const std::string& path : ignored)
+        if (told.insert(path).second)
+            names += "\r" + RelativePath(path, folder);
+    if (!names.empty())
+        Port.ShowMessage(std::string(kLookAlikeText) + names);
 }
 
 void TMainModel::FileMenuNewClick() {
@@ -168,7 +180,7 @@ void TMainModel::FileListFill(const std::string& folder) {
         int64_t totalBytes = 0;
         TrackList.reserve(FoundFiles.size());
         for (const std::string& path : FoundFiles) {
-            TrackList.push_back(path.substr(path.find_last_of('/') + 1));
+            TrackList.push_back(NameOf(path));
             totalBytes += TrackFileSize(Fs, JoinPath(InputFolder, TrackList.back()));
         }
         SizeFilesLabel.Caption = std::to_string(RoundMegabytes(totalBytes));
@@ -242,7 +254,7 @@ void TMainModel::ScanFolder(const std::string& folder, std::vector<std::string>&
             Port.ProcessEvents();
             continue;
         }
-        if (HasMp3Ending(entry.Name)) {
+        if (IsMp3Name(entry.Name)) {
             list.push_back(scanDir + entry.Name);
             Port.ProcessEvents();
         }
@@ -266,6 +278,7 @@ void TMainModel::FilesListBoxClick() {
     const std::string name = TrackList[static_cast<size_t>(index)];
     InfoFileName.Caption = name;
     const std::string path = JoinPath(InputFolder, name);
+    WorkingPath = path;
     CurrentFileSizeLabel.Caption = std::to_string(TrackFileSize(Fs, path));
     try {
         Fs.LoadAudioInfo(path, AudioInfo);
@@ -288,6 +301,7 @@ void TMainModel::AskToSaveEdits() {
     const std::string question = "Содержимое ID3v1 тегов файла " + InfoFileName.Caption +
                                  " было изменено" + "\r" + "Сохранить изменения?";
     if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
+        const TFolderGuard guard(*this);
         ApplyEditsToTag();
         SaveTag(CurrentPath());
     }
@@ -477,9 +491,11 @@ void TMainModel::btMixClick() {
 void TMainModel::btnSaveID3Click() {
     if (InfoFileName.Caption.empty())
         return;
+    const TFolderGuard guard(*this);
     ApplyEditsToTag();
     const std::string path = CurrentPath();
-    SaveTag(path);
+    if (!SaveTag(path))
+        return;
     Fs.LoadID3v1(path, AudioInfo.ID3v1);
     if (BatchLog != nullptr)
         NoteCutFields(path);
@@ -488,13 +504,15 @@ void TMainModel::btnSaveID3Click() {
     ShowFileInfo();
 }
 
-void TMainModel::SaveTag(const std::string& path) {
+bool TMainModel::SaveTag(const std::string& path) {
+    if (!MayWrite(path))
+        return false;
     uint8_t block[kID3v1Size];
     if (BatchLog != nullptr) {
         TID3v1Tag written = AudioInfo.ID3v1;
         written.SaveToBuffer(block, sizeof block);
     }
-    Fs.SaveID3v1(path, AudioInfo.ID3v1);
+    Fs.SaveID3v1(path, AudioInfo.ID3v1, AudioInfo.Identity);
     if (BatchLog != nullptr) {
         static constexpr char kHex[] = "0123456789abcdef";
         std::string hex;
@@ -504,6 +522,7 @@ void TMainModel::SaveTag(const std::string& path) {
         }
         Note(TBatchEvent::TKind::Save, path, "", hex);
     }
+    return true;
 }
 
 void TMainModel::NoteCutFields(const std::string& path) {
@@ -558,11 +577,28 @@ bool TMainModel::StripCurrentID3v2() {
         return false;
     const std::string path = CurrentPath();
     if (tag.Size <= 0) {
-        Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption +
-                         " повреждён: его размер больше файла. Тег не удалён.");
+        // Its size runs past the end of the file: where the audio begins is unknown.
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Warn, path, "",
+                 "тег ID3v2 повреждён (его размер больше файла): не удалён");
+        else
+            Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption +
+                             " повреждён: его размер больше файла. Тег не удалён.");
         return false;
     }
-    const TMoveResult done = Fs.DropFilePrefix(path, tag.Size);
+    if (!MayWrite(path))
+        return false;
+    const TMoveResult done =
+        Fs.DropFilePrefix(path, tag.Size, AudioInfo.Identity, AudioInfo.ID3v2Head);
+    if (!done.Ok && done.Error == ESTALE) {
+        // Another program changed the file since it was read: it is left as it is.
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Fail, path, "",
+                 "файл изменён другой программой после чтения: ID3v2 не удалён");
+        else
+            Port.ShowMessage(ChangedMeanwhileText(path));
+        return false;
+    }
     if (!done.Ok)
         throw EStreamError(CannotCreateText(path, std::strerror(done.Error)));
     Note(TBatchEvent::TKind::Strip, path, "", std::to_string(tag.Size));
@@ -570,6 +606,7 @@ bool TMainModel::StripCurrentID3v2() {
 }
 
 void TMainModel::btnStripID3v2Click() {
+    const TFolderGuard guard(*this);
     if (!StripCurrentID3v2())
         return;
     // The list and the current file are read again; the file stays current.
@@ -584,11 +621,131 @@ void TMainModel::SelectGenreByName(const std::string& name) {
     const TCollator& collator = UserCollator();
     int index = -1;
     for (size_t i = 0; i < edGenre.Items.size() && index < 0; ++i) {
-        if (!collator.Less(edGenre.Items[i].Name, name) &&
-            !collator.Less(name, edGenre.Items[i].Name))
+        if (collator.Equivalent(edGenre.Items[i].Name, name))
             index = static_cast<int>(i);
     }
     SetGenreIndex(index);
+}
+
+// ---- Controls set as a click sets them ----
+
+void TMainModel::SetBox(TCheckBox& box, bool on) {
+    if (&box == &rbNum || &box == &rbFileName) {
+        ChooseFolderNaming((&box == &rbNum) == on);
+        return;
+    }
+    for (const TTagFieldInfo& field : TagFields()) {
+        if (&box == &FieldKeep(field.Field)) {
+            box.Checked = on;
+            KeepClick(field.Field);
+            return;
+        }
+    }
+    using TRule = void (TMainModel::*)();
+    static const std::pair<TCheckBox TMainModelState::*, TRule> kRules[] = {
+        {&TMainModelState::cbSplitTrack, &TMainModel::cbSplitTrackClick},
+        {&TMainModelState::cbSplitArtist, &TMainModel::cbSplitTrackClick},
+        {&TMainModelState::cbSplitTitle, &TMainModel::cbSplitTrackClick},
+        {&TMainModelState::cbAddTrack, &TMainModel::cbAddTrackClick},
+        {&TMainModelState::cbAddArtist, &TMainModel::cbAddTrackClick},
+        {&TMainModelState::cbAddTitle, &TMainModel::cbAddTrackClick},
+        {&TMainModelState::cbAllFilesTrans, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesSplit, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesSaveID3, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesRename, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesMoveToDir, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesFromID3v2, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesStripID3v2, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbRenameMoveOneTime, &TMainModel::cbAllFilesTransClick},
+    };
+    box.Checked = on;
+    for (const auto& [member, rule] : kRules) {
+        if (&(this->*member) == &box) {
+            (this->*rule)();
+            return;
+        }
+    }
+}
+
+void TMainModel::ChooseFolderNaming(bool numbered) {
+    rbNum.Checked = numbered;
+    rbFileName.Checked = !numbered;
+    rbNumClick();
+}
+
+TBatchOptionsProblem CheckBatchOptions(const TBatchOptions& o) {
+    if (o.AtOnce && !(o.Rename && o.Numbered))
+        return TBatchOptionsProblem::AtOnceNeedsRenameAndFolders;
+    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2)
+        return TBatchOptionsProblem::NothingToDo;
+    return TBatchOptionsProblem::None;
+}
+
+void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
+    if (!o.Table.empty())
+        TranslitTable.LoadFromFile(Fs, o.Table);
+    if (o.Separator)
+        edtSeparateSymbol.Text = *o.Separator;
+    if (o.Replace)
+        edtReplaceSymbol.Text = *o.Replace;
+    if (o.Merge) {
+        SetBox(cbSplitTrack, o.Merge->Track);
+        SetBox(cbSplitArtist, o.Merge->Artist);
+        SetBox(cbSplitTitle, o.Merge->Title);
+        SetBox(cbAllFilesSplit, true);
+    }
+    if (o.Rename) {
+        SetBox(cbAddTrack, o.Rename->Track);
+        SetBox(cbAddArtist, o.Rename->Artist);
+        SetBox(cbAddTitle, o.Rename->Title);
+        SetBox(cbAllFilesRename, true);
+    }
+    if (o.Translit)
+        SetBox(cbAllFilesTrans, true);
+    if (o.FromID3v2)
+        SetBox(cbAllFilesFromID3v2, true);
+    if (o.StripID3v2)
+        SetBox(cbAllFilesStripID3v2, true);
+    if (o.Numbered) {
+        ChooseFolderNaming(*o.Numbered);
+        SetBox(cbAllFilesMoveToDir, true);
+    }
+    if (o.FirstNumber)
+        SetNumDir(*o.FirstNumber);
+    if (o.AtOnce)
+        SetBox(cbRenameMoveOneTime, true);
+    for (const auto& [field, text] : o.Set) {
+        if (field == TTagField::Genre)
+            SetGenreText(text);
+        else if (field == TTagField::Track)
+            SetTrackText(text);
+        else
+            SetEditText(FieldEdit(field), text);
+        SetBox(FieldKeep(field), true);
+    }
+}
+
+// ---- The folder as the boundary ----
+
+bool TMainModel::MayWrite(const std::string& path) {
+    if (Fs.Within(InputFolder, path))
+        return true;
+    if (BatchLog != nullptr)
+        Note(TBatchEvent::TKind::Fail, path, "", "ссылка на файл вне папки: файл не изменён");
+    else
+        Port.ShowMessage("Файл " + NameOf(path) +
+                         " — ссылка на файл вне открытой папки: Velmora его не меняет");
+    return false;
+}
+
+TMainModel::TFolderGuard::TFolderGuard(TMainModel& model)
+    : Fs(model.Fs), Folder(model.InputFolder) {
+    if (!Fs.LockFolder(Folder))
+        throw EStreamError("Папку " + Folder + " уже обрабатывает другая копия Velmora");
+}
+
+TMainModel::TFolderGuard::~TFolderGuard() {
+    Fs.UnlockFolder(Folder);
 }
 
 // ---- Shell ----

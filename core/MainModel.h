@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
-#include "core/BatchPlan.h"
+#include "core/BatchLog.h"
+#include "core/BatchOptions.h"
 #include "core/FileSystem.h"
 #include "core/Naming.h"
 #include "core/ReportOptions.h"
@@ -130,6 +131,26 @@ class TMainModel : public TMainModelState {
     TMainModel(const TMainModelState& state, TUserPort& port, TFileSystem& fs);
     TMainModel(const TMainModel&) = delete;
     TMainModel& operator=(const TMainModel&) = delete;
+
+    // ---- Operations: what the window's handlers, the command line and the tests call ----
+    // Opens a folder as "Открыть папку" does once the folder is chosen: clears the list, tidies
+    // what a stopped run left there, fills the list and shows its first file.
+    void OpenFolder(const std::string& folder);
+    // Sets a check box as a click on it does, and runs that box's rule (the Keep boxes, the merge
+    // and name parts, the batch boxes; the two folder-naming radio buttons through
+    // ChooseFolderNaming).
+    void SetBox(TCheckBox& box, bool on);
+    // Numbered folders D001.. (true) or folders named after the file: exactly one of rbNum and
+    // rbFileName is on.
+    void ChooseFolderNaming(bool numbered);
+    // Sets the batch's controls from the options, as the user would tick them.
+    void ApplyBatchOptions(const TBatchOptions& options);
+    // The batch of the current options over a file system that only pretends, on a copy of the
+    // model: the model and the disk stay as they are.
+    TBatchLog PlanBatch() const;
+    // The batch itself, recorded. Inside a running command an error that stops the batch goes on
+    // to that command; otherwise Run reports it.
+    TBatchLog RunBatch();
 
     // ---- Entry from the event loop ----
     // Runs one command: refused (does nothing) while another command runs; an error ends the
@@ -255,8 +276,29 @@ class TMainModel : public TMainModelState {
     bool StripCurrentID3v2();
     // The question about unsaved edits of the current track, saving them on Yes.
     void AskToSaveEdits();
-    // Writes the tag of the analysis into the file.
-    void SaveTag(const std::string& path);
+    // Writes the tag of the analysis into the file; false when the file may not be written.
+    bool SaveTag(const std::string& path);
+    // True when the command may write the file: it lies inside the opened folder once links are
+    // resolved. Otherwise the refusal is told (a line of the batch, else a message) and false
+    // returned.
+    bool MayWrite(const std::string& path);
+    // Writes report lines into a file; where that can only be done in place, asks first.
+    void SaveReport(const std::string& path, const std::vector<std::string>& lines);
+    // The opened folder locked for a command that changes it (core/FileSystem.h LockFolder);
+    // throws when another copy of the program works in it.
+    class TFolderGuard {
+      public:
+        explicit TFolderGuard(TMainModel& model);
+        ~TFolderGuard();
+        TFolderGuard(const TFolderGuard&) = delete;
+        TFolderGuard& operator=(const TFolderGuard&) = delete;
+
+      private:
+        TFileSystem& Fs;
+        std::string Folder;
+    };
+    // The file the command is working on: what a failure that stops the batch names.
+    std::string WorkingPath;
     // Warns of each text field the tag could not hold whole.
     void NoteCutFields(const std::string& path);
     // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.

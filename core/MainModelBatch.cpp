@@ -1,9 +1,12 @@
 // The batch over the whole list: the tag stage, the file stage in one of its four ways, and the
 // rebuilt list.
 #include <algorithm>
+#include <ostream>
 #include <set>
 
 #include "core/MainModel.h"
+#include "core/PretendFileSystem.h"
+#include "core/QuietPort.h"
 
 namespace velmora {
 namespace {
@@ -107,6 +110,7 @@ void TMainModel::RenameThenMoveEach() {
 void TMainModel::btnProcessAllClick() {
     if (TrackList.empty())
         return;
+    const TFolderGuard guard(*this);
     const bool oldCursor = BusyCursor;
     BusyCursor = true;
     FilesListBox.Visible = false;
@@ -197,10 +201,41 @@ void TMainModel::ProcessAllWithPlan() {
     AskToSaveEdits();
     TagsModified = false;
     InfoFileNameRed = false;
-    if (!Port.ShowBatchPlan(PlanBatch(*this), InputFolder))
+    if (!Port.ShowBatchPlan(PlanBatch(), InputFolder))
         return;
-    const TBatchLog done = RunBatch(*this);
+    const TBatchLog done = RunBatch();
     Port.ShowBatchDone(done, InputFolder);
+}
+
+TBatchLog TMainModel::PlanBatch() const {
+    // Nobody is asked and nothing is shown: a failed move is a "fail" line.
+    std::ostream nowhere(nullptr);
+    TQuietPort port(nowhere);
+    TPretendFileSystem pretend;
+    TMainModel copy(*this, port, pretend);
+    return copy.RunBatch();
+}
+
+TBatchLog TMainModel::RunBatch() {
+    TBatchLog log;
+    WorkingPath.clear();
+    const auto batch = [&] {
+        BatchLog = &log;
+        try {
+            btnProcessAllClick();
+        } catch (const std::exception& e) {
+            // An error that stops the batch is its last line, naming the file it was at.
+            log.push_back({TBatchEvent::TKind::Fail, WorkingPath, "", e.what()});
+            BatchLog = nullptr;
+            throw;
+        }
+        BatchLog = nullptr;
+    };
+    if (Running())
+        batch();
+    else
+        Run(batch);
+    return log;
 }
 
 void TMainModel::ConvertMenuProcessAll() {

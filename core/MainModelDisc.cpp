@@ -1,7 +1,5 @@
 // The disc commands of the window: the check of the opened folder and the writing of its image.
-#include <algorithm>
-
-#include "core/Disc.h"
+#include "core/DiscImage.h"
 #include "core/MainModel.h"
 
 namespace velmora {
@@ -30,16 +28,11 @@ void TMainModel::ConvertMenuDiscImageClick() {
         Port.ShowError(WriteDiscImage(check, "", false, nullptr).Message);
         return;
     }
-    const bool renames = std::any_of(check.Files.begin(), check.Files.end(), DiscNameChanged) ||
-                         std::any_of(check.Folders.begin(), check.Folders.end(), DiscNameChanged);
-    if ((!check.Problems.empty() || renames) && !Port.ConfirmDiscImage(check))
+    if ((!check.Problems.empty() || !RenamedDiscEntries(check).empty()) &&
+        !Port.ConfirmDiscImage(check))
         return;
-    std::string folder = InputFolder;
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    const size_t slash = folder.rfind('/');
-    const std::string parent = slash == std::string::npos ? "." : folder.substr(0, slash);
-    const auto target = Port.AskImageFile(JoinPath(parent, check.VolumeId + ".iso"));
+    const auto target =
+        Port.AskImageFile(JoinPath(ParentOf(NormalPath(InputFolder)), check.VolumeId + ".iso"));
     if (!target)
         return;
     Port.BeginProgress("Запись образа диска");

@@ -59,12 +59,14 @@ std::string TMainModel::GetNewFileName() {
 }
 
 bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) {
-    if (Fs.CreateDir(folder)) {
+    const TMoveResult made = Fs.CreateDir(folder);
+    if (made.Ok) {
         Note(TBatchEvent::TKind::Mkdir, folder, "", "");
         return true;
     }
     Note(TBatchEvent::TKind::Skip, file, "",
-         "папку " + folder.substr(folder.find_last_of('/') + 1) + " создать нельзя (она уже есть)");
+         "папку " + NameOf(folder) + " создать нельзя (" +
+             (made.Error == EEXIST ? std::string("она уже есть") : ErrorReason(made.Error)) + ")");
     return false;
 }
 
@@ -98,7 +100,7 @@ bool TMainModel::RenameMoveFile(const std::string& oldPath, const std::string& n
         return true;
     }
     Note(TBatchEvent::TKind::Fail, oldPath, newPath,
-         moved.Error == EEXIST ? "файл с таким именем уже есть" : std::strerror(moved.Error));
+         moved.Error == EEXIST ? "файл с таким именем уже есть" : ErrorReason(moved.Error));
     Port.ShowMessage(std::string("Ошибка переименования/перемещения.") + "\r" +
                      "Исходный файл:" + oldPath + "\r" + "Конечный файл:" + newPath);
     return false;
@@ -108,6 +110,7 @@ void TMainModel::btnRenameClick() {
     const std::string oldPath = JoinPath(InputFolder, InfoFileName.Caption);
     if (InfoFileName.Caption.empty() || !Fs.FileExists(oldPath))
         return;
+    const TFolderGuard guard(*this);
     const std::string newPath = JoinPath(InputFolder, GetNewFileName());
     RenameMoveFile(oldPath, newPath);
     RebuildList();
@@ -150,6 +153,7 @@ bool TMainModel::MoveCurrentIntoFolder() {
 void TMainModel::btnDirAndMoveClick() {
     if (InfoFileName.Caption.empty() || !Fs.FileExists(CurrentPath()))
         return;
+    const TFolderGuard guard(*this);
     MoveCurrentIntoFolder();
     RebuildList();
     if (TrackList.empty()) {

@@ -50,9 +50,8 @@ void TMainModel::TrackListMenuSaveFilesListClick() {
     const std::optional<std::string> fileName = Port.ExecuteSaveDialog();
     if (!fileName)
         return;
-    SaveReportLines(
-        Fs, *fileName,
-        BuildFileListReport(Fs, TrackList, InputFolder, lblTotalTime.Caption, FileListOptions));
+    SaveReport(*fileName, BuildFileListReport(Fs, TrackList, InputFolder, lblTotalTime.Caption,
+                                              FileListOptions));
 }
 
 void TMainModel::TrackListMenuSaveFromID3v1Click() {
@@ -64,7 +63,21 @@ void TMainModel::TrackListMenuSaveFromID3v1Click() {
     if (!fileName)
         return;
     const std::vector<std::string> lines = BuildTagListReport(TagListOptions, lblTotalTime.Caption);
-    SaveReportLines(Fs, *fileName, lines);
+    SaveReport(*fileName, lines);
+}
+
+void TMainModel::SaveReport(const std::string& path, const std::vector<std::string>& lines) {
+    try {
+        SaveReportLines(Fs, path, lines);
+    } catch (const EInPlaceNeeded& e) {
+        // The folder takes no new file: the report can only be overwritten in place, which a
+        // stop half way would leave half old, half new.
+        if (!Port.AskYesNo("Рядом с файлом " + path +
+                           " нельзя создать временный файл. Перезаписать файл на месте? Если "
+                           "запись прервётся, файл останется испорченным."))
+            throw;
+        SaveReportLines(Fs, path, lines, true);
+    }
 }
 
 }  // namespace velmora

@@ -25,7 +25,21 @@ std::string JoinParts(int32_t track, const std::string& artist, const std::strin
     return result;
 }
 
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
 }  // namespace
+
+bool IsMp3Name(const std::string& name) {
+    const size_t n = name.size();
+    return n >= 3 && LowerAscii(name[n - 3]) == 'm' && LowerAscii(name[n - 2]) == 'p' &&
+           name[n - 1] == '3';
+}
+
+bool HasMp3Extension(const std::string& name) {
+    return IsMp3Name(name) && name.size() >= 4 && name[name.size() - 4] == '.';
+}
 
 std::string BuildMergedTitle(int32_t track, const std::string& artist, const std::string& title,
                              const std::string& separator, TNameParts parts) {

@@ -19,6 +19,12 @@ struct TNameParts {
     bool Any() const { return Track || Artist || Title; }
 };
 
+// True for a name the list takes as an MP3 file: its last three characters are "mp3", the "m"
+// and "p" in either case ("song.MP3", and also "bmp3" and "c_mp3").
+bool IsMp3Name(const std::string& name);
+// True when the name ends in ".mp3" in any letter case: what a radio looks for on a disc.
+bool HasMp3Extension(const std::string& name);
+
 // Track number, artist and title merged with the separator; the title alone when no part is
 // chosen.
 std::string BuildMergedTitle(int32_t track, const std::string& artist, const std::string& title,

@@ -8,20 +8,10 @@
 #include <cstring>
 
 #include "audio/FileStream.h"
+#include "core/Paths.h"
 
 namespace velmora {
 namespace {
-
-std::string Parent(const std::string& normal) {
-    const size_t slash = normal.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : normal.substr(0, slash);
-}
-
-std::string LastPart(const std::string& normal) {
-    return normal.substr(normal.find_last_of('/') + 1);
-}
 
 constexpr size_t kNameMax = 255;
 
@@ -88,19 +78,6 @@ EStreamError CannotOpen(const std::string& path, int error) {
 
 }  // namespace
 
-std::string TPretendFileSystem::Normal(const std::string& path) {
-    std::string out;
-    out.reserve(path.size());
-    for (char c : path) {
-        if (c == '/' && !out.empty() && out.back() == '/')
-            continue;
-        out += c;
-    }
-    if (out.size() > 1 && out.back() == '/')
-        out.pop_back();
-    return out;
-}
-
 std::string TPretendFileSystem::DiskFile(const std::string& normal) const {
     if (const auto it = Origin.find(normal); it != Origin.end())
         return it->second;
@@ -125,7 +102,7 @@ bool TPretendFileSystem::Taken(const std::string& normal) const {
 }
 
 bool TPretendFileSystem::ListDir(const std::string& dir, std::vector<TDirEntry>& entries) {
-    const std::string folder = Normal(dir);
+    const std::string folder = NormalPath(dir);
     entries.clear();
     const bool onDisk = Dirs.count(folder) == 0 && RealFileSystem().ListDir(dir, entries);
     if (!onDisk && Dirs.count(folder) == 0)
@@ -135,9 +112,9 @@ bool TPretendFileSystem::ListDir(const std::string& dir, std::vector<TDirEntry>&
     };
     std::erase_if(entries, [&](const TDirEntry& e) { return Gone.count(child(e.Name)) != 0; });
     const auto add = [&](const std::string& path, TDirEntry::Kind kind) {
-        if (Parent(path) != folder)
+        if (ParentOf(path) != folder)
             return;
-        const std::string name = LastPart(path);
+        const std::string name = NameOf(path);
         if (std::any_of(entries.begin(), entries.end(),
                         [&](const TDirEntry& e) { return e.Name == name; }))
             return;
@@ -152,9 +129,9 @@ bool TPretendFileSystem::ListDir(const std::string& dir, std::vector<TDirEntry>&
 }
 
 int64_t TPretendFileSystem::EntrySize(const std::string& path) {
-    const std::string disk = DiskFile(Normal(path));
+    const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
-        return IsDir(Normal(path)) ? RealFileSystem().EntrySize(path) : -1;
+        return IsDir(NormalPath(path)) ? RealFileSystem().EntrySize(path) : -1;
     int64_t size = RealFileSystem().EntrySize(disk) - Dropped[disk];
     for (const auto& p : Patches[disk])
         size = std::max(size, p.Offset + static_cast<int64_t>(p.Bytes.size()));
@@ -162,30 +139,38 @@ int64_t TPretendFileSystem::EntrySize(const std::string& path) {
 }
 
 bool TPretendFileSystem::FileExists(const std::string& path) {
-    return !DiskFile(Normal(path)).empty();
+    return !DiskFile(NormalPath(path)).empty();
 }
 
-bool TPretendFileSystem::CreateDir(const std::string& path) {
-    const std::string folder = Normal(path);
-    if (LastPart(folder).size() > kNameMax || Taken(folder) || !IsDir(Parent(folder)))
-        return false;
+TMoveResult TPretendFileSystem::CreateDir(const std::string& path) {
+    const std::string folder = NormalPath(path);
+    if (NameOf(folder).size() > kNameMax)
+        return {false, ENAMETOOLONG};
+    if (Taken(folder))
+        return {false, EEXIST};
+    if (!IsDir(ParentOf(folder)))
+        return {false, ENOENT};
+    // Making it would need write access to the folder it goes in.
+    const std::string parent = ParentOf(folder);
+    if (Dirs.count(parent) == 0 && ::access(parent.c_str(), W_OK) != 0)
+        return {false, errno};
     Dirs.insert(folder);
-    return true;
+    return {true, 0};
 }
 
 TMoveResult TPretendFileSystem::MoveFile(const std::string& from, const std::string& to) {
-    const std::string source = Normal(from);
-    const std::string target = Normal(to);
+    const std::string source = NormalPath(from);
+    const std::string target = NormalPath(to);
     const std::string disk = DiskFile(source);
     if (disk.empty())
         return {false, ENOENT};
     if (source == target)
         return {true, 0};
-    if (LastPart(target).size() > kNameMax)
+    if (NameOf(target).size() > kNameMax)
         return {false, ENAMETOOLONG};
     if (Taken(target))
         return {false, EEXIST};
-    if (!IsDir(Parent(target)))
+    if (!IsDir(ParentOf(target)))
         return {false, ENOENT};
     if (Origin.erase(source) == 0)
         Gone.insert(source);
@@ -194,29 +179,37 @@ TMoveResult TPretendFileSystem::MoveFile(const std::string& from, const std::str
 }
 
 std::string TPretendFileSystem::ReadFile(const std::string& path) {
-    if (const auto it = Written.find(Normal(path)); it != Written.end())
+    if (const auto it = Written.find(NormalPath(path)); it != Written.end())
         return it->second;
-    const std::string disk = DiskFile(Normal(path));
+    const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
     return RealFileSystem().ReadFile(disk);
 }
 
-void TPretendFileSystem::WriteFileReplacing(const std::string& path, const std::string& bytes) {
-    Written[Normal(path)] = bytes;
+bool TPretendFileSystem::Within(const std::string& folder, const std::string& path) {
+    // A planned path stands for the disk file it holds; a planned folder lies where it is made.
+    const std::string disk = DiskFile(NormalPath(path));
+    return RealFileSystem().Within(folder, disk.empty() ? path : disk);
+}
+
+void TPretendFileSystem::WriteFileReplacing(const std::string& path, const std::string& bytes,
+                                            bool) {
+    Written[NormalPath(path)] = bytes;
 }
 
 void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info) {
-    const std::string disk = DiskFile(Normal(path));
+    const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
     TFileStream base(disk, TFileStream::Mode::Read);
     TOverlayStream overlay(base, Patches[disk], Dropped[disk]);
     info.LoadFromStream(overlay, base.ModificationTime(), base.FileMode(), path);
+    info.Identity = base.OpenedIdentity();
 }
 
 void TPretendFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {
-    const std::string disk = DiskFile(Normal(path));
+    const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
     TFileStream base(disk, TFileStream::Mode::Read);
@@ -224,8 +217,8 @@ void TPretendFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {
     tag.LoadFromStream(overlay, overlay.Size());
 }
 
-void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag) {
-    const std::string disk = DiskFile(Normal(path));
+void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity&) {
+    const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
     // The write itself would open the file for writing: a file that cannot be is refused now.
@@ -236,8 +229,9 @@ void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag) {
     tag.SaveToWholeStream(overlay);
 }
 
-TMoveResult TPretendFileSystem::DropFilePrefix(const std::string& path, int64_t bytes) {
-    const std::string disk = DiskFile(Normal(path));
+TMoveResult TPretendFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,
+                                               const TFileIdentity&, const std::string&) {
+    const std::string disk = DiskFile(NormalPath(path));
     if (disk.empty())
         return {false, ENOENT};
     if (bytes > EntrySize(path))

@@ -23,17 +23,19 @@ class TPretendFileSystem : public TFileSystem {
     bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) override;
     int64_t EntrySize(const std::string& path) override;
     bool FileExists(const std::string& path) override;
-    bool CreateDir(const std::string& path) override;
+    TMoveResult CreateDir(const std::string& path) override;
     TMoveResult MoveFile(const std::string& from, const std::string& to) override;
     std::string ReadFile(const std::string& path) override;
-    void WriteFileReplacing(const std::string& path, const std::string& bytes) override;
+    void WriteFileReplacing(const std::string& path, const std::string& bytes,
+                            bool inPlaceAllowed) override;
+    bool Within(const std::string& folder, const std::string& path) override;
+    bool LockFolder(const std::string&) override { return true; }
+    void UnlockFolder(const std::string&) override {}
     void LoadAudioInfo(const std::string& path, TAudioInfo& info) override;
     void LoadID3v1(const std::string& path, TID3v1Tag& tag) override;
-    void SaveID3v1(const std::string& path, TID3v1Tag& tag) override;
-    TMoveResult DropFilePrefix(const std::string& path, int64_t bytes) override;
-
-    // "a//b/" as "a/b": the one spelling of a path the plan keeps.
-    static std::string Normal(const std::string& path);
+    void SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) override;
+    TMoveResult DropFilePrefix(const std::string& path, int64_t bytes,
+                               const TFileIdentity& identity, const std::string& head) override;
 
   private:
     std::map<std::string, std::string> Origin;           // planned path -> the disk file it holds

@@ -1,5 +1,5 @@
 // A user port for programs without a window, and for the batch plan: every question is answered
-// No, every dialog is cancelled (the folder dialog returns Folder), and messages and errors go to
+// No, every dialog is cancelled, and messages and errors go to
 // the error stream (nowhere for a stream without a buffer).
 #pragma once
 
@@ -13,7 +13,6 @@ namespace velmora {
 class TQuietPort : public TUserPort {
   public:
     explicit TQuietPort(std::ostream& err) : Err(err) {}
-    std::string Folder;
     int ErrorCount = 0;
 
     bool AskYesNo(const std::string&) override { return false; }
@@ -22,7 +21,7 @@ class TQuietPort : public TUserPort {
         ++ErrorCount;
         Err << text << "\n";
     }
-    std::string BrowseForInputFolder() override { return Folder; }
+    std::string BrowseForInputFolder() override { return ""; }
     std::optional<std::string> ExecuteSaveDialog() override { return std::nullopt; }
     bool ShowFileListOptions(TFileListReportOptions&) override { return false; }
     bool ShowTagListOptions(TTagListReportOptions&) override { return false; }

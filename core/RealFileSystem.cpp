@@ -1,6 +1,7 @@
 // The file-system layer over Linux.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,11 +10,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "audio/FileStream.h"
 #include "core/Collation.h"
 #include "core/FileSystem.h"
+#include "core/Journal.h"
 #include "core/Leftovers.h"
+#include "core/Paths.h"
 #include "core/SafeMove.h"
 
 namespace velmora {
@@ -63,16 +67,6 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-// The folder part of a path ("." when it has none).
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
 class TRealFileSystem : public TFileSystem {
   public:
     bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) override {
@@ -89,6 +83,12 @@ class TRealFileSystem : public TFileSystem {
             entry.Name = name;
             entry.Hidden = name[0] == '.';
             unsigned char type = e->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat st;
+                if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+                    type = DT_LNK;
+            }
+            entry.Link = type == DT_LNK;
             if (type == DT_LNK || type == DT_UNKNOWN) {
                 // Links are followed; a dangling link is neither file nor folder.
                 struct stat st;
@@ -124,7 +124,9 @@ class TRealFileSystem : public TFileSystem {
         return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
-    bool CreateDir(const std::string& path) override { return ::mkdir(path.c_str(), 0777) == 0; }
+    TMoveResult CreateDir(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0 ? TMoveResult{true, 0} : TMoveResult{false, errno};
+    }
 
     TMoveResult MoveFile(const std::string& from, const std::string& to) override {
         return SafeMoveFile(from, to);
@@ -165,7 +167,8 @@ class TRealFileSystem : public TFileSystem {
         return bytes;
     }
 
-    void WriteFileReplacing(const std::string& path, const std::string& bytes) override {
+    void WriteFileReplacing(const std::string& path, const std::string& bytes,
+                            bool inPlaceAllowed) override {
         // A link is kept: the file it points to is the one replaced.
         std::string target = path;
         struct stat lst;
@@ -182,26 +185,27 @@ class TRealFileSystem : public TFileSystem {
         }
 
         // The temporary file sits beside the target, hidden, with a short name no other file
-        // has, so that it fits wherever the target's name fits.
-        const std::string folder = FolderOf(target);
-        std::string temp;
-        int fd = -1;
-        for (int attempt = 0; fd < 0; ++attempt) {
-            temp = (folder == "/" ? "" : folder) + "/" + TemporaryName("tmp");
-            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd >= 0 || (errno == EEXIST && attempt < 100))
-                continue;
+        // has, so that it fits wherever the target's name fits; its journal comes first.
+        TSysCalls& sys = RealSysCalls();
+        TJournal journal = TJournal::Of(TJournal::EKind::Rewrite, target, "");
+        const int fd = CreateJournaledTemporary(sys, ParentOf(target), journal);
+        if (fd < 0) {
             const int error = errno;
-            if ((error == EACCES || error == EPERM) && exists && S_ISREG(old.st_mode))
+            if ((error == EACCES || error == EPERM) && exists && S_ISREG(old.st_mode)) {
+                if (!inPlaceAllowed)
+                    throw EInPlaceNeeded(CannotCreateText(path, Reason(error)));
                 return OverwriteInPlace(path, target, bytes, error);
+            }
             throw EStreamError(CannotCreateText(path, Reason(error)));
         }
+        const std::string& temp = journal.Temp;
         const auto fail = [&](int error) {
             ::close(fd);
             ::unlink(temp.c_str());
+            DropJournal(sys, journal);
             throw EStreamError(CannotCreateText(path, Reason(error)));
         };
-        if (exists && ::fchmod(fd, old.st_mode & 07777) != 0)
+        if (::fchmod(fd, exists ? old.st_mode & 07777 : CreationMode()) != 0)
             fail(errno);
         if (!WriteAll(fd, bytes.data(), bytes.size()))
             fail(errno);
@@ -210,22 +214,27 @@ class TRealFileSystem : public TFileSystem {
         if (::close(fd) != 0) {
             const int error = errno;
             ::unlink(temp.c_str());
+            DropJournal(sys, journal);
             throw EStreamError(CannotCreateText(path, Reason(error)));
         }
         if (::rename(temp.c_str(), target.c_str()) != 0) {
             const int error = errno;
             ::unlink(temp.c_str());
+            DropJournal(sys, journal);
             throw EStreamError(CannotCreateText(path, Reason(error)));
         }
+        DropJournal(sys, journal);
         // Make the new name durable too; a failure here leaves a complete file either way.
-        const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int dfd = ::open(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dfd >= 0) {
             ::fsync(dfd);
             ::close(dfd);
         }
     }
 
-    void CleanLeftovers(const std::string& folder) override { velmora::CleanLeftovers(folder); }
+    TLeftovers CleanLeftovers(const std::string& folder) override {
+        return velmora::CleanLeftovers(folder);
+    }
 
   private:
     // The folder refuses a new file, but the file itself may be written: it is overwritten in
@@ -255,8 +264,116 @@ TFileSystem& RealFileSystem() {
     return fs;
 }
 
-TMoveResult TFileSystem::DropFilePrefix(const std::string& path, int64_t bytes) {
-    return SafeRewriteFile(path, static_cast<uint64_t>(bytes));
+TMoveResult TFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,
+                                        const TFileIdentity& identity, const std::string& head) {
+    return SafeRewriteFile(RealSysCalls(), path, static_cast<uint64_t>(bytes), identity, head);
+}
+
+void TFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) {
+    TFileStream stream(path, TFileStream::Mode::ReadWrite);
+    if (identity.Known() && !(stream.OpenedIdentity() == identity))
+        throw EChangedMeanwhile(ChangedMeanwhileText(path));
+    tag.SaveToWholeStream(stream);
+    identity = stream.CurrentIdentity();
+}
+
+bool TFileSystem::Within(const std::string& folder, const std::string& path) {
+    const auto real = [](const std::string& p) {
+        char* r = ::realpath(p.c_str(), nullptr);
+        std::string result = r ? r : "";
+        std::free(r);
+        return result;
+    };
+    const std::string base = real(folder);
+    const std::string resolved = real(path);
+    if (base.empty() || resolved.empty())
+        return PathWithin(path, folder);
+    return PathWithin(resolved, base);
+}
+
+namespace {
+
+// The folders this process has locked: a descriptor each, with flock(2) on it, and how many
+// takes hold it.
+struct TLockedFolder {
+    int Fd = -1;
+    int Depth = 0;
+};
+std::map<std::string, TLockedFolder>& LockedFolders() {
+    static std::map<std::string, TLockedFolder> folders;
+    return folders;
+}
+
+std::string LockKey(const std::string& folder) {
+    char* r = ::realpath(folder.c_str(), nullptr);
+    std::string key = r ? r : NormalPath(folder);
+    std::free(r);
+    return key;
+}
+
+}  // namespace
+
+bool TFileSystem::LockFolder(const std::string& folder) {
+    TLockedFolder& held = LockedFolders()[LockKey(folder)];
+    if (held.Depth > 0) {
+        ++held.Depth;
+        return true;
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EWOULDBLOCK || error == EINTR) {
+            ::close(fd);
+            LockedFolders().erase(LockKey(folder));
+            return false;
+        }
+        // A file system without locks (some network ones): the work goes on unlocked.
+    }
+    held.Fd = fd;
+    held.Depth = 1;
+    return true;
+}
+
+void TFileSystem::UnlockFolder(const std::string& folder) {
+    auto& folders = LockedFolders();
+    const auto it = folders.find(LockKey(folder));
+    if (it == folders.end() || --it->second.Depth > 0)
+        return;
+    if (it->second.Fd >= 0)
+        ::close(it->second.Fd);  // releases the lock
+    folders.erase(it);
+}
+
+std::string ChangedMeanwhileText(const std::string& path) {
+    return "Файл «" + path + "» изменён другой программой после чтения: Velmora его не меняет";
+}
+
+std::string ErrorReason(int error) {
+    switch (error) {
+        case EROFS:
+            return "файловая система только для чтения";
+        case EACCES:
+        case EPERM:
+            return "нет прав";
+        case EEXIST:
+        case ENOTEMPTY:
+            return "уже есть";
+        case ENOSPC:
+        case EDQUOT:
+            return "нет места на диске";
+        case ENOENT:
+            return "нет такого файла или папки";
+        case ENAMETOOLONG:
+            return "слишком длинное имя";
+        case ESTALE:
+            return "файл изменён другой программой после чтения";
+        case EINVAL:
+            return "недопустимое имя или файл";
+        case EIO:
+            return "ошибка ввода-вывода";
+        default:
+            return std::strerror(error);
+    }
 }
 
 }  // namespace velmora

@@ -63,12 +63,12 @@ std::vector<std::string> BuildFileListReport(TFileSystem& fs,
 }
 
 void SaveReportLines(TFileSystem& fs, const std::string& fileName,
-                     const std::vector<std::string>& lines) {
+                     const std::vector<std::string>& lines, bool inPlaceAllowed) {
     std::string bytes;
     for (const std::string& line : lines) {
         bytes += Utf8ToCp1251(line);
         bytes += "\r\n";
     }
-    fs.WriteFileReplacing(fileName, bytes);
+    fs.WriteFileReplacing(fileName, bytes, inPlaceAllowed);
 }
 }  // namespace velmora

@@ -17,6 +17,6 @@ std::vector<std::string> BuildFileListReport(TFileSystem& fs,
                                              const TFileListReportOptions& options);
 // Writes report lines as Windows-1251 with CR LF after every line, no byte-order mark.
 void SaveReportLines(TFileSystem& fs, const std::string& fileName,
-                     const std::vector<std::string>& lines);
+                     const std::vector<std::string>& lines, bool inPlaceAllowed = false);
 
 }  // namespace velmora

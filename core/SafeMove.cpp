@@ -1,6 +1,6 @@
 #include "core/SafeMove.h"
 
-#include <sys/syscall.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,72 +11,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/Leftovers.h"
-
-#ifndef RENAME_NOREPLACE
-#define RENAME_NOREPLACE (1 << 0)
-#endif
+#include "core/Journal.h"
+#include "core/Paths.h"
 
 namespace velmora {
-
-int TSysCalls::RenameNoReplace(const char* from, const char* to) {
-#ifdef SYS_renameat2
-    return static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE));
-#else
-    (void)from;
-    (void)to;
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-int TSysCalls::Rename(const char* from, const char* to) {
-    return ::rename(from, to);
-}
-int TSysCalls::Link(const char* from, const char* to) {
-    return ::link(from, to);
-}
-int TSysCalls::Unlink(const char* path) {
-    return ::unlink(path);
-}
-int TSysCalls::Open(const char* path, int flags, mode_t mode) {
-    return ::open(path, flags, mode);
-}
-ssize_t TSysCalls::Read(int fd, void* buffer, size_t count) {
-    return ::read(fd, buffer, count);
-}
-ssize_t TSysCalls::Write(int fd, const void* buffer, size_t count) {
-    return ::write(fd, buffer, count);
-}
-int TSysCalls::Fsync(int fd) {
-    return ::fsync(fd);
-}
-int TSysCalls::Fstat(int fd, struct stat* st) {
-    return ::fstat(fd, st);
-}
-int TSysCalls::Lstat(const char* path, struct stat* st) {
-    return ::lstat(path, st);
-}
-int TSysCalls::Futimens(int fd, const struct timespec times[2]) {
-    return ::futimens(fd, times);
-}
-int TSysCalls::Fchmod(int fd, mode_t mode) {
-    return ::fchmod(fd, mode);
-}
-int TSysCalls::Close(int fd) {
-    return ::close(fd);
-}
-int TSysCalls::Symlink(const char* target, const char* path) {
-    return ::symlink(target, path);
-}
-ssize_t TSysCalls::Readlink(const char* path, char* buffer, size_t size) {
-    return ::readlink(path, buffer, size);
-}
-
-TSysCalls& RealSysCalls() {
-    static TSysCalls real;
-    return real;
-}
-
 namespace {
 
 TMoveResult Done() {
@@ -103,21 +41,14 @@ bool MetadataRefused(int error) {
     return error == EPERM || error == EOPNOTSUPP;
 }
 
-std::string BaseName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The folder part of a path with its final "/" ("" when the path has none).
-std::string DirName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return "";
-    return path.substr(0, slash + 1);
-}
-
 bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+TFileIdentity IdentityOf(const struct stat& st) {
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+            static_cast<int64_t>(st.st_size),
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 // The canonical form of an existing path, or "" when it cannot be found.
@@ -151,7 +82,7 @@ class TMover {
             !SameInode(source, target) || !SameFolder(from, to)) {
             return moved;
         }
-        if (BaseName(from) == BaseName(to))
+        if (NameOf(from) == NameOf(to))
             return Done();
         if (source.st_nlink > 1)
             return moved;
@@ -159,7 +90,8 @@ class TMover {
     }
 
     // Rewrites a file without its first bytes; see SafeRewriteFile.
-    TMoveResult Rewrite(const std::string& path, uint64_t drop) {
+    TMoveResult Rewrite(const std::string& path, uint64_t drop, const TFileIdentity& identity,
+                        const std::string& head) {
         std::string target = path;
         struct stat st {};
         if (Sys.Lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -176,39 +108,66 @@ class TMover {
             Sys.Close(src);
             return Fail(error);
         }
-        if (!S_ISREG(source.st_mode) || static_cast<uint64_t>(source.st_size) < drop) {
+        if (!S_ISREG(source.st_mode) || static_cast<uint64_t>(source.st_size) < drop ||
+            head.size() > drop) {
             Sys.Close(src);
             return Fail(EINVAL);
         }
-        std::string temp;
-        const int dst = CreateTemporary(Sys, DirName(target), "tmp", temp);
+        // The file must still be the one analysed and begin with the tag that was measured.
+        std::string start(head.size(), '\0');
+        if ((identity.Known() && !(IdentityOf(source) == identity)) ||
+            ReadUpTo(src, start) != head.size() || start != head) {
+            Sys.Close(src);
+            return Fail(ESTALE);
+        }
+        TJournal journal = TJournal::Of(TJournal::EKind::Rewrite, target, "");
+        const int dst = CreateJournaledTemporary(Sys, ParentOf(target), journal);
         if (dst < 0) {
             const int error = errno;
             Sys.Close(src);
             return Fail(error);
         }
         struct stat written {};
-        int error = CopyContents(src, dst, source, static_cast<off_t>(drop), written);
+        int error = CopyContents(src, dst, source, static_cast<off_t>(drop), written,
+                                 static_cast<off_t>(head.size()));
         if (Sys.Close(dst) != 0 && errno != EINTR && error == 0)
             error = errno;
         Sys.Close(src);
-        if (error == 0 && Sys.Rename(temp.c_str(), target.c_str()) != 0)
+        // The name must still name the file that was copied.
+        struct stat now {};
+        if (error == 0 &&
+            (Sys.Lstat(target.c_str(), &now) != 0 || !(IdentityOf(now) == IdentityOf(source))))
+            error = ESTALE;
+        if (error == 0 && Sys.Rename(journal.Temp.c_str(), target.c_str()) != 0)
             error = errno;
-        if (error != 0) {
-            Sys.Unlink(temp.c_str());
-            return Fail(error);
-        }
-        return Done();
+        if (error != 0)
+            Sys.Unlink(journal.Temp.c_str());
+        DropJournal(Sys, journal);
+        return error == 0 ? Done() : Fail(error);
     }
 
   private:
     TSysCalls& Sys;
 
+    // Reads into `bytes` until it is full or the file ends; returns how many bytes came.
+    size_t ReadUpTo(int fd, std::string& bytes) {
+        size_t got = 0;
+        while (got < bytes.size()) {
+            const ssize_t n = Sys.Read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<size_t>(n);
+        }
+        return got;
+    }
+
     bool SameFolder(const std::string& a, const std::string& b) {
         struct stat da {};
         struct stat db {};
-        return Sys.Lstat((DirName(a) + ".").c_str(), &da) == 0 &&
-               Sys.Lstat((DirName(b) + ".").c_str(), &db) == 0 && SameInode(da, db);
+        return Sys.Lstat((ParentOf(a) + "/.").c_str(), &da) == 0 &&
+               Sys.Lstat((ParentOf(b) + "/.").c_str(), &db) == 0 && SameInode(da, db);
     }
 
     // True when the name is free; otherwise false with errno set (EEXIST when it is taken).
@@ -233,7 +192,7 @@ class TMover {
         std::string target(buffer.data(), static_cast<size_t>(got));
         if (!target.empty() && target[0] != '/') {
             const std::string file = RealPath(from);
-            const std::string folder = RealPath(DirName(to));
+            const std::string folder = RealPath(ParentOf(to));
             if (file.empty() || folder.empty())
                 return Fail(file.empty() ? ENOENT : errno);
             target = std::filesystem::path(file).lexically_relative(folder).string();
@@ -261,7 +220,7 @@ class TMover {
     // taken, so the file goes to a free hidden name first. The journal puts it back under its
     // name should the program be stopped between the two steps.
     TMoveResult MoveThroughTemporary(const std::string& from, const std::string& to) {
-        const std::string folder = DirName(to);
+        const std::string folder = (ParentOf(to) + "/");
         TJournal journal = TJournal::Of(TJournal::EKind::CaseRename, from, to);
         TMoveResult first = Fail(EEXIST);
         for (int attempt = 0; attempt < 100 && !first.Ok; ++attempt) {
@@ -386,7 +345,7 @@ class TMover {
             return Fail(error);
         }
         TJournal journal = TJournal::Of(TJournal::EKind::Copy, from, to);
-        const int dst = CreateTemporary(Sys, DirName(to), "tmp", journal.Temp);
+        const int dst = CreateJournaledTemporary(Sys, ParentOf(to), journal);
         if (dst < 0) {
             const int error = errno;
             Sys.Close(src);
@@ -397,10 +356,6 @@ class TMover {
         if (Sys.Close(dst) != 0 && errno != EINTR && error == 0)
             error = errno;
         Sys.Close(src);
-        if (error == 0 && !WriteJournal(Sys, journal))
-            error = errno;
-        if (error == 0 && !AddJournalInode(Sys, journal, written.st_dev, written.st_ino))
-            error = errno;
         if (error == 0) {
             const TMoveResult named = MoveEntry(journal.Temp, to, false);
             if (!named.Ok)
@@ -408,8 +363,7 @@ class TMover {
         }
         if (error != 0) {
             Sys.Unlink(journal.Temp.c_str());
-            if (!journal.Path.empty())
-                DropJournal(Sys, journal);
+            DropJournal(Sys, journal);
             return Fail(error);
         }
         if (Sys.Unlink(from.c_str()) != 0) {
@@ -423,12 +377,13 @@ class TMover {
     }
 
     // Copies what follows the first `skip` bytes of `src` to `dst` and gives it the source's
-    // mode and times; `written` is the copy's state. Returns 0 or the errno of the first failure.
-    int CopyContents(int src, int dst, const struct stat& source, off_t skip,
-                     struct stat& written) {
+    // mode and times; `written` is the copy's state. `consumed` bytes of those `skip` were read
+    // from `src` already. Returns 0 or the errno of the first failure.
+    int CopyContents(int src, int dst, const struct stat& source, off_t skip, struct stat& written,
+                     off_t consumed = 0) {
         std::vector<char> buffer(256 * 1024);
         off_t copied = 0;
-        off_t skipped = 0;
+        off_t skipped = consumed;
         for (;;) {
             const ssize_t got = Sys.Read(src, buffer.data(), buffer.size());
             if (got < 0) {
@@ -488,12 +443,9 @@ TMoveResult SafeMoveFile(const std::string& from, const std::string& to) {
     return SafeMoveFile(RealSysCalls(), from, to);
 }
 
-TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes) {
-    return TMover(sys).Rewrite(path, dropPrefixBytes);
-}
-
-TMoveResult SafeRewriteFile(const std::string& path, uint64_t dropPrefixBytes) {
-    return SafeRewriteFile(RealSysCalls(), path, dropPrefixBytes);
+TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes,
+                            const TFileIdentity& identity, const std::string& head) {
+    return TMover(sys).Rewrite(path, dropPrefixBytes, identity, head);
 }
 
 }  // namespace velmora

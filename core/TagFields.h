@@ -17,6 +17,7 @@ enum class TTagField { Artist, Title, Genre, Year, Comment, Album, Track };
 
 struct TTagFieldInfo {
     TTagField Field;
+    const char* Key;       // the command line's name of the field ("title", "artist", ...)
     const char* Edit;      // the edit's control name
     const char* Keep;      // its Keep box
     const char* Caption;   // the caption beside the edit

@@ -124,6 +124,14 @@ size_t Utf8CharLength(const std::string& text, size_t i) {
     return len == 0 ? 1 : len;
 }
 
+bool AllAscii(const std::string& text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 size_t Utf8Length(const std::string& text) {
     size_t n = 0;
     for (size_t i = 0; i < text.size(); i += Utf8CharLength(text, i))
@@ -144,6 +152,31 @@ std::string Utf8DropLast(const std::string& text, size_t count) {
     for (size_t k = 0; k < chars - count; ++k)
         end += Utf8CharLength(text, end);
     return text.substr(0, end);
+}
+
+std::string EscapeForLine(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const TUtf8Char c = Utf8CharAt(text, i);
+        if (c.Code == '\\') {
+            out += "\\\\";
+        } else if (c.Code == '\n') {
+            out += "\\n";
+        } else if (c.Code == '\t') {
+            out += "\\t";
+        } else if (c.Code >= kStrayByte || c.Code < 0x20 || c.Code == 0x7F) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            const auto b = static_cast<unsigned char>(text[i]);
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out.append(text, i, c.Length);
+        }
+        i += c.Length;
+    }
+    return out;
 }
 
 }  // namespace velmora

@@ -37,12 +37,17 @@ void ForEachUtf8Char(const std::string& text, F&& f) {
         i += c.Length;
     }
 }
+// True when every byte of the text is ASCII.
+bool AllAscii(const std::string& text);
 // Number of characters of a text.
 size_t Utf8Length(const std::string& text);
 // The first character of a text ("" for an empty text).
 std::string Utf8First(const std::string& text);
 // The text without its last `count` characters; "" when it has no more than that.
 std::string Utf8DropLast(const std::string& text, size_t count);
+// The text on one line, for output that is read line by line: a backslash as \\, a newline as
+// \n, a tab as \t, every other control character and every byte that is not UTF-8 as \xNN.
+std::string EscapeForLine(const std::string& text);
 // Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& out, uint32_t cp);
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/Paths.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
@@ -137,7 +138,22 @@ std::string TTranslitTable::SaveToBytes() const {
 }
 
 void TTranslitTable::LoadFromFile(TFileSystem& fs, const std::string& path) {
-    LoadFromBytes(fs.ReadFile(path));  // a file that cannot be read leaves the table as it is
+    // A file that cannot be read, or is no table, leaves the table as it is.
+    const auto refuse = [&path](const char* why) {
+        throw EStreamError("Файл " + path + " " + why + ": это не таблица транслитерации, " +
+                           "таблица не изменена");
+    };
+    if (fs.EntrySize(path) > static_cast<int64_t>(kMaxTableFileBytes))
+        refuse("больше 1 МБ");
+    const std::string bytes = fs.ReadFile(path);
+    if (bytes.size() > kMaxTableFileBytes)
+        refuse("больше 1 МБ");
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 && b != '\t' && b != '\r' && b != '\n')
+            refuse("не текст");
+    }
+    LoadFromBytes(bytes);
 }
 
 void TTranslitTable::SaveToFile(TFileSystem& fs, const std::string& path) const {
@@ -145,8 +161,7 @@ void TTranslitTable::SaveToFile(TFileSystem& fs, const std::string& path) const 
 }
 
 std::string TranslitTableFile(const std::string& programPath) {
-    const size_t slash = programPath.rfind('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t nameStart = programPath.size() - NameOf(programPath).size();
     const size_t dot = programPath.rfind('.');
     // A dot that begins the name starts a hidden name, not an extension.
     if (dot == std::string::npos || dot <= nameStart)
@@ -178,13 +193,17 @@ TTranslitTablePlace ChooseTranslitTablePlace(const std::string& programPath,
     return {folder + "/velmora.trs", folder};
 }
 
+bool IsSystemFolder(const std::string& folder) {
+    return PathWithin(folder, "/usr") || PathWithin(folder, "/opt") || PathWithin(folder, "/bin") ||
+           PathWithin(folder, "/sbin");
+}
+
 TTranslitTablePlace FindTranslitTablePlace(const std::string& programPath) {
-    const size_t slash = programPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : programPath.substr(0, slash);
-    return ChooseTranslitTablePlace(programPath, access(folder.c_str(), W_OK) == 0,
-                                    std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    // An installed program never writes into its own folder, even where it may (run as root).
+    const std::string folder = ParentOf(programPath);
+    const bool besideProgram = !IsSystemFolder(folder) && access(folder.c_str(), W_OK) == 0;
+    return ChooseTranslitTablePlace(programPath, besideProgram, std::getenv("XDG_CONFIG_HOME"),
+                                    std::getenv("HOME"));
 }
 
 void SaveTranslitTable(const TTranslitTable& table, TFileSystem& fs,

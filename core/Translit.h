@@ -27,7 +27,9 @@ class TTranslitTable {
     void RemoveIfEmpty(size_t row);  // leaving a row whose key and value are both empty
     void DeleteRow(size_t row);      // Ctrl+Delete
 
-    // The table file: Windows-1251, CR LF after every line. Errors throw EStreamError.
+    // The table file: Windows-1251, CR LF after every line. Errors throw EStreamError; a file
+    // larger than kMaxTableFileBytes, or holding control bytes other than tab, CR and LF, is
+    // refused so.
     void LoadFromFile(TFileSystem& fs, const std::string& path);
     void SaveToFile(TFileSystem& fs, const std::string& path) const;
     // The same from and to the file's bytes: lines end at CR, LF or CR LF, a 0x00 byte ends
@@ -36,6 +38,7 @@ class TTranslitTable {
     std::string SaveToBytes() const;
 };
 
+inline constexpr size_t kMaxTableFileBytes = 1 << 20;
 inline constexpr const char* kKeyHasEquals = "Key may not contain equals sign (\"=\")";
 
 // The program's own path with its extension replaced by ".trs" (appended when it has none).
@@ -54,7 +57,10 @@ struct TTranslitTablePlace {
 TTranslitTablePlace ChooseTranslitTablePlace(const std::string& programPath,
                                              bool programFolderWritable, const char* xdgConfigHome,
                                              const char* home);
-// The rule for this process: its access to the program's folder and its environment.
+// True for the folders an installed program lives in (/usr, /opt, /bin, /sbin and below).
+bool IsSystemFolder(const std::string& folder);
+// The rule for this process: its access to the program's folder (never a system folder) and its
+// environment.
 TTranslitTablePlace FindTranslitTablePlace(const std::string& programPath);
 // Saves the table at the place, first making its folder and any missing folder above it.
 void SaveTranslitTable(const TTranslitTable& table, TFileSystem& fs,

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "core/BatchPlan.h"
+#include "core/BatchLog.h"
 #include "core/Disc.h"
 #include "core/ReportOptions.h"
 

@@ -10,29 +10,6 @@
 #include "ui/UiText.h"
 
 namespace velmora {
-namespace {
-
-const char* ActionText(TBatchEvent::TKind kind) {
-    switch (kind) {
-        case TBatchEvent::TKind::Save:
-            return "Запись тега";
-        case TBatchEvent::TKind::Mkdir:
-            return "Новая папка";
-        case TBatchEvent::TKind::Move:
-            return "Перемещение";
-        case TBatchEvent::TKind::Fail:
-            return "Ошибка";
-        case TBatchEvent::TKind::Skip:
-            return "Остаётся на месте";
-        case TBatchEvent::TKind::Warn:
-            return "Предупреждение";
-        case TBatchEvent::TKind::Strip:
-            return "Удаление ID3v2";
-    }
-    return "";
-}
-
-}  // namespace
 
 TBatchPlanDialog::TBatchPlanDialog(const TBatchLog& plan, const std::string& folder,
                                    QWidget* parent)
@@ -62,9 +39,9 @@ TBatchPlanDialog::TBatchPlanDialog(const TBatchLog& plan, const std::string& fol
             e.Kind != TBatchEvent::TKind::Mkdir) {
             what = (what.isEmpty() ? QString() : what + ": ") + ToQt(e.Detail);
         }
-        const QString items[] = {QString::fromUtf8(ActionText(e.Kind)),
+        const QString items[] = {QString::fromUtf8(BatchActionWord(e.Kind)),
                                  cols.value(1) == "-" ? QString() : cols.value(1), what};
-        const bool bad = e.Kind == TBatchEvent::TKind::Fail || e.Kind == TBatchEvent::TKind::Skip;
+        const bool bad = IsFailure(e.Kind);
         const bool warn = e.Kind == TBatchEvent::TKind::Warn;
         for (int c = 0; c < 3; ++c) {
             auto* item = new QTableWidgetItem(items[c]);

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <string>
 
-#include "core/BatchPlan.h"
+#include "core/BatchLog.h"
 
 class QLabel;
 class QPushButton;

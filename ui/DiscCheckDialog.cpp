@@ -35,11 +35,9 @@ TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, bool beforeImage, QW
     for (const TDiscProblem& p : check.Problems)
         rows.push_back({p.Path, p.Text, p.Fatal});
     if (beforeImage) {
-        for (const auto* list : {&check.Folders, &check.Files})
-            for (const TDiscEntry& e : *list)
-                if (DiscNameChanged(e))
-                    rows.push_back(
-                        {e.Source, "Имя на диске: " + e.Name + " (" + e.IsoName + ")", false});
+        for (const TDiscEntry* e : RenamedDiscEntries(check))
+            rows.push_back(
+                {e->Source, "Имя на диске: " + e->Name + " (" + e->IsoName + ")", false});
     }
     ProblemTable = new QTableWidget(static_cast<int>(rows.size()), 2, this);
     ProblemTable->setObjectName("ProblemTable");

@@ -753,60 +753,39 @@ void TMainForm::Connect() {
         form->Do([model, value = FromQt(text)] { model->SetGenreText(value); });
     });
 
-    // Check boxes: the box's new state goes into the model, then its handler runs.
-    auto clicked = [form, model](QAbstractButton* box, TCheckBox TMainModel::*state,
-                                 void (TMainModel::*handler)()) {
-        connect(box, &QAbstractButton::clicked, form, [form, model, state, handler](bool on) {
-            form->Do([model, state, handler, on] {
-                (model->*state).Checked = on;
-                (model->*handler)();
-            });
+    // Check boxes: the model sets the box and runs its rule.
+    auto clicked = [form, model](QAbstractButton* box, TCheckBox TMainModel::*state) {
+        connect(box, &QAbstractButton::clicked, form, [form, model, state](bool on) {
+            form->Do([model, state, on] { model->SetBox(model->*state, on); });
         });
     };
     for (const TTagFieldInfo& info : TagFields()) {
         const TTagField field = info.Field;
         connect(form->KeepBoxes[FieldIndex(field)], &QAbstractButton::clicked, form,
                 [form, model, field](bool on) {
-                    form->Do([model, field, on] {
-                        model->FieldKeep(field).Checked = on;
-                        model->KeepClick(field);
-                    });
+                    form->Do([model, field, on] { model->SetBox(model->FieldKeep(field), on); });
                 });
     }
-    clicked(cbSplitTrack, &TMainModel::cbSplitTrack, &TMainModel::cbSplitTrackClick);
-    clicked(cbSplitArtist, &TMainModel::cbSplitArtist, &TMainModel::cbSplitTrackClick);
-    clicked(cbSplitTitle, &TMainModel::cbSplitTitle, &TMainModel::cbSplitTrackClick);
-    clicked(cbAddTrack, &TMainModel::cbAddTrack, &TMainModel::cbAddTrackClick);
-    clicked(cbAddArtist, &TMainModel::cbAddArtist, &TMainModel::cbAddTrackClick);
-    clicked(cbAddTitle, &TMainModel::cbAddTitle, &TMainModel::cbAddTrackClick);
-    clicked(cbAllFilesTrans, &TMainModel::cbAllFilesTrans, &TMainModel::cbAllFilesTransClick);
-    clicked(cbAllFilesSplit, &TMainModel::cbAllFilesSplit, &TMainModel::cbAllFilesTransClick);
-    clicked(cbAllFilesSaveID3, &TMainModel::cbAllFilesSaveID3, &TMainModel::cbAllFilesTransClick);
-    clicked(cbAllFilesRename, &TMainModel::cbAllFilesRename, &TMainModel::cbAllFilesTransClick);
-    clicked(cbAllFilesMoveToDir, &TMainModel::cbAllFilesMoveToDir,
-            &TMainModel::cbAllFilesTransClick);
-    clicked(cbRenameMoveOneTime, &TMainModel::cbRenameMoveOneTime,
-            &TMainModel::cbAllFilesTransClick);
-    clicked(cbAllFilesFromID3v2, &TMainModel::cbAllFilesFromID3v2,
-            &TMainModel::cbAllFilesTransClick);
-    clicked(cbAllFilesStripID3v2, &TMainModel::cbAllFilesStripID3v2,
-            &TMainModel::cbAllFilesTransClick);
+    clicked(cbSplitTrack, &TMainModel::cbSplitTrack);
+    clicked(cbSplitArtist, &TMainModel::cbSplitArtist);
+    clicked(cbSplitTitle, &TMainModel::cbSplitTitle);
+    clicked(cbAddTrack, &TMainModel::cbAddTrack);
+    clicked(cbAddArtist, &TMainModel::cbAddArtist);
+    clicked(cbAddTitle, &TMainModel::cbAddTitle);
+    clicked(cbAllFilesTrans, &TMainModel::cbAllFilesTrans);
+    clicked(cbAllFilesSplit, &TMainModel::cbAllFilesSplit);
+    clicked(cbAllFilesSaveID3, &TMainModel::cbAllFilesSaveID3);
+    clicked(cbAllFilesRename, &TMainModel::cbAllFilesRename);
+    clicked(cbAllFilesMoveToDir, &TMainModel::cbAllFilesMoveToDir);
+    clicked(cbRenameMoveOneTime, &TMainModel::cbRenameMoveOneTime);
+    clicked(cbAllFilesFromID3v2, &TMainModel::cbAllFilesFromID3v2);
+    clicked(cbAllFilesStripID3v2, &TMainModel::cbAllFilesStripID3v2);
 
     // Folder naming: the two radio buttons exclude each other.
-    connect(rbFileName, &QRadioButton::clicked, form, [form, model] {
-        form->Do([model] {
-            model->rbFileName.Checked = true;
-            model->rbNum.Checked = false;
-            model->rbFileNameClick();
-        });
-    });
-    connect(rbNum, &QRadioButton::clicked, form, [form, model] {
-        form->Do([model] {
-            model->rbNum.Checked = true;
-            model->rbFileName.Checked = false;
-            model->rbNumClick();
-        });
-    });
+    connect(rbFileName, &QRadioButton::clicked, form,
+            [form, model] { form->Do([model] { model->ChooseFolderNaming(false); }); });
+    connect(rbNum, &QRadioButton::clicked, form,
+            [form, model] { form->Do([model] { model->ChooseFolderNaming(true); }); });
     connect(spedNumDir, &QSpinBox::valueChanged, form, [form, model](int value) {
         form->Do([model, value] {
             model->SetNumDir(value);

@@ -222,7 +222,7 @@ void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder
     std::string text = BatchSummary(done, true);
     int shown = 0;
     for (const TBatchEvent& e : done) {
-        if (e.Kind != TBatchEvent::TKind::Fail && e.Kind != TBatchEvent::TKind::Skip)
+        if (!IsFailure(e.Kind))
             continue;
         if (++shown > 10) {
             text += "\r…";

@@ -21,7 +21,7 @@
 namespace velmora {
 namespace {
 
-TEST(Probe, PrintsEveryKeyInOrderForEachFile) {
+TEST(CliInfo, PrintsEveryKeyInOrderForEachFile) {
     test::TempDir dir;
     const std::string song = dir.File("song.mp3");
     test::WriteFile(song, test::TMp3Builder()
@@ -37,7 +37,7 @@ TEST(Probe, PrintsEveryKeyInOrderForEachFile) {
     const std::string missing = dir.File("missing.mp3");
 
     std::ostringstream out, err;
-    EXPECT_EQ(ProbeFiles({song, missing, bare}, out, err), 1);
+    EXPECT_EQ(PrintFileInfo({song, missing, bare}, out, err), 1);
     EXPECT_EQ(err.str(), "Cannot open file \"" + missing + "\". No such file or directory\n");
     const std::string expected = "file: " + song +
                                  "\n"

@@ -36,9 +36,9 @@ TEST(PretendFileSystem, ReadsSeePlannedFoldersMovesAndTagsWhileTheDiskStaysAsItW
     const auto before = Snapshot(dir.Path());
     TPretendFileSystem plan;
     EXPECT_EQ(plan.MoveFile(dir.File("a.mp3"), dir.File("D001/a.mp3")).Error, ENOENT);
-    EXPECT_TRUE(plan.CreateDir(dir.File("D001")));
-    EXPECT_FALSE(plan.CreateDir(dir.File("D001")));
-    EXPECT_FALSE(plan.CreateDir(dir.File("a.mp3")));
+    EXPECT_TRUE(plan.CreateDir(dir.File("D001")).Ok);
+    EXPECT_EQ(plan.CreateDir(dir.File("D001")).Error, EEXIST);
+    EXPECT_FALSE(plan.CreateDir(dir.File("a.mp3")).Ok);
     EXPECT_TRUE(plan.MoveFile(dir.File("a.mp3"), dir.File("D001//a.mp3")).Ok);
     EXPECT_FALSE(plan.FileExists(dir.File("a.mp3")));
     EXPECT_TRUE(plan.FileExists(dir.File("D001/a.mp3")));
@@ -55,7 +55,8 @@ TEST(PretendFileSystem, ReadsSeePlannedFoldersMovesAndTagsWhileTheDiskStaysAsItW
     TID3v1Tag tag;
     tag.SetField(fkTitle, "Song");
     const int64_t size = plan.EntrySize(dir.File("D001/a.mp3"));
-    plan.SaveID3v1(dir.File("D001/a.mp3"), tag);
+    TFileIdentity identity;
+    plan.SaveID3v1(dir.File("D001/a.mp3"), tag, identity);
     EXPECT_EQ(plan.EntrySize(dir.File("D001/a.mp3")), size + 128);
     TID3v1Tag back;
     plan.LoadID3v1(dir.File("D001/a.mp3"), back);
@@ -96,10 +97,11 @@ void RandomFolder(const std::string& folder, std::mt19937& rng) {
 }
 
 TBatchOptions RandomOptions(std::mt19937& rng) {
-    const std::vector<std::vector<std::string>> parts = {
-        {"title"}, {"artist", "title"}, {"track", "artist", "title"}, {"track"}};
+    const std::vector<TNameParts> parts = {{.Title = true},
+                                           {.Artist = true, .Title = true},
+                                           {.Track = true, .Artist = true, .Title = true},
+                                           {.Track = true}};
     TBatchOptions o;
-    o.Tsv = true;
     o.Translit = rng() % 2;
     if (rng() % 3 == 0)
         o.Merge = parts[rng() % parts.size()];
@@ -126,9 +128,9 @@ TEST(BatchPlan, ThePlanIsWhatTheRunThenDoesOnRandomFoldersAndOptions) {
         const TBatchOptions options = RandomOptions(rng);
         const auto before = Snapshot(dir.Path());
         std::ostringstream plan, run, err;
-        PlanOrRunBatch(dir.Path(), options, false, plan, err);
+        PlanOrRunBatch(dir.Path(), options, false, true, plan, err);
         ASSERT_EQ(Snapshot(dir.Path()), before) << "the plan changed the disk";
-        PlanOrRunBatch(dir.Path(), options, true, run, err);
+        PlanOrRunBatch(dir.Path(), options, true, true, run, err);
         ASSERT_EQ(plan.str(), run.str());
 
         // The disk matches the lines: saved blocks end the files they were written to, wherever
@@ -183,12 +185,11 @@ TEST(BatchPlan, LinesTellWarningsSkipsAndFailuresInTheOrderTheBatchActs) {
     WriteFile(dir.File("3.mp3"), Mp3Bytes(1));
     fs::create_directory(dir.File("D003"));
     TBatchOptions o;
-    o.Tsv = true;
-    o.Rename = std::vector<std::string>{"title"};
+    o.Rename = TNameParts{.Title = true};
     o.Numbered = true;
     o.AtOnce = true;
     std::ostringstream out, err;
-    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, false, out, err), 0);
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, false, true, out, err), 0);
     EXPECT_THAT(Lines(out.str()),
                 ElementsAre("mkdir\tD001\t-\t-", "move\t1.mp3\tD001/Song.mp3\t-",
                             "warn\t2.mp3\t-\tновое имя «Song.mp3» получает уже второй файл",
@@ -199,7 +200,7 @@ TEST(BatchPlan, LinesTellWarningsSkipsAndFailuresInTheOrderTheBatchActs) {
     o.AtOnce = false;
     o.Numbered.reset();
     out.str("");
-    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, true, out, err), 1);
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, true, true, out, err), 1);
     EXPECT_THAT(Lines(out.str()),
                 ElementsAre("move\t1.mp3\tSong.mp3\t-",
                             "warn\t2.mp3\t-\tновое имя «Song.mp3» получает уже второй файл",
@@ -214,7 +215,7 @@ TEST_F(ModelTest, TheWindowsBatchShowsThePlanFirstAndCancelChangesNothing) {
     PutTitled({{"a.mp3", "One"}, {"b.mp3", "Two"}});
     Open();
     Edit(Model.edAlbum, "Changed");  // unsaved: asked once, before the plan
-    Tick(Model.cbAllFilesRename, &TMainModel::cbAllFilesTransClick);
+    Tick(Model.cbAllFilesRename);
     Port.PlanAnswers = {false};
     Do(&TMainModel::ProcessAllWithPlan);
     EXPECT_THAT(Port.Questions, ::testing::SizeIs(1));
@@ -251,16 +252,17 @@ TEST(BatchPlan, UsageErrorsNameTheProblemAndTouchNothing) {
     };
     for (const auto& args : cases) {
         TBatchOptions o;
+        bool tsv = false;
         std::ostringstream err;
-        EXPECT_FALSE(ParseBatchOptions(args, o, err)) << ::testing::PrintToString(args);
+        EXPECT_FALSE(ParseBatchOptions(args, o, tsv, err)) << ::testing::PrintToString(args);
         EXPECT_THAT(Lines(err.str()), ::testing::SizeIs(1));
-        EXPECT_THAT(err.str(), ::testing::StartsWith("velmora-cli: "));
+        EXPECT_THAT(err.str(), ::testing::StartsWith("velmora-cli plan: "));
     }
     TBatchOptions o;
     o.Translit = true;
     std::ostringstream out, err;
-    EXPECT_EQ(PlanOrRunBatch(dir.File("a.mp3"), o, true, out, err), 2);
-    EXPECT_EQ(PlanOrRunBatch(dir.File("none"), o, true, out, err), 2);
+    EXPECT_EQ(PlanOrRunBatch(dir.File("a.mp3"), o, true, true, out, err), 2);
+    EXPECT_EQ(PlanOrRunBatch(dir.File("none"), o, true, true, out, err), 2);
     EXPECT_EQ(Snapshot(dir.Path()), before);
 }
 

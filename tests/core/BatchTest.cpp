@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 class BatchTest : public ModelTest {
   protected:
-    void Check(TCheckBox& box) { Tick(box, &TMainModel::cbAllFilesTransClick); }
+    void Check(TCheckBox& box) { Tick(box); }
     // The batch options of both stages, with renaming and folders one after the other or at once.
     void CheckRenameAndFolders(bool atOnce = false) {
         Check(Model.cbAllFilesRename);
@@ -80,7 +80,7 @@ TEST_F(BatchTest, KeptFieldsReachEveryFileAndTheKeepBoxesEndOff) {
     PutTagged("a.mp3", {.Title = "One", .Album = "X"});
     PutTagged("b.mp3", {.Title = Utf8ToCp1251("Два"), .Album = "Other"});
     Open();
-    Tick(Model.KeepAlbum, &TMainModel::KeepAlbumClick);
+    Tick(Model.KeepAlbum);
     Edit(Model.edTitle, "edited");  // unsaved: asked about at the first file
     Port.YesNoAnswers.push_back(false);
     Check(Model.cbAllFilesTrans);
@@ -138,10 +138,9 @@ TEST_F(BatchTest, AtOnceWithNamedFoldersCountsWhileTheBoxIsHidden) {
     PutTagged("03 third.mp3", {.Title = "Three", .Track = 3});
     Open();
     CheckRenameAndFolders(true);
-    Model.rbNum.Checked = false;
-    Tick(Model.rbFileName, &TMainModel::rbFileNameClick);
+    Tick(Model.rbFileName);
     ASSERT_FALSE(Model.cbRenameMoveOneTime.Visible);
-    Tick(Model.cbAddTrack, &TMainModel::cbAddTrackClick);
+    Tick(Model.cbAddTrack);
     Process();
     EXPECT_THAT(FilesUnder(Dir.Path()),
                 ElementsAre("01 first/1_One.mp3", "02 second/2_Two.mp3", "03 third/3_Three.mp3"));
@@ -292,9 +291,7 @@ TEST(BatchProperty, EveryFileSurvivesOnceWithItsAudioUnchanged) {
             model.cbAddTrackClick();
             model.cbSplitTrack.Checked = chance(30);
             model.cbSplitTrackClick();
-            model.rbNum.Checked = chance(60);
-            model.rbFileName.Checked = !model.rbNum.Checked;
-            model.rbNumClick();
+            model.ChooseFolderNaming(chance(60));
             model.SetNumDir(chance(20) ? 252 : 1);
             model.KeepName.Checked = chance(15);
             model.KeepNameClick();

@@ -1,7 +1,12 @@
-// The probe's folder modes: stable output for a generated folder, and the report flags.
+// The command line: stable output for a generated folder, the report flags, each command's help,
+// the folder argument, and one rule for names between the list, the check and the image.
+#include <filesystem>
+#include <set>
 #include <sstream>
 
+#include "cli/CliCommand.h"
 #include "cli/CliFolder.h"
+#include "core/IsoImage.h"
 #include "tests/core/ModelTestKit.h"
 #include "tools/GenFolder.h"
 
@@ -10,6 +15,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+namespace fs = std::filesystem;
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -19,12 +25,12 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-TEST(ProbeFolder, PrintsTotalsAndNamesTheSameWayEveryRun) {
+TEST(CliFolder, PrintsTotalsAndNamesTheSameWayEveryRun) {
     TempDir dir;
     const auto paths = tools::GenerateFolder(dir.Path(), {.Count = 12, .Cyrillic = true});
     std::ostringstream first, second, err;
-    EXPECT_EQ(ProbeFolder(dir.Path(), first, err), 0);
-    EXPECT_EQ(ProbeFolder(dir.Path(), second, err), 0);
+    EXPECT_EQ(ListFolder(dir.Path(), first, err), 0);
+    EXPECT_EQ(ListFolder(dir.Path(), second, err), 0);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(first.str(), second.str());
     const auto lines = SplitLines(first.str());
@@ -39,7 +45,7 @@ TEST(ProbeFolder, PrintsTotalsAndNamesTheSameWayEveryRun) {
     }
 }
 
-TEST(ProbeFolder, ReportModesTakeTheDialogOptionsAsFlags) {
+TEST(CliFolder, ReportModesTakeTheDialogOptionsAsFlags) {
     TempDir dir;
     TID3v1Fields tag{.Title = "Title", .Artist = "Artist", .Track = 2};
     WriteFile(dir.File("a.mp3"), Mp3Bytes(205, &tag));
@@ -50,7 +56,7 @@ TEST(ProbeFolder, ReportModesTakeTheDialogOptionsAsFlags) {
     ASSERT_TRUE(
         ParseFileListFlags({"--dir-to-all", "--ext", "--size=bytes", "--count"}, fileOptions, err));
     std::ostringstream out;
-    EXPECT_EQ(ProbeFileListReport(dir.Path(), fileOptions, "", out, err), 0);
+    EXPECT_EQ(PrintFileListReport(dir.Path(), fileOptions, "", out, err), 0);
     EXPECT_THAT(SplitLines(out.str()),
                 ElementsAre("1 " + dir.File("a.mp3") + " 205128",
                             "2 " + dir.File("b.mp3") + " 7000", "Всего файлов: 2"));
@@ -60,13 +66,100 @@ TEST(ProbeFolder, ReportModesTakeTheDialogOptionsAsFlags) {
         {"--fields=artist,Название,track", "--separator=/", "--time", "--no-count", "--total-time"},
         tagOptions, err));
     out.str("");
-    EXPECT_EQ(ProbeTagListReport(dir.Path(), tagOptions, "", out, err), 0);
+    EXPECT_EQ(PrintTagListReport(dir.Path(), tagOptions, "", out, err), 0);
     EXPECT_THAT(SplitLines(out.str()),
                 ElementsAre("1 Artist/Title/2 3:25", "2 //0 0:07", "Время: 3:32"));
 
     EXPECT_FALSE(ParseFileListFlags({"--size=tb"}, fileOptions, err));
     EXPECT_FALSE(ParseTagListFlags({"--fields=title"}, tagOptions, err));  // already chosen
     EXPECT_THAT(err.str(), HasSubstr("--size=tb"));
+}
+
+struct TCliRun {
+    int Status;
+    std::string Out, Err;
+};
+
+TCliRun Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(Cli, EachCommandHasItsOwnHelpAndInfoListsEveryKeyItPrints) {
+    std::set<std::string> helps;
+    for (const TCliCommand* command : CliCommands()) {
+        const TCliRun run = Cli({command->Name, "--help"});
+        EXPECT_EQ(run.Status, 0) << command->Name;
+        EXPECT_EQ(run.Out.rfind(std::string("Usage: velmora-cli ") + command->Name, 0), 0u);
+        helps.insert(command->Help);
+    }
+    EXPECT_EQ(helps.size(), CliCommands().size() - 1);  // plan and run share theirs
+    const TCliRun all = Cli({"--help"});
+    for (const TCliCommand* command : CliCommands()) {
+        const std::string usage = command->Usage;
+        EXPECT_THAT(all.Out, HasSubstr("velmora-cli " + usage.substr(0, usage.find('\n'))));
+    }
+
+    const TCliRun info =
+        Cli({"info", std::string(VELMORA_TEST_DATA) + "/mpeg1-l3-cbr64-48k-stereo-id3v2.mp3"});
+    ASSERT_EQ(info.Status, 0) << info.Err;
+    for (const std::string& line : SplitLines(info.Out)) {
+        const std::string key = line.substr(0, line.find(':'));
+        if (key != "file") {
+            EXPECT_THAT(kInfoCommand.Help, ::testing::ContainsRegex("[ ,]" + key + "[ ,\n]"));
+        }
+    }
+}
+
+TEST(Cli, AFolderThatCannotBeReadIsAUsageErrorOfEveryCommand) {
+    TempDir dir;
+    WriteFile(dir.File("a.mp3"), Mp3Bytes(1));
+    for (const std::string& folder : {dir.File("none"), dir.File("a.mp3")}) {
+        for (const std::vector<std::string>& args : {std::vector<std::string>{"list", folder},
+                                                     {"report", "files", folder},
+                                                     {"report", "tags", folder},
+                                                     {"plan", folder, "--translit"},
+                                                     {"run", folder, "--translit"},
+                                                     {"check", folder},
+                                                     {"image", folder, dir.File("out.iso")}}) {
+            const TCliRun run = Cli(args);
+            SCOPED_TRACE(::testing::PrintToString(args));
+            EXPECT_EQ(run.Status, 2);
+            EXPECT_EQ(run.Out, "");
+            EXPECT_THAT(SplitLines(run.Err), ::testing::SizeIs(1));
+            EXPECT_THAT(run.Err, HasSubstr(folder + ": "));
+        }
+    }
+    EXPECT_FALSE(fs::exists(dir.File("out.iso")));
+    EXPECT_THAT(Cli({"bogus"}).Err, HasSubstr("нет команды «bogus»"));
+    EXPECT_THAT(Cli({"list"}).Err, HasSubstr("velmora-cli list: нужна одна папка"));
+}
+
+TEST(Cli, TheListTheCheckAndTheImageTakeTheSameFiles) {
+    TempDir dir;
+    const std::vector<std::string> names = {"a.mp3", "bmp3", "c_mp3", "\xC5\xF9\xB8.mp3",
+                                            "\xC5\xF9.mp3"};
+    for (const std::string& name : names) {
+        TMp3Builder b;
+        b.Frames({}, 4).Bytes(names.size() + name.size(), 1).ID3v1({.Title = "T"});
+        WriteFile(dir.File(name), b.Build());
+    }
+    const TCliRun list = Cli({"list", dir.Path()});
+    EXPECT_THAT(list.Out, HasSubstr("NumFilesLabel: 5\n"));
+    const TCliRun check = Cli({"check", dir.Path()});
+    EXPECT_THAT(check.Out, ::testing::Not(HasSubstr("not-mp3")));
+    EXPECT_THAT(check.Out, HasSubstr("problem\tbmp3\tno-extension\t"));
+    EXPECT_THAT(check.Out, HasSubstr("файлов: 5,"));
+    const TCliRun image = Cli({"image", dir.Path(), dir.File("disc.iso")});
+    ASSERT_EQ(image.Status, 0) << image.Err;
+    TIsoListing listing;
+    ASSERT_EQ(ReadIsoImage(dir.File("disc.iso"), false, listing), "");
+    std::set<std::string> onDisc;
+    for (const auto& file : listing.Files)
+        onDisc.insert(file.Path);
+    EXPECT_THAT(onDisc,
+                ::testing::ElementsAre("A.MP3", "BMP3.MP3", "C_MP3.MP3", "__.MP3", "___.MP3"));
 }
 
 }  // namespace

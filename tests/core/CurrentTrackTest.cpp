@@ -128,7 +128,7 @@ TEST_F(CurrentTrackTest, FailedWriteOnYesKeepsThePreviousFileAndAsksAgain) {
 }
 
 TEST_F(CurrentTrackTest, FailedAnalysisLeavesNoTrackCurrentSoNoSaveCanHitAnotherFile) {
-    Tick(Model.KeepAlbum, &TMainModel::KeepAlbumClick);
+    Tick(Model.KeepAlbum);
     std::remove(Dir.File("b.mp3").c_str());
     Click(1);
     ASSERT_EQ(Port.Errors.size(), 1u);
@@ -152,8 +152,8 @@ TEST_F(CurrentTrackTest, FailedAnalysisLeavesNoTrackCurrentSoNoSaveCanHitAnother
 }
 
 TEST_F(CurrentTrackTest, KeepBoxesHoldTaggedValuesButNotAgainstAFileWithoutTag) {
-    Tick(Model.KeepAlbum, &TMainModel::KeepAlbumClick);
-    Tick(Model.KeepGanre, &TMainModel::KeepGanreClick);
+    Tick(Model.KeepAlbum);
+    Tick(Model.KeepGanre);
     EXPECT_FALSE(Model.edAlbum.Enabled);
     EXPECT_FALSE(Model.edGenre.Enabled);
     EXPECT_TRUE(Model.edTitle.Enabled);
@@ -166,7 +166,7 @@ TEST_F(CurrentTrackTest, KeepBoxesHoldTaggedValuesButNotAgainstAFileWithoutTag) 
     EXPECT_EQ(Model.edAlbum.Text, "");
     EXPECT_EQ(Model.edGenre.ItemIndex, -1);
     EXPECT_EQ(Model.edTrack.Text, "0");
-    Tick(Model.KeepAlbum, &TMainModel::KeepAlbumClick, false);
+    Tick(Model.KeepAlbum, false);
     EXPECT_TRUE(Model.edAlbum.Enabled);
 }
 

@@ -9,8 +9,10 @@
 #include <set>
 #include <sstream>
 
-#include "cli/CliDisc.h"
+#include "cli/CliCommand.h"
 #include "core/Disc.h"
+#include "core/DiscImage.h"
+#include "core/DiscNames.h"
 #include "core/IsoImage.h"
 #include "tests/core/ModelTestKit.h"
 
@@ -84,6 +86,10 @@ TEST(DiscNames, JolietAndIsoNamesFollowTheLevel) {
          "001_JON_.MP3"},
         {"Альбом 1", false, "Al'bom 1", "AL_BOM_1", "AL_BOM_1"},
         {"D001", false, "D001", "D001", "D001"},
+        // Windows-1251 names: each byte that is not UTF-8 is one character.
+        {"\xC5\xF9\xB8.mp3", true, "___.mp3", "___.MP3", "___.MP3"},
+        {"\xC5\xF9.mp3", true, "__.mp3", "__.MP3", "__.MP3"},
+        {"bmp3", true, "bmp3.mp3", "BMP3.MP3", "BMP3.MP3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -322,6 +328,24 @@ TEST_F(DiscImageTest, TheImageHoldsEveryFileOnceInPlayOrderAtBothLevels) {
     EXPECT_EQ(Snapshot(), before);
 }
 
+TEST(DiscImage, NamesThatDifferInLetterCaseAlonePlayInTheIsoNamesOrder) {
+    // "Queen" sorts before "abba" by its bytes; the radio plays by the ISO 9660 names.
+    TempDir music, out;
+    PutGood(music.File("Queen.mp3"), 4, 1);
+    PutGood(music.File("abba.mp3"), 4, 2);
+    const TDiscCheck check = CheckDisc(RealFileSystem(), music.Path(), Radio());
+    ASSERT_TRUE(WriteDiscImage(check, out.File("d.iso"), false, nullptr).Ok);
+    for (bool joliet : {false, true}) {
+        TIsoListing listing;
+        ASSERT_EQ(ReadIsoImage(out.File("d.iso"), joliet, listing), "");
+        ASSERT_EQ(listing.Files.size(), 2u);
+        const auto& abba = listing.Files[listing.Files[0].Path.find('Q') == 0 ? 1 : 0];
+        const auto& queen = listing.Files[listing.Files[0].Path.find('Q') == 0 ? 0 : 1];
+        EXPECT_LT(abba.Block, queen.Block) << "the data follows the ISO names";
+    }
+    EXPECT_EQ(check.Files[0].Source, "abba.mp3");
+}
+
 TEST_F(DiscImageTest, TheImageReadsBackWithIsoinfo) {
     if (std::system("command -v isoinfo >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "isoinfo (genisoimage) is not installed";
@@ -426,7 +450,7 @@ TEST_F(DiscImageTest, AFullTmpfsGivesAClearMessageAndNoImage) {
 
 TEST_F(DiscImageTest, TheCommandLineChecksAndWrites) {
     std::ostringstream out, err;
-    EXPECT_EQ(CheckDiscCommand({Music.Path()}, out, err), 1);
+    EXPECT_EQ(RunCli({"check", Music.Path()}, out, err), 1);
     EXPECT_THAT(out.str(), HasSubstr("problem\tПесня.mp3\tname-chars\t"));
     EXPECT_THAT(out.str(), HasSubstr("problem\tnotes.txt\tnot-mp3\t"));
     EXPECT_THAT(out.str(), HasSubstr("summary\tПапок: 2 из 253, файлов: 6, 1 МБ из 700 МБ\n"));
@@ -434,23 +458,24 @@ TEST_F(DiscImageTest, TheCommandLineChecksAndWrites) {
     TempDir clean;
     PutGood(clean.File("01.mp3"));
     out.str("");
-    EXPECT_EQ(
-        CheckDiscCommand({clean.Path(), "--profile", "Стандартный MP3 CD", "--650"}, out, err), 0);
+    EXPECT_EQ(RunCli({"check", clean.Path(), "--profile", "Стандартный MP3 CD", "--650"}, out, err),
+              0);
     EXPECT_EQ(out.str(), "summary\tПапок: 0 из 255, файлов: 1, 1 МБ из 650 МБ\n");
 
     out.str("");
-    EXPECT_EQ(ImageDiscCommand({Music.Path(), Iso, "--volume-id", "Лето"}, out, err), 0);
+    EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--volume-id", "Лето"}, out, err), 0);
     EXPECT_THAT(out.str(), HasSubstr("renamed\tПесня.mp3\tPesnya.mp3\tPESNYA.MP3\n"));
     EXPECT_THAT(out.str(), HasSubstr("image\t" + Iso + "\tLETO\n"));
     EXPECT_THAT(err.str(), HasSubstr("progress\t100%"));
-    EXPECT_EQ(ImageDiscCommand({Music.Path(), Iso}, out, err), 1);  // exists, no --replace
-    EXPECT_EQ(ImageDiscCommand({Music.Path(), Iso, "--replace"}, out, err), 0);
-    for (const std::vector<std::string>& bad : {std::vector<std::string>{},
-                                                {Music.Path()},
-                                                {Music.File("notes.txt"), Iso},
-                                                {Music.Path(), Iso, "--profile", "nothing"},
-                                                {Music.Path(), Iso, "--bogus"}})
-        EXPECT_EQ(ImageDiscCommand(bad, out, err), 2);
+    EXPECT_EQ(RunCli({"image", Music.Path(), Iso}, out, err), 1);  // exists, no --replace
+    EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--replace"}, out, err), 0);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"image"},
+          {"image", Music.Path()},
+          {"image", Music.File("notes.txt"), Iso},
+          {"image", Music.Path(), Iso, "--profile", "nothing"},
+          {"image", Music.Path(), Iso, "--bogus"}})
+        EXPECT_EQ(RunCli(bad, out, err), 2);
 }
 
 // The window's commands through the port.

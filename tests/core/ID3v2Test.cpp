@@ -60,9 +60,13 @@ TEST(ID3v2, FixturesOfRealTaggersReadPerEncodingAndVersion) {
 TEST(ID3v2, Latin1FramesHoldingWindows1251AreDecodedAsCyrillicAndTrueLatin1IsLeftAlone) {
     const auto cp = [](const char* utf8) { return Utf8ToCp1251(utf8); };
     const std::pair<std::string, bool> cases[] = {
-        {"Café", false},  {"Motörhead", false}, {"Müßig gehen", false}, {"Ça va", false},
-        {"plain", false}, {"", false},          {cp("Звезда"), true},   {cp("ДДТ - Live"), true},
-        {cp("Ёж"), true}, {cp("Кино"), true},   {cp("Би-2"), true},
+        {"Café", false},        {"Motörhead", false},
+        {"Müßig gehen", false}, {"Ça va", false},
+        {"plain", false},       {"", false},
+        {cp("Звезда"), true},   {cp("ДДТ - Live"), true},
+        {cp("Ёж"), true},       {cp("Кино"), true},
+        {cp("Би-2"), true},     {cp("DJ Ян"), true},  // exactly half of the letters Cyrillic
+        {"DJ Ké", false},                             // under half, no run of three
     };
     for (const auto& [text, cyrillic] : cases) {
         // The Latin-1 cases are written here in UTF-8: their bytes as a Latin-1 frame holds them.
@@ -154,6 +158,24 @@ TEST(ID3v2, Version22AndDamagedTagsGiveFieldsOrNoneButNeverACrash) {
     }
 }
 
+TEST(ID3v2, ATagWhoseSizeRunsPastTheEndIsNeitherStrippedNorCounted) {
+    TempDir dir;
+    std::vector<uint8_t> tag = Tag(3, {{"TIT2", std::string("\0Song", 5)}});
+    tag[6] = 0x7F;  // the size says far more than the file holds
+    TMp3Builder b;
+    b.Bytes(tag).Frames(TFrameParams{}, 3);
+    WriteFile(dir.File("a.mp3"), b.Build());
+    const std::vector<uint8_t> before = ReadFile(dir.File("a.mp3"));
+    TBatchOptions o;
+    o.StripID3v2 = true;
+    std::ostringstream out, err;
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, true, false, out, err), 0);
+    EXPECT_THAT(out.str(), ::testing::HasSubstr("тег ID3v2 повреждён"));
+    EXPECT_THAT(out.str(), ::testing::Not(::testing::HasSubstr("Удаление ID3v2")));
+    EXPECT_THAT(out.str(), ::testing::Not(::testing::HasSubstr("удалено ID3v2")));
+    EXPECT_EQ(ReadFile(dir.File("a.mp3")), before);
+}
+
 TEST_F(ModelTest, FromID3v2FillsTheEditsButKeptOnesAsTheUsersChange) {
     fs::copy_file(Fixture("eyed3-v23-utf16.mp3"), Dir.File("a.mp3"));
     PutUntagged("b.mp3");
@@ -217,12 +239,11 @@ TEST(ID3v2, TheBatchTakesTagsFromID3v2AndRemovesItThroughTheCommandLine) {
     fs::copy_file(Fixture("id3v2-cp1251-in-latin1.mp3"), dir.File("1.mp3"));
     fs::copy_file(Fixture("ffmpeg-v24.mp3"), dir.File("2.mp3"));  // has an ID3v1 tag too
     TBatchOptions o;
-    o.Tsv = true;
     o.FromID3v2 = o.StripID3v2 = o.Translit = true;
-    o.Rename = std::vector<std::string>{"artist", "title"};
+    o.Rename = TNameParts{.Artist = true, .Title = true};
     std::ostringstream plan, run, err;
-    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, false, plan, err), 0);
-    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, true, run, err), 0) << err.str();
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, false, true, plan, err), 0);
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, true, true, run, err), 0) << err.str();
     EXPECT_EQ(plan.str(), run.str());
     EXPECT_THAT(run.str(), ::testing::HasSubstr("strip\t1.mp3\t-\t1936\n"));
     EXPECT_THAT(run.str(), ::testing::HasSubstr("move\t1.mp3\tDDT_Zvezda.mp3\t-\n"));

@@ -11,7 +11,12 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <sstream>
 
+#include "cli/CliFolder.h"
+#include "core/Journal.h"
+#include "core/SafeMove.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {
@@ -41,42 +46,89 @@ void LeaveJournal(TJournal::EKind kind, const std::string& from, const std::stri
     TJournal journal = TJournal::Of(kind, from, to);
     journal.Temp = temp;
     ASSERT_TRUE(WriteJournal(RealSysCalls(), journal));
-    const std::string folder = journal.Path.substr(0, journal.Path.rfind('/') + 1);
     static int count = 0;
     fs::rename(journal.Path,
-               folder + ".velmora-" + kGonePid + "-" + std::to_string(++count) + ".journal");
+               JoinPath(ParentOf(journal.Path), std::string(".velmora-") + kGonePid + "-" +
+                                                    std::to_string(++count) + ".journal"));
 }
 
-TEST(Leftovers, OnlyOwnFilesOfProcessesThatAreGoneAreRemoved) {
+// Writes a journal into `folder` by hand: the format of this version, with the paths as given
+// and the folder's own device and inode (or another's), as a stopped copy would have left it or
+// as a hostile folder could bring it.
+std::string ForgeJournal(const std::string& folder, char kind, const std::string& from,
+                         const std::string& to, const std::string& temp = "", bool ownFolder = true,
+                         const struct stat* object = nullptr) {
+    struct stat st {};
+    stat((ownFolder ? folder : ParentOf(folder)).c_str(), &st);
+    std::string bytes = std::string("velmora-journal-2") + '\0' + kind + '\0' + from + '\0' + to +
+                        '\0' + temp + '\0' + std::to_string(st.st_dev) + " " +
+                        std::to_string(st.st_ino) + '\0';
+    if (object != nullptr)
+        bytes += std::to_string(object->st_dev) + " " + std::to_string(object->st_ino) + '\0';
+    static int count = 100;
+    const std::string path = JoinPath(
+        folder, std::string(".velmora-") + kGonePid + "-" + std::to_string(++count) + ".journal");
+    WriteFile(path, bytes);
+    return path;
+}
+
+// Every file under a folder with its bytes.
+std::map<std::string, std::string> Tree(const std::string& folder) {
+    std::map<std::string, std::string> tree;
+    for (const auto& e : fs::recursive_directory_iterator(folder)) {
+        const std::string rel = e.path().string().substr(folder.size() + 1);
+        tree[rel] = e.is_symlink()        ? "-> " + fs::read_symlink(e.path()).string()
+                    : e.is_regular_file() ? Text(e.path().string())
+                                          : "/";
+    }
+    return tree;
+}
+
+TEST(Leftovers, ATemporaryFileGoesOnlyWithTheJournalThatNamesIt) {
     TempDir dir;
     const std::string gone = std::string(".velmora-") + kGonePid;
     const std::string mine = ".velmora-" + std::to_string(getpid());
     fs::create_directories(dir.File("D001/deeper"));
+    WriteFile(dir.File(gone + "-1.tmp"), std::string("named by a journal"));
+    LeaveJournal(TJournal::EKind::Rewrite, dir.File("song.mp3"), "", dir.File(gone + "-1.tmp"));
+    WriteFile(dir.File("D001/" + gone + "-2.tmp"), std::string("named too"));
+    LeaveJournal(TJournal::EKind::Rewrite, dir.File("D001/x.mp3"), "",
+                 dir.File("D001/" + gone + "-2.tmp"));
     struct TCase {
         std::string Name;
-        bool Removed;
+        bool Reported;  // named like ours, left, and told about
     };
-    const TCase cases[] = {
-        {gone + "-1.tmp", true},
-        {"D001/" + gone + "-2.tmp", true},
-        {gone + "-3.journal", true},                // not a whole record: its move made no step
-        {"D001/deeper/" + gone + "-4.tmp", false},  // only the folder and its subfolders
-        {mine + "-5.tmp", false},                   // a running process's file
-        {gone + "-6.move", false},                  // the user's file, put back only by a journal
-        {".velmora-move-" + std::string(kGonePid) + "-7.tmp", false},
+    const TCase kept[] = {
+        {gone + "-3.tmp", true},      // no journal names it: a user's file that looks like ours
+        {gone + "-4.journal", true},  // not ours: "x" begins no record
+        {"D001/deeper/" + gone + "-5.tmp", false},  // only the folder and its subfolders
+        {mine + "-6.tmp", false},                   // a running process's file
+        {gone + "-7.move", true},                   // the user's file, put back only by its journal
         {".velmora-x1-8.tmp", false},
         {gone + "-9.tmpx", false},
-        {gone + "-10", false},
         {"velmora-" + std::string(kGonePid) + "-11.tmp", false},
-        {".hidden.mp3", false},
         {"song.mp3", false},
     };
-    for (const TCase& c : cases)
+    for (const TCase& c : kept)
         WriteFile(dir.File(c.Name), std::string("x"));
-    EXPECT_EQ(CleanLeftovers(dir.Path()), 3);
-    for (const TCase& c : cases)
-        EXPECT_EQ(fs::exists(dir.File(c.Name)), !c.Removed) << c.Name;
-    EXPECT_EQ(CleanLeftovers(""), 0);
+    const TLeftovers done = CleanLeftovers(dir.Path());
+    EXPECT_EQ(done.Handled, 4);  // two journals, their two files
+    EXPECT_FALSE(fs::exists(dir.File(gone + "-1.tmp")));
+    EXPECT_FALSE(fs::exists(dir.File("D001/" + gone + "-2.tmp")));
+    std::vector<std::string> reported;
+    for (const TCase& c : kept) {
+        EXPECT_TRUE(fs::exists(dir.File(c.Name))) << c.Name;
+        if (c.Reported)
+            reported.push_back(dir.File(c.Name));
+    }
+    std::sort(reported.begin(), reported.end());
+    std::vector<std::string> ignored = done.Ignored;
+    for (std::string& path : ignored)
+        path = fs::weakly_canonical(path).string();
+    for (std::string& path : reported)
+        path = fs::weakly_canonical(path).string();
+    EXPECT_EQ(ignored, reported);
+    EXPECT_EQ(CleanLeftovers("").Handled, 0);
 }
 
 TEST(Leftovers, JournalsCompleteOrUndoTheirMovesAndTouchNothingElse) {
@@ -107,11 +159,86 @@ TEST(Leftovers, JournalsCompleteOrUndoTheirMovesAndTouchNothingElse) {
     WriteFile(path("D001/e.mp3"), std::string("eeee"));
     LeaveJournal(TJournal::EKind::Copy, path("e.mp3"), path("D001/e.mp3"));
 
-    CleanLeftovers(dir.Path());
+    EXPECT_THAT(CleanLeftovers(dir.Path()).Ignored, ::testing::IsEmpty());
     EXPECT_EQ(Entries(dir.Path()),
               (std::vector<std::string>{"D001", "D001/b.mp3", "D001/c.mp3", "D001/d.mp3",
                                         "D001/e.mp3", "Song.mp3", "a.mp3", "d.mp3", "e.mp3"}));
     EXPECT_EQ(Text(path("Song.mp3")), "case");
+}
+
+// A folder brought by someone else (an archive, a stick, a share) with journals and files named
+// like ours: opening it, by the window's model or by velmora-cli, changes nothing outside it and
+// removes no file of the user inside it.
+TEST(Leftovers, AHostileFolderCannotReachOutsideNorRemoveTheUsersFiles) {
+    TempDir top;
+    const std::string music = top.File("music");
+    const std::string outside = top.File("outside");
+    fs::create_directories(music + "/D001");
+    fs::create_directories(outside);
+    for (const char* name : {"victim1", "victim2", "victim3", "victim4", "victim5"})
+        WriteFile(JoinPath(outside, name), std::string(name));
+    WriteFile(JoinPath(outside, "empty"), std::string());
+    fs::create_directory_symlink("../outside", music + "/lnk");
+    const auto in = [&](const std::string& name) { return JoinPath(music, name); };
+    const auto out = [&](const std::string& name) { return JoinPath(outside, name); };
+    WriteFile(in("a.mp3"), Mp3Bytes(1));
+    WriteFile(in("song.mp3"), Mp3Bytes(1));
+    WriteFile(in("D001/empty.mp3"), std::string());
+    ASSERT_EQ(link(out("victim2").c_str(), in("twin").c_str()), 0);
+    struct stat victim2 {};
+    stat(out("victim2").c_str(), &victim2);
+    struct stat emptyOut {};
+    stat(out("empty").c_str(), &emptyOut);
+    const std::string hidden = std::string(".velmora-") + kGonePid + "-1.move";
+    WriteFile(in(hidden), std::string("a user's hidden file"));
+
+    const auto make = [&] {
+        // Absolute paths out of the folder, one kind each.
+        ForgeJournal(music, 'h', out("victim1"), in("a.mp3"));
+        ForgeJournal(music, 'h', out("victim2"), in("twin"));
+        ForgeJournal(music, 'c', in("a.mp3"), out("empty"), "", true, &emptyOut);
+        ForgeJournal(music, 'x', out("victim2"), in("twin"), "", true, &victim2);
+        ForgeJournal(music, 'r', in("song.mp3"), out("moved-in"), out("victim3"));
+        ForgeJournal(music, 'r', out("victim4"), out("taken"), in(hidden));
+        // Relative paths, read against whatever the working folder is.
+        ForgeJournal(music, 'h', "../outside/victim5", "a.mp3");
+        // Through a link that leads out of the folder.
+        ForgeJournal(music, 'h', in("lnk/victim5"), in("lnk/victim1"));
+        // A journal of another folder (copied in): its own paths inside, never obeyed.
+        ForgeJournal(music, 'c', in("song.mp3"), in("D001/empty.mp3"), "", false);
+        // Old format, and files that only look like ours.
+        WriteFile(in(std::string(".velmora-") + kGonePid + "-9.journal"),
+                  std::string("velmora-journal-1\0h\0") + out("victim1") + '\0' + in("a.mp3"));
+        WriteFile(in(std::string(".velmora-") + kGonePid + "-10.tmp"), std::string("mine"));
+    };
+    const auto outsideBefore = Tree(outside);
+    make();
+    const auto insideBefore = Tree(music);
+
+    // The window's model.
+    TScriptedPort port;
+    TMainModel model(port);
+    model.FormCreate();
+    port.FolderAnswers.push_back(music);
+    model.Run([&] { model.FileMenuAddDirClick(); });
+    EXPECT_EQ(Tree(outside), outsideBefore);
+    EXPECT_EQ(Tree(music), insideBefore);
+    EXPECT_EQ(model.TrackList, (std::vector<std::string>{"a.mp3", "song.mp3"}));
+    ASSERT_THAT(port.Messages, ::testing::SizeIs(1));
+    EXPECT_THAT(port.Messages[0], ::testing::HasSubstr(hidden));
+    // Told once a run.
+    port.FolderAnswers.push_back(music);
+    model.Run([&] { model.FileMenuAddDirClick(); });
+    EXPECT_THAT(port.Messages, ::testing::SizeIs(1));
+
+    // The command line, from another working folder.
+    const fs::path cwd = fs::current_path();
+    fs::current_path(top.Path());
+    std::ostringstream cliOut, cliErr;
+    EXPECT_EQ(ListFolder("music", cliOut, cliErr), 0);
+    fs::current_path(cwd);
+    EXPECT_EQ(Tree(outside), outsideBefore);
+    EXPECT_EQ(Tree(music), insideBefore);
 }
 
 TEST(Leftovers, TemporaryNamesFitBesideTheLongestName) {
@@ -130,10 +257,10 @@ TEST(Leftovers, TemporaryNamesFitBesideTheLongestName) {
     const std::string song = std::string(251, 's') + ".mp3";
     fs::create_directory(dir.File("D001"));
     ASSERT_TRUE(SafeMoveFile(crossing, dir.File(name), dir.File("D001/" + song)).Ok);
-    ASSERT_TRUE(SafeRewriteFile(dir.File("D001/" + song), 3).Ok);
+    ASSERT_TRUE(SafeRewriteFile(RealSysCalls(), dir.File("D001/" + song), 3).Ok);
     EXPECT_EQ(Text(dir.File("D001/" + song)), "ond");
     EXPECT_EQ(Entries(dir.Path()), (std::vector<std::string>{"D001", "D001/" + song}));
-    EXPECT_EQ(SafeRewriteFile(dir.File("D001/" + song), 4).Error, EINVAL);
+    EXPECT_EQ(SafeRewriteFile(RealSysCalls(), dir.File("D001/" + song), 4).Error, EINVAL);
 }
 
 TEST(Leftovers, AReportWriteKilledHalfWayLeavesTheOldReportAndNothingAfterTheOpen) {
@@ -146,11 +273,11 @@ TEST(Leftovers, AReportWriteKilledHalfWayLeavesTheOldReportAndNothingAfterTheOpe
         // Writing past the file-size limit kills the process (SIGXFSZ), with no core file.
         const rlimit none{0, 0};
         setrlimit(RLIMIT_CORE, &none);
-        const rlimit small{4, 4};
+        const rlimit small{1000, 1000};  // the journal fits, the new report does not
         setrlimit(RLIMIT_FSIZE, &small);
         std::signal(SIGXFSZ, SIG_DFL);
         try {
-            RealFileSystem().WriteFileReplacing(report, std::string(100, 'n'));
+            RealFileSystem().WriteFileReplacing(report, std::string(4000, 'n'));
         } catch (...) {
         }
         _exit(0);
@@ -158,8 +285,8 @@ TEST(Leftovers, AReportWriteKilledHalfWayLeavesTheOldReportAndNothingAfterTheOpe
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(Entries(dir.Path()).size(), 2u);  // the report and the hidden half
-    EXPECT_EQ(CleanLeftovers(dir.Path()), 1);
+    EXPECT_EQ(Entries(dir.Path()).size(), 3u);  // the report, the hidden half and its journal
+    EXPECT_EQ(CleanLeftovers(dir.Path()).Handled, 2);
     EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"report.txt"});
     EXPECT_EQ(Text(report), "the old report");
 }
@@ -187,7 +314,7 @@ int AsUserWithoutWriteAccess(const std::string& folder, const std::function<int(
     return WEXITSTATUS(status);
 }
 
-TEST(Leftovers, AReportInAFolderThatRefusesNewFilesIsOverwrittenInPlace) {
+TEST(Leftovers, AReportInAFolderThatRefusesNewFilesIsOverwrittenInPlaceOnlyWhenAllowed) {
     TempDir dir;
     const std::string report = dir.File("report.txt");
     WriteFile(report, std::string("the old report, longer than the new one"));
@@ -196,8 +323,15 @@ TEST(Leftovers, AReportInAFolderThatRefusesNewFilesIsOverwrittenInPlace) {
     const int written = AsUserWithoutWriteAccess(dir.Path(), [&] {
         try {
             RealFileSystem().WriteFileReplacing(report, "new report");
-        } catch (const EStreamError&) {
             return 1;
+        } catch (const EInPlaceNeeded&) {
+        }
+        if (Text(report) != "the old report, longer than the new one")
+            return 2;
+        try {
+            RealFileSystem().WriteFileReplacing(report, "new report", true);
+        } catch (const EStreamError&) {
+            return 3;
         }
         return 0;
     });
@@ -213,7 +347,7 @@ TEST(Leftovers, AReportInAFolderThatRefusesNewFilesIsOverwrittenInPlace) {
         const rlimit small{4, 4};
         setrlimit(RLIMIT_FSIZE, &small);
         try {
-            RealFileSystem().WriteFileReplacing(report, "much longer than four bytes");
+            RealFileSystem().WriteFileReplacing(report, "much longer than four bytes", true);
         } catch (const EStreamError& e) {
             return std::string(e.what()).find("overwritten in place and is incomplete") !=
                            std::string::npos
@@ -244,10 +378,10 @@ TEST_F(LeftoversModelTest, OpeningTheFolderPutsBackAFileOfAStoppedRename) {
     fs::rename(Dir.File("a.mp3"), Dir.File(".velmora-1-1.move"));
     LeaveJournal(TJournal::EKind::CaseRename, Dir.File("a.mp3"), Dir.File("A.mp3"),
                  Dir.File(".velmora-1-1.move"));
-    WriteFile(Dir.File(std::string(".velmora-") + kGonePid + "-2.tmp"), std::string("half"));
     Open();
     EXPECT_EQ(Model.TrackList, std::vector<std::string>{"a.mp3"});
     EXPECT_EQ(Entries(Dir.Path()), std::vector<std::string>{"a.mp3"});
+    EXPECT_THAT(Port.Messages, ::testing::IsEmpty());
 }
 
 }  // namespace

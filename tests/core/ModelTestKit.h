@@ -88,7 +88,7 @@ class TFaultyFs : public TFileSystem {
     bool FileExists(const std::string& path) override {
         return Sizes.empty() ? Real.FileExists(path) : Sizes.count(path) > 0;
     }
-    bool CreateDir(const std::string& path) override { return Real.CreateDir(path); }
+    TMoveResult CreateDir(const std::string& path) override { return Real.CreateDir(path); }
     TMoveResult MoveFile(const std::string& from, const std::string& to) override {
         return FailMoves ? TMoveResult{false, EIO} : Real.MoveFile(from, to);
     }
@@ -98,10 +98,11 @@ class TFaultyFs : public TFileSystem {
             throw EStreamError(CannotOpenText(path, "Input/output error"));
         Real.LoadAudioInfo(path, info);
     }
-    void WriteFileReplacing(const std::string& path, const std::string& bytes) override {
+    void WriteFileReplacing(const std::string& path, const std::string& bytes,
+                            bool inPlaceAllowed) override {
         if (FailWrites)
             throw EStreamError(CannotCreateText(path, "No space left on device"));
-        Real.WriteFileReplacing(path, bytes);
+        Real.WriteFileReplacing(path, bytes, inPlaceAllowed);
     }
 
   private:
@@ -143,12 +144,9 @@ class ModelTest : public ::testing::Test {
     void Do(void (TMainModel::*handler)()) {
         Model.Run([this, handler] { (Model.*handler)(); });
     }
-    // Ticks or clears a box and runs its click handler, as a click on it does.
-    void Tick(TCheckBox& box, void (TMainModel::*handler)(), bool on = true) {
-        Model.Run([&] {
-            box.Checked = on;
-            (Model.*handler)();
-        });
+    // Ticks or clears a box as a click on it does.
+    void Tick(TCheckBox& box, bool on = true) {
+        Model.Run([&] { Model.SetBox(box, on); });
     }
     void Edit(TEdit& edit, const std::string& text) {
         Model.Run([&] { Model.SetEditText(edit, text); });

@@ -74,8 +74,8 @@ TEST(RealFileSystem, SizesExistenceAndTheTwoGibibyteLimit) {
         ASSERT_EQ(truncate(dir.File("big").c_str(), size), 0);
         EXPECT_EQ(TrackFileSize(fs, dir.File("big")), expected) << size;
     }
-    EXPECT_TRUE(fs.CreateDir(dir.File("new")));
-    EXPECT_FALSE(fs.CreateDir(dir.File("new")));
+    EXPECT_TRUE(fs.CreateDir(dir.File("new")).Ok);
+    EXPECT_EQ(fs.CreateDir(dir.File("new")).Error, EEXIST);
 }
 
 TEST(RealFileSystem, ReadRefusesWhatIsNotARegularFile) {

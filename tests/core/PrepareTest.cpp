@@ -51,7 +51,7 @@ TEST_F(ModelTest, TransliterationChangesTheFourTextEditsUnlessKept) {
     EXPECT_EQ(Model.edTitle.Text, "Щи");
 
     Open();
-    Tick(Model.KeepArtist, &TMainModel::KeepArtistClick);
+    Tick(Model.KeepArtist);
     Do(&TMainModel::btnTranslitClick);
     EXPECT_EQ(Model.edTitle.Text, "SCHuka");
     EXPECT_EQ(Model.edArtist.Text, "Жанна");
@@ -71,7 +71,7 @@ TEST_F(ModelTest, TransliterationChangesTheFourTextEditsUnlessKept) {
 TEST_F(ModelTest, MergeWritesTheTitleEvenWhenKept) {
     PutTagged("a.mp3", {.Title = "Song", .Artist = "Alpha", .Track = 7});
     Open();
-    Tick(Model.KeepName, &TMainModel::KeepNameClick);
+    Tick(Model.KeepName);
     Do(&TMainModel::btnSplitClick);
     EXPECT_EQ(Model.edTitle.Text, "Alpha-Song");
     EXPECT_TRUE(Model.TagsModified);
@@ -110,29 +110,27 @@ TEST_F(ModelTest, PartBoxesEnableTheirCommandAndBatchBox) {
     EXPECT_FALSE(Model.cbAllFilesSplit.Checked);
     EXPECT_FALSE(Model.cbAllFilesSaveID3.Checked);  // the batch rule ran
     EXPECT_FALSE(Model.btnProcessAll.Enabled);
-    Tick(Model.cbSplitTrack, &TMainModel::cbSplitTrackClick);
+    Tick(Model.cbSplitTrack);
     EXPECT_TRUE(Model.btnSplit.Enabled);
     EXPECT_TRUE(Model.cbAllFilesSplit.Enabled);
     EXPECT_FALSE(Model.cbAllFilesSplit.Checked);
 
     Model.cbAllFilesRename.Checked = true;
-    Tick(Model.cbAllFilesMoveToDir, &TMainModel::cbAllFilesTransClick);
+    Tick(Model.cbAllFilesMoveToDir);
     EXPECT_TRUE(Model.cbRenameMoveOneTime.Enabled);
-    Tick(Model.cbAddTitle, &TMainModel::cbAddTrackClick, false);
+    Tick(Model.cbAddTitle, false);
     EXPECT_FALSE(Model.btnRename.Enabled);
     EXPECT_FALSE(Model.cbAllFilesRename.Enabled);
     EXPECT_FALSE(Model.cbAllFilesRename.Checked);
     EXPECT_FALSE(Model.cbRenameMoveOneTime.Enabled);
     EXPECT_TRUE(Model.btnProcessAll.Enabled);  // folders are still on
-    Tick(Model.cbAddArtist, &TMainModel::cbAddTrackClick);
+    Tick(Model.cbAddArtist);
     EXPECT_TRUE(Model.btnRename.Enabled);
     EXPECT_TRUE(Model.cbAllFilesRename.Enabled);
 }
 
 TEST_F(ModelTest, BatchBoxesKeepSavingWithTransliterationOrMerge) {
-    const auto click = [&](TCheckBox& box, bool on) {
-        Tick(box, &TMainModel::cbAllFilesTransClick, on);
-    };
+    const auto click = [&](TCheckBox& box, bool on) { Tick(box, on); };
     click(Model.cbAllFilesSaveID3, true);  // alone it turns off again
     EXPECT_FALSE(Model.cbAllFilesSaveID3.Checked);
     EXPECT_FALSE(Model.btnProcessAll.Enabled);
@@ -227,14 +225,14 @@ TEST_F(ModelTest, RenameOntoAnExistingNameOrOfAVanishedFileChangesNoFile) {
 
     // No name part chosen: the target is the folder itself, which fails with the message.
     Port.Messages.clear();
-    Tick(Model.cbAddTitle, &TMainModel::cbAddTrackClick, false);
+    Tick(Model.cbAddTitle, false);
     Do(&TMainModel::btnRenameClick);
     EXPECT_THAT(Port.Messages, ElementsAre(MoveError(Dir.File("a.mp3"), Dir.Path() + "/")));
     EXPECT_THAT(FilesUnder(Dir.Path()), ElementsAre("Song.mp3", "a.mp3"));
 
     // A current file that has vanished: nothing is done, the list is not even rebuilt.
     Port.Messages.clear();
-    Tick(Model.cbAddTitle, &TMainModel::cbAddTrackClick);
+    Tick(Model.cbAddTitle);
     fs::remove(Dir.File("a.mp3"));
     const int refreshes = Port.RefreshCalls;
     Do(&TMainModel::btnRenameClick);
@@ -272,7 +270,7 @@ TEST_F(ModelTest, NumberedFoldersTakeTheCounterWhichStopsAt253) {
     Model.Run([&] { Model.SetNumDir(1000); });
     EXPECT_EQ(Model.spedNumDir.Text, "253");
     Model.spedNumDir.Text = "abc";  // not a number: the lowest folder number
-    Model.rbNum.Checked = true;
+    Model.ChooseFolderNaming(true);
     EXPECT_EQ(Model.MakeFolderName(), "D001");
     Model.spedNumDir.Text = "42";
     EXPECT_EQ(Model.MakeFolderName(), "D042");
@@ -302,8 +300,7 @@ TEST_F(ModelTest, FoldersNamedAfterTheFile) {
     PutUntagged("xmp3");
     fs::create_directory(Dir.File("Song"));
     Open();
-    Model.rbNum.Checked = false;
-    Tick(Model.rbFileName, &TMainModel::rbFileNameClick);
+    Tick(Model.rbFileName);
     EXPECT_FALSE(Model.spedNumDir.Enabled);
     EXPECT_FALSE(Model.cbRenameMoveOneTime.Visible);
     EXPECT_FALSE(Model.Label19Visible);

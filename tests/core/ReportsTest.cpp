@@ -177,7 +177,7 @@ TEST_F(ReportCommandTest, TagListLinesFromTheDefaultAndFromChosenOptions) {
 
 TEST_F(ReportCommandTest, KeptFieldRepeatsOnTaggedLines) {
     Click(1);
-    Tick(Model.KeepArtist, &TMainModel::KeepArtistClick);
+    Tick(Model.KeepArtist);
     TTagListReportOptions o;
     o.lb_select = {"Исполнитель"};
     o.cb_TotalTrack = false;

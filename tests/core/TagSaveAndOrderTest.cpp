@@ -61,7 +61,7 @@ TEST_F(ModelTest, SaveWithAKeptTitleStillWritesTheEdit) {
     PutTagged("a.mp3", {.Title = "First"});
     PutTagged("b.mp3", {.Title = "Second"});
     Open();
-    Tick(Model.KeepName, &TMainModel::KeepNameClick);
+    Tick(Model.KeepName);
     Click(1);
     ASSERT_EQ(Model.edTitle.Text, "First");
     Do(&TMainModel::btnSaveID3Click);

@@ -56,8 +56,7 @@ TEST_F(ModelTest, ALegacyNameGivesTheSameNameToItsFolderAndItsReportLine) {
     Open();
     EXPECT_THAT(BuildFileListReport(Model.Fs, Model.TrackList, Model.InputFolder, "", {}),
                 ::testing::ElementsAre("1 \xC5\xF9"));
-    Model.rbNum.Checked = false;
-    Tick(Model.rbFileName, &TMainModel::rbFileNameClick);
+    Tick(Model.rbFileName);
     Do(&TMainModel::btnDirAndMoveClick);
     EXPECT_TRUE(fs::exists(Dir.File("\xC5\xF9/" + name)));
 }
