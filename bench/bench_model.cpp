@@ -25,6 +25,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -170,12 +171,14 @@ BENCHMARK(BM_CoverFloor)->Apply(CoverArgs);
 BENCHMARK(BM_CoverFileListFill)->Apply(CoverArgs);
 
 // The child's side: after a warm-up fill of `warmup`, one timed fill of `dir`; prints the
-// nanoseconds and the number of files listed.
+// nanoseconds it took, the nanoseconds of processor time the process spent on it, and the number
+// of files listed.
 int FillOnce(const std::string& dir, const std::string& warmup) {
     TNullPort port;
     velmora::TMainModel model(port);
     model.FormCreate();
     model.Run([&] { model.FileListFill(warmup); });
+    const auto cpuStart = std::clock();
     const auto start = std::chrono::steady_clock::now();
     model.Run([&] {
         model.FileMenuNewClick();
@@ -184,18 +187,24 @@ int FillOnce(const std::string& dir, const std::string& warmup) {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
                         std::chrono::steady_clock::now() - start)
                         .count();
+    const double cpuNs = static_cast<double>(std::clock() - cpuStart) * 1e9 / CLOCKS_PER_SEC;
     if (!port.Errors.empty())
         return 1;
-    std::printf("%lld %zu\n", static_cast<long long>(ns), model.TrackList.size());
+    std::printf("%lld %.0f %zu\n", static_cast<long long>(ns), cpuNs, model.TrackList.size());
     return 0;
 }
 
-// Runs this program again with --fill-once; returns the nanoseconds and the files it reported, or
-// {-1, 0} when it failed.
-std::pair<long long, size_t> FillInNewProcess(const std::string& dir, const std::string& warmup) {
+struct TChildFill {
+    long long Ns = -1;  // -1: the child failed
+    double CpuNs = 0;
+    size_t Files = 0;
+};
+
+// Runs this program again with --fill-once and returns what it reported.
+TChildFill FillInNewProcess(const std::string& dir, const std::string& warmup) {
     int out[2];
     if (::pipe(out) != 0)
-        return {-1, 0};
+        return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
@@ -214,27 +223,30 @@ std::pair<long long, size_t> FillInNewProcess(const std::string& dir, const std:
     int status = 0;
     if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
         WEXITSTATUS(status) != 0)
-        return {-1, 0};
-    long long ns = -1;
-    size_t files = 0;
-    if (std::sscanf(text.c_str(), "%lld %zu", &ns, &files) != 2)
-        return {-1, 0};
-    return {ns, files};
+        return {};
+    TChildFill fill;
+    if (std::sscanf(text.c_str(), "%lld %lf %zu", &fill.Ns, &fill.CpuNs, &fill.Files) != 3)
+        return {};
+    return fill;
 }
 
 void FirstOpen(benchmark::State& state, const TBenchFolder& folder) {
     for (const auto& path : folder.Paths)
         velmora::bench::FloorReadWithTag(path);  // warm the cache
     const std::string warmup = Folder(2).Dir.Path();
+    double cpuNs = 0;
     for (auto _ : state) {
-        const auto [ns, files] = FillInNewProcess(folder.Dir.Path(), warmup);
-        if (ns < 0 || files != folder.Paths.size()) {
+        const TChildFill fill = FillInNewProcess(folder.Dir.Path(), warmup);
+        if (fill.Ns < 0 || fill.Files != folder.Paths.size()) {
             state.SkipWithError("the fill in a new process failed");
             return;
         }
-        state.SetIterationTime(static_cast<double>(ns) * 1e-9);
+        state.SetIterationTime(static_cast<double>(fill.Ns) * 1e-9);
+        cpuNs += fill.CpuNs;
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(folder.Paths.size()));
+    // The child's processor time, comparable with the floor's CPU column on a busy machine.
+    state.counters["child_cpu_ms"] = cpuNs * 1e-6 / static_cast<double>(state.iterations());
 }
 
 void BM_FirstOpen(benchmark::State& state) {
