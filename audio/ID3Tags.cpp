@@ -185,7 +185,7 @@ void TID3v1Tag::LoadFromFile(const std::string& name) {
 
 void TID3v1Tag::LoadFromStream(TStream& stream, int64_t size) {
     if (size < static_cast<int64_t>(kID3v1Size)) {
-        Exists = false;
+        LoadFromBuffer(nullptr, 0);
         return;
     }
     uint8_t block[kID3v1Size];
@@ -197,10 +197,14 @@ void TID3v1Tag::LoadFromStream(TStream& stream, int64_t size) {
 void TID3v1Tag::LoadFromBuffer(const uint8_t* buffer, size_t length) {
     Exists = false;
     Modified = false;
-    if (length < kID3v1Size)
+    if (length < kID3v1Size || DecodeField(buffer, 0, 3) != "TAG") {
+        // No tag: nothing of an earlier file's tag may stay here to be written into this file
+        // (its genre byte above all, which a save keeps when no genre is chosen).
+        *this = TID3v1Tag{};
+        NoTrack = true;
+        GenreCode = 255;
         return;
-    if (DecodeField(buffer, 0, 3) != "TAG")
-        return;
+    }
     Exists = true;
     Title = DecodeField(buffer, 3, 30);
     Artist = DecodeField(buffer, 33, 30);

@@ -3,10 +3,13 @@
 #include <unicode/coll.h>
 #include <unicode/locid.h>
 #include <unicode/stringpiece.h>
+#include <unicode/translit.h>
 #include <unicode/unistr.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <numeric>
 
 namespace velmora {
@@ -114,6 +117,34 @@ std::string UserCollationLocale() {
 const TCollator& UserCollator() {
     static const TCollator collator(UserCollationLocale());
     return collator;
+}
+
+std::string LatinLetters(uint32_t code) {
+    static std::mutex lock;
+    static std::map<uint32_t, std::string> known;
+    static std::unique_ptr<icu::Transliterator> toLatin;
+    const std::lock_guard<std::mutex> guard(lock);
+    if (const auto it = known.find(code); it != known.end())
+        return it->second;
+    if (!toLatin) {
+        // Made on first use: most runs never meet a letter Windows-1251 lacks.
+        UErrorCode status = U_ZERO_ERROR;
+        toLatin.reset(
+            icu::Transliterator::createInstance("Any-Latin; Latin-ASCII", UTRANS_FORWARD, status));
+        if (U_FAILURE(status))
+            toLatin.reset();
+    }
+    std::string latin;
+    if (toLatin && code <= 0x10FFFF) {
+        icu::UnicodeString text(static_cast<UChar32>(code));
+        toLatin->transliterate(text);
+        text.toUTF8String(latin);
+        // Only printable ASCII letters and signs are a usable stand-in.
+        if (!std::all_of(latin.begin(), latin.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+            latin.clear();
+    }
+    known.emplace(code, latin);
+    return latin;
 }
 
 void SortNames(std::vector<std::string>& names, const TCollator& collator) {

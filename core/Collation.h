@@ -43,6 +43,11 @@ std::string UserCollationLocale();
 // The process-wide collator of the user's locale, made on first use.
 const TCollator& UserCollator();
 
+// A character's Latin letters, for a text that must go where only Windows-1251 goes: "é" gives
+// "e", "ß" "ss", "Œ" "OE", "ø" "o", Greek and other scripts their Latin spelling (ICU's
+// Any-Latin; Latin-ASCII). "" when there are none.
+std::string LatinLetters(uint32_t code);
+
 // Sorts names by the collator's order (one key per name).
 void SortNames(std::vector<std::string>& names, const TCollator& collator = UserCollator());
 

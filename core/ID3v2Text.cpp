@@ -1,6 +1,7 @@
 #include "core/ID3v2Text.h"
 
 #include <cctype>
+#include <vector>
 
 #include "core/TextCodec.h"
 #include "core/TrackRules.h"
@@ -45,6 +46,30 @@ bool LooksLikeCp1251(const std::string& latin1) {
         }
     }
     return cyrillic > 0 && (2 * cyrillic >= letters || longestRun >= 3);
+}
+
+bool IsDamagedCopy(const std::string& id3v1Bytes, const std::string& id3v2Text) {
+    std::vector<uint32_t> chars;
+    ForEachUtf8Char(id3v2Text, [&chars](uint32_t c) { chars.push_back(c); });
+    // The whole text, or as much of it as an ID3v1 field holds (28 to 30 bytes).
+    if (id3v1Bytes.empty() || !(id3v1Bytes.size() == chars.size() ||
+                                (id3v1Bytes.size() >= 28 && id3v1Bytes.size() < chars.size())))
+        return false;
+    bool damaged = false;
+    for (size_t i = 0; i < id3v1Bytes.size(); ++i) {
+        const auto b = static_cast<uint8_t>(id3v1Bytes[i]);
+        const uint32_t c = chars[i];
+        std::string one;
+        AppendUtf8(one, c);
+        const std::string faithful = Utf8ToCp1251(one, false);
+        if (faithful.size() == 1 && static_cast<uint8_t>(faithful[0]) == b &&
+            (b != '?' || c == '?'))
+            continue;
+        if (c < 0x80 || !(b == '?' || b == (c & 0xFF)))
+            return false;
+        damaged = true;
+    }
+    return damaged;
 }
 
 std::string DecodeID3v2Text(const TID3v2Text& text) {

@@ -14,6 +14,13 @@ namespace velmora {
 // stand in a row. True Latin-1 text has an accented letter here and there between plain ones
 // ("Café", "Motörhead"); Russian words are runs of such bytes ("Çâåçäà" is "Звезда").
 bool LooksLikeCp1251(const std::string& latin1);
+// True when the bytes of an ID3v1 field are a damaged copy of the ID3v2 field's text (UTF-8), as
+// today's taggers leave them when they write both tags: a character by character copy (possibly
+// cut to the field's width) in which the characters outside ASCII became "?" (a tagger writing
+// Latin-1 or ASCII), the low byte of their code ("П" as 0x1F, a tagger writing UTF-16 as bytes),
+// or their Latin-1 byte, which reads as another letter in Windows-1251 ("Café" as "Cafй"). A
+// faithful copy, and a text of the user's own, are not damaged.
+bool IsDamagedCopy(const std::string& id3v1Bytes, const std::string& id3v2Text);
 // The text in UTF-8: a Latin-1 frame's bytes as Windows-1251 or Latin-1 by the rule above.
 std::string DecodeID3v2Text(const TID3v2Text& text);
 // The number a track text begins with ("3/12" gives 3, "" or "x" gives 0).

@@ -551,9 +551,15 @@ void TMainModel::Note(TBatchEvent::TKind kind, const std::string& path, const st
 // ---- ID3v2 ----
 
 void TMainModel::btnFromID3v2Click() {
+    TakeFromID3v2(false);
+}
+
+std::vector<TTagField> TMainModel::TakeFromID3v2(bool repairOnly) {
+    std::vector<TTagField> taken;
     const TID3v2Info& tag = AudioInfo.ID3v2;
     if (InfoFileName.Caption.empty() || !tag.Present || tag.Damaged)
-        return;
+        return taken;
+    const TID3v1Tag& v1 = AudioInfo.ID3v1;
     // Each field the tag holds replaces its edit, unless the edit is kept; a field the tag does
     // not hold leaves its edit as it is.
     for (const TTagFieldInfo& field : TagFields()) {
@@ -561,6 +567,15 @@ void TMainModel::btnFromID3v2Click() {
         if (value.Empty() || FieldKeep(field.Field).Checked)
             continue;
         const std::string text = DecodeID3v2Text(value);
+        if (repairOnly && v1.Exists) {
+            // A faithful ID3v1 field, or the user's own text, stays.
+            const bool missing = field.Field == TTagField::Genre
+                                     ? ID3Genres().NameOf(v1.GenreCode).empty()
+                                 : field.Field == TTagField::Track ? v1.Track == 0
+                                                                   : (v1.*field.V1Text).empty();
+            if (!missing && (field.V1Text == nullptr || !IsDamagedCopy(v1.*field.V1Text, text)))
+                continue;
+        }
         if (field.Field == TTagField::Genre) {
             SelectGenreByName(text);
         } else if (field.Field == TTagField::Track) {
@@ -568,7 +583,37 @@ void TMainModel::btnFromID3v2Click() {
         } else {
             SetEditText(FieldEdit(field.Field), text);
         }
+        taken.push_back(field.Field);
     }
+    return taken;
+}
+
+std::vector<TTagField> TMainModel::ID3v2FieldsNotInID3v1() const {
+    const TID3v2Info& tag = AudioInfo.ID3v2;
+    const TID3v1Tag& v1 = AudioInfo.ID3v1;
+    std::vector<TTagField> lost;
+    for (const TTagFieldInfo& field : TagFields()) {
+        if ((tag.*field.ID3v2Text).Empty())
+            continue;
+        bool held = v1.Exists;
+        if (held && field.Field == TTagField::Genre) {
+            // A genre ID3v1 has no code for cannot be kept there: it does not hold the strip up.
+            int code = -1;
+            for (const auto& item : ID3Genres().Items)
+                if (UserCollator().Equivalent(item.Name, DecodeID3v2Text(tag.Genre)))
+                    code = item.Code;
+            held = code < 0 || !ID3Genres().NameOf(v1.GenreCode).empty();
+        } else if (held && field.Field == TTagField::Track) {
+            held = v1.Track != 0;
+        } else if (held) {
+            // A damaged copy ("?" for the letters) does not hold the text either.
+            const std::string& bytes = v1.*field.V1Text;
+            held = !bytes.empty() && !IsDamagedCopy(bytes, DecodeID3v2Text(tag.*field.ID3v2Text));
+        }
+        if (!held)
+            lost.push_back(field.Field);
+    }
+    return lost;
 }
 
 bool TMainModel::StripCurrentID3v2() {
@@ -588,6 +633,13 @@ bool TMainModel::StripCurrentID3v2() {
     }
     if (!MayWrite(path))
         return false;
+    if (BatchLog != nullptr && !FieldsAStripWouldLose.empty()) {
+        // The batch never throws away the only copy of a text.
+        Note(TBatchEvent::TKind::Warn, path, "",
+             "ID3v2 не удалён: в ID3v1 нет полей " + FieldNouns(FieldsAStripWouldLose) +
+                 " (их возьмёт «Взять теги из ID3v2, если нет ID3v1 или он испорчен»)");
+        return false;
+    }
     const TMoveResult done =
         Fs.DropFilePrefix(path, tag.Size, AudioInfo.Identity, AudioInfo.ID3v2Head);
     if (!done.Ok && done.Error == ESTALE) {
@@ -606,6 +658,26 @@ bool TMainModel::StripCurrentID3v2() {
 }
 
 void TMainModel::btnStripID3v2Click() {
+    const TID3v2Info& tag = AudioInfo.ID3v2;
+    if (InfoFileName.Caption.empty() || !tag.Present)
+        return;
+    // What goes is named first; the removal waits for a Yes.
+    std::vector<TTagField> present;
+    for (const TTagFieldInfo& field : TagFields())
+        if (!(tag.*field.ID3v2Text).Empty())
+            present.push_back(field.Field);
+    std::string gone = FieldNouns(present);
+    if (tag.Pictures > 0)
+        gone +=
+            (gone.empty() ? "" : ", ") +
+            (tag.Pictures == 1 ? "обложка " : "картинок " + std::to_string(tag.Pictures) + ", ") +
+            std::to_string(RoundKilobytes(tag.PictureBytes)) + " КБ";
+    const std::string lost = FieldNouns(ID3v2FieldsNotInID3v1());
+    if (!tag.Damaged && tag.Size > 0 &&
+        !Port.AskYesNo("Будут удалены из файла " + InfoFileName.Caption + ": " +
+                       (gone.empty() ? "пустой тег ID3v2" : gone) + "." +
+                       (lost.empty() ? "" : " В теге ID3v1 их нет: " + lost + ".") + " Удалить?"))
+        return;
     const TFolderGuard guard(*this);
     if (!StripCurrentID3v2())
         return;

@@ -272,6 +272,16 @@ class TMainModel : public TMainModelState {
     // Shows a field's value from the file information, or its empty value (no text, track 0,
     // no genre) when `shown` is null.
     void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
+    // Fills the edits from the ID3v2 tag (not the kept ones): every field it holds, or with
+    // `repairOnly` only those the ID3v1 tag lacks, has empty, or holds as a damaged copy.
+    // Returns the fields it took.
+    std::vector<TTagField> TakeFromID3v2(bool repairOnly);
+    // The fields of the ID3v2 tag whose text the ID3v1 tag does not hold (no ID3v1 tag, the
+    // field empty or a damaged copy), as nouns ("название, исполнитель").
+    std::vector<TTagField> ID3v2FieldsNotInID3v1() const;
+    // The batch's file at hand: the ID3v2 fields its ID3v1 tag did not hold when it was read and
+    // that the batch did not take from the ID3v2 tag. A strip would lose them.
+    std::vector<TTagField> FieldsAStripWouldLose;
     // Removes the current file's ID3v2 tag; false when it has none that can be removed.
     bool StripCurrentID3v2();
     // The question about unsaved edits of the current track, saving them on Yes.
@@ -303,8 +313,9 @@ class TMainModel : public TMainModelState {
     void NoteCutFields(const std::string& path);
     // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.
     bool MakeFolder(const std::string& folder, const std::string& file);
-    // Warns of what a new name will do (hidden, empty, a name twice, Cyrillic left).
-    void NoteNewName(const std::string& oldPath, const std::string& newName);
+    // Warns of what a new name will do (empty, a name twice, Cyrillic left); false, with a
+    // warning, for a name that would hide the file (it begins with "."): the file keeps its name.
+    bool NoteNewName(const std::string& oldPath, const std::string& newName);
     std::vector<std::string> NewNamesSeen;  // the new names of this batch so far
     void Note(TBatchEvent::TKind kind, const std::string& path, const std::string& target,
               const std::string& detail);

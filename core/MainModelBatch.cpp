@@ -37,8 +37,8 @@ void TMainModel::RenameAllFiles() {
         SelectTrack(static_cast<int>(i));
         FilesListBoxClick();
         const std::string newName = GetNewFileName();
-        NoteNewName(oldPath, newName);
-        RenameMoveFile(oldPath, JoinPath(InputFolder, newName));
+        if (NoteNewName(oldPath, newName))
+            RenameMoveFile(oldPath, JoinPath(InputFolder, newName));
         BatchStep();
     }
 }
@@ -60,12 +60,13 @@ void TMainModel::RenameAndMoveAtOnce() {
         const std::string oldName = TrackList[i];
         SelectTrack(static_cast<int>(i));
         FilesListBoxClick();
-        const std::string newName = GetNewFileName();
+        std::string newName = GetNewFileName();
         // A folder named after the file takes the name the file had before the batch.
         const std::string folder =
             JoinPath(InputFolder,
                      CheckName(rbNum.Checked ? NextNumberedFolder() : FolderNameOfFile(oldName)));
-        NoteNewName(JoinPath(InputFolder, oldName), newName);
+        if (!NoteNewName(JoinPath(InputFolder, oldName), newName))
+            newName = oldName;  // into its folder under the name it has
         if (MakeFolder(folder, JoinPath(InputFolder, oldName))) {
             RenameMoveFile(JoinPath(InputFolder, oldName), JoinPath(folder, newName));
         }
@@ -128,8 +129,13 @@ void TMainModel::btnProcessAllClick() {
         SelectTrack(static_cast<int>(i));
         FilesListBoxClick();
         UpdatingEdits = true;
-        if (cbAllFilesFromID3v2.Checked && !AudioInfo.ID3v1.Exists)
-            btnFromID3v2Click();
+        // What the ID3v1 tag lacks as read, less what is taken from the ID3v2 tag now, is what
+        // a strip would lose.
+        FieldsAStripWouldLose = ID3v2FieldsNotInID3v1();
+        if (cbAllFilesFromID3v2.Checked) {
+            for (TTagField field : TakeFromID3v2(true))
+                std::erase(FieldsAStripWouldLose, field);
+        }
         if (cbAllFilesTrans.Checked)
             btnTranslitClick();
         if (cbAllFilesSplit.Checked)

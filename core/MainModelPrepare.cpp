@@ -59,6 +59,13 @@ std::string TMainModel::GetNewFileName() {
 }
 
 bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) {
+    if (NameOf(folder).empty() || NameOf(folder)[0] == '.') {
+        // A folder whose name begins with "." is hidden: the file would leave the list and the
+        // disc.
+        Note(TBatchEvent::TKind::Skip, file, "",
+             "имя папки «" + NameOf(folder) + "» пустое или начинается с точки: файл оставлен");
+        return false;
+    }
     const TMoveResult made = Fs.CreateDir(folder);
     if (made.Ok) {
         Note(TBatchEvent::TKind::Mkdir, folder, "", "");
@@ -70,15 +77,20 @@ bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) 
     return false;
 }
 
-void TMainModel::NoteNewName(const std::string& oldPath, const std::string& newName) {
-    if (BatchLog == nullptr)
-        return;
-    if (newName.empty()) {
-        Note(TBatchEvent::TKind::Warn, oldPath, "", "новое имя пустое: переименовать нельзя");
-    } else if (newName[0] == '.') {
+bool TMainModel::NoteNewName(const std::string& oldPath, const std::string& newName) {
+    // A name that begins with "." hides the file on Linux: it would leave the list and the disc.
+    if (!newName.empty() && newName[0] == '.') {
+        const bool fromID3v2 = !AudioInfo.ID3v2.Title.Empty() && edTitle.Text.empty();
         Note(TBatchEvent::TKind::Warn, oldPath, "",
-             "новое имя «" + newName + "» начинается с точки: файл станет скрытым");
+             "новое имя «" + newName +
+                 "» начинается с точки (файл стал бы скрытым): имя оставлено" +
+                 (fromID3v2 ? "; название есть в ID3v2 — отметьте «Взять теги из ID3v2»" : ""));
+        return false;
     }
+    if (BatchLog == nullptr)
+        return true;
+    if (newName.empty())
+        Note(TBatchEvent::TKind::Warn, oldPath, "", "новое имя пустое: переименовать нельзя");
     if (!newName.empty() &&
         std::find(NewNamesSeen.begin(), NewNamesSeen.end(), newName) != NewNamesSeen.end()) {
         Note(TBatchEvent::TKind::Warn, oldPath, "",
@@ -90,6 +102,7 @@ void TMainModel::NoteNewName(const std::string& oldPath, const std::string& newN
     });
     if (cyrillic)
         Note(TBatchEvent::TKind::Warn, oldPath, "", "в новом имени остались русские буквы");
+    return true;
 }
 
 bool TMainModel::RenameMoveFile(const std::string& oldPath, const std::string& newPath) {
@@ -110,8 +123,14 @@ void TMainModel::btnRenameClick() {
     const std::string oldPath = JoinPath(InputFolder, InfoFileName.Caption);
     if (InfoFileName.Caption.empty() || !Fs.FileExists(oldPath))
         return;
+    const std::string newName = GetNewFileName();
+    if (!newName.empty() && newName[0] == '.') {
+        Port.ShowMessage("Новое имя «" + newName +
+                         "» начинается с точки: файл стал бы скрытым. Имя не изменено.");
+        return;
+    }
     const TFolderGuard guard(*this);
-    const std::string newPath = JoinPath(InputFolder, GetNewFileName());
+    const std::string newPath = JoinPath(InputFolder, newName);
     RenameMoveFile(oldPath, newPath);
     RebuildList();
     SelectTrack(0);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
@@ -29,6 +30,8 @@ struct TTagFieldInfo {
     TID3Field TextKind;
     std::string TFileInfoSummary::*ShownText;
     TID3v2Text TID3v2Info::*ID3v2Text;  // the same field of an ID3v2 tag
+    std::string TID3v1Tag::*V1Text;     // its bytes in the ID3v1 tag; nullptr for the numbers
+    const char* Noun;  // the field in a sentence: "название", "№ трека"
 };
 
 constexpr size_t kTagFieldCount = 7;
@@ -40,6 +43,9 @@ const TTagFieldInfo& TagFieldInfo(TTagField field);
 inline size_t FieldIndex(TTagField field) {
     return static_cast<size_t>(field);
 }
+
+// The fields as nouns joined by ", ": "название, исполнитель".
+std::string FieldNouns(const std::vector<TTagField>& fields);
 
 // The rows of the editor from top to bottom; the batch turns the Keep boxes off in this order.
 constexpr std::array<TTagField, kTagFieldCount> kEditorRowOrder = {

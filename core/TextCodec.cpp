@@ -1,5 +1,7 @@
 #include "core/TextCodec.h"
 
+#include "core/Collation.h"
+
 #include <array>
 #include <cstdint>
 
@@ -86,26 +88,26 @@ std::string Cp1251ToUtf8(const std::string& bytes) {
     return out;
 }
 
-std::string Utf8ToCp1251(const std::string& text) {
+std::string Utf8ToCp1251(const std::string& text, bool fold) {
     std::string out;
     out.reserve(text.size());
-    ForEachUtf8Char(text, [&out](uint32_t cp) {
+    ForEachUtf8Char(text, [&out, fold](uint32_t cp) {
         if (cp < 0x80) {
             out += static_cast<char>(cp);
             return;
         }
-        char mapped = '?';  // also for a stray byte
         if (cp >= 0x0410 && cp <= 0x044F) {
-            mapped = static_cast<char>(0xC0 + (cp - 0x0410));
-        } else {
-            for (size_t k = 0; k < kHigh.size(); ++k) {
-                if (kHigh[k] == cp) {
-                    mapped = static_cast<char>(0x80 + k);
-                    break;
-                }
+            out += static_cast<char>(0xC0 + (cp - 0x0410));
+            return;
+        }
+        for (size_t k = 0; k < kHigh.size(); ++k) {
+            if (kHigh[k] == cp) {
+                out += static_cast<char>(0x80 + k);
+                return;
             }
         }
-        out += mapped;
+        const std::string latin = fold && cp < kStrayByte ? LatinLetters(cp) : std::string();
+        out += latin.empty() ? std::string(1, '?') : latin;
     });
     return out;
 }

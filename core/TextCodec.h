@@ -9,8 +9,10 @@ namespace velmora {
 
 // Every byte maps to one character (0x98, unassigned, maps to U+0098), so bytes round-trip.
 std::string Cp1251ToUtf8(const std::string& bytes);
-// A character Windows-1251 cannot hold becomes "?"; invalid UTF-8 bytes become "?" too.
-std::string Utf8ToCp1251(const std::string& text);
+// A character Windows-1251 cannot hold becomes its Latin letters ("é" "e", "ö" "o", "ß" "ss",
+// LatinLetters in core/Collation.h), or "?" when it has none or when `fold` is false; invalid
+// UTF-8 bytes become "?" too.
+std::string Utf8ToCp1251(const std::string& text, bool fold = true);
 
 // Walking UTF-8 text. File names keep their exact bytes, so text may hold bytes that are not
 // UTF-8: each such byte is one character of its own, wherever it stands.

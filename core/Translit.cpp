@@ -133,7 +133,7 @@ void TTranslitTable::LoadFromBytes(const std::string& bytes) {
 std::string TTranslitTable::SaveToBytes() const {
     std::string bytes;
     for (const std::string& row : Rows)
-        bytes += Utf8ToCp1251(row) + "\r\n";
+        bytes += Utf8ToCp1251(row, false) + "\r\n";  // a table keeps its own letters
     return bytes;
 }
 

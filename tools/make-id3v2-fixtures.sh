@@ -42,3 +42,21 @@ f=$(fresh ffmpeg-v24.mp3)
 ffmpeg -loglevel error -y -i "$base" -c copy -id3v2_version 4 -write_id3v1 1 \
     -metadata title="Утро" -metadata artist="Аквариум" -metadata track=7 "$f.tmp.mp3"
 mv "$f.tmp.mp3" "$f"
+
+# Both tags, the ID3v1 one a damaged copy, as taggers of today leave them. mutagen writes ID3v1 in
+# Latin-1: every Cyrillic letter becomes "?".
+f=$(fresh mutagen-v1-question-marks.mp3)
+/usr/bin/python3 - "$f" <<'PY'
+import sys
+from mutagen.id3 import ID3, TIT2, TPE1
+tags = ID3()
+tags.add(TIT2(encoding=1, text="Аргентина-Ямайка 5:0"))
+tags.add(TPE1(encoding=1, text="Чайф"))
+tags.save(sys.argv[1], v1=2, v2_version=3)
+PY
+# id3v2 (id3lib) given UTF-8 text writes the low byte of each letter into the ID3v1 tag (control
+# bytes for Cyrillic), and given Latin-1 bytes writes them as they are ("Café" reads "Cafй").
+f=$(fresh id3lib-v1-low-bytes.mp3)
+LANG=C.UTF-8 id3v2 -t "Поворот" -a "Машина времени" "$f"
+f=$(fresh id3lib-v1-latin1.mp3)
+id3v2 -t "$(echo -n 'Café' | iconv -f UTF-8 -t LATIN1)" -a "Motörhead" "$f"

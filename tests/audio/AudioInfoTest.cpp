@@ -291,8 +291,9 @@ TEST_F(AudioInfoFile, LoadsFileFacts) {
     test::WriteFile(hidden, TMp3Builder().Frames(kCbr, 2).Build());
     chmod(hidden.c_str(), 0444);
     info.LoadFromFile(hidden);
-    EXPECT_FALSE(info.ID3v1.Exists);  // the next file leaves nothing of the last one
-    EXPECT_EQ(info.ID3v1.Title, "Song");
+    EXPECT_FALSE(info.ID3v1.Exists);  // the next file keeps nothing of the last one's tag
+    EXPECT_EQ(info.ID3v1.Title, "");
+    EXPECT_EQ(info.ID3v1.GenreCode, 255);
     EXPECT_EQ(info.FileSize, 834);
     EXPECT_EQ(info.FileAttr, faArchive | faHidden | faReadOnly);
 

@@ -194,8 +194,8 @@ TEST(BatchPlan, LinesTellWarningsSkipsAndFailuresInTheOrderTheBatchActs) {
                 ElementsAre("mkdir\tD001\t-\t-", "move\t1.mp3\tD001/Song.mp3\t-",
                             "warn\t2.mp3\t-\tновое имя «Song.mp3» получает уже второй файл",
                             "mkdir\tD002\t-\t-", "move\t2.mp3\tD002/Song.mp3\t-",
-                            "warn\t3.mp3\t-\tновое имя «.mp3» начинается с точки: файл станет "
-                            "скрытым",
+                            "warn\t3.mp3\t-\tновое имя «.mp3» начинается с точки (файл стал бы "
+                            "скрытым): имя оставлено",
                             "skip\t3.mp3\t-\tпапку D003 создать нельзя (она уже есть)"));
     o.AtOnce = false;
     o.Numbered.reset();
@@ -205,9 +205,8 @@ TEST(BatchPlan, LinesTellWarningsSkipsAndFailuresInTheOrderTheBatchActs) {
                 ElementsAre("move\t1.mp3\tSong.mp3\t-",
                             "warn\t2.mp3\t-\tновое имя «Song.mp3» получает уже второй файл",
                             "fail\t2.mp3\tSong.mp3\tфайл с таким именем уже есть",
-                            "warn\t3.mp3\t-\tновое имя «.mp3» начинается с точки: файл станет "
-                            "скрытым",
-                            "move\t3.mp3\t.mp3\t-"));
+                            "warn\t3.mp3\t-\tновое имя «.mp3» начинается с точки (файл стал бы "
+                            "скрытым): имя оставлено"));
     EXPECT_THAT(err.str(), ::testing::HasSubstr("Ошибка переименования/перемещения."));
 }
 

@@ -1,9 +1,11 @@
 // ID3v2 tags: what real taggers wrote, the Windows-1251 rule for Latin-1 frames, damaged tags,
 // filling the edits from the tag, and removing the tag from the file.
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "cli/CliBatch.h"
+#include "cli/CliCommand.h"
 #include "core/ID3v2Text.h"
 #include "core/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
@@ -88,6 +90,37 @@ TEST(ID3v2, Latin1FramesHoldingWindows1251AreDecodedAsCyrillicAndTrueLatin1IsLef
     EXPECT_EQ(TrackNumberOf("07"), 7);
     EXPECT_EQ(TrackNumberOf("x"), 0);
     EXPECT_EQ(TrackNumberOf("99999999999"), 0);
+}
+
+TEST(ID3v2, AnID3v1FieldIsADamagedCopyOnlyWhenATaggerLostLettersOfTheID3v2Text) {
+    const auto cp = [](const char* utf8) { return Utf8ToCp1251(utf8); };
+    const struct {
+        std::string V1;  // the ID3v1 field's bytes
+        const char* V2;  // the ID3v2 text
+        bool Damaged;
+    } cases[] = {
+        {std::string(9, '?') + "-" + std::string(6, '?') + " 5:0", "Аргентина-Ямайка 5:0",
+         true},                           // Latin-1 only: "?"
+        {"\x1f>2>@>B", "Поворот", true},  // UTF-16's low bytes
+        {"Caf\xE9", "Café", true},        // Latin-1 read as Windows-1251
+        {"Mot\xF6rhead", "Motörhead", true},
+        {"????? ??????? ???????? ?????, ", "Очень длинное название песни, которое не влезет",
+         true},                                                       // cut to the field's width
+        {cp("Аргентина-Ямайка 5:0"), "Аргентина-Ямайка 5:0", false},  // faithful
+        {"Cafe", "Café", false},                                      // folded by the user
+        {"My own title", "Their title", false},                       // the user's own text
+        {"Wh?", "Why?", false},                                       // shorter, not cut
+        {"?", "?", false},
+        {"", "Песня", false},  // empty: missing, not damaged
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.V2);
+        EXPECT_EQ(IsDamagedCopy(c.V1, c.V2), c.Damaged);
+    }
+    // Letters Windows-1251 lacks go into an ID3v1 tag as their Latin letters, not as "?".
+    EXPECT_EQ(Utf8ToCp1251("Motörhead, Café del Mar, Straße, Øresund, Œuvre"),
+              "Motorhead, Cafe del Mar, Strasse, Oresund, OEuvre");
+    EXPECT_EQ(Utf8ToCp1251("Ёлка ö", false), cp("Ёлка") + " ?");
 }
 
 // An ID3v2 tag of the given version with the given frames (ids and bodies) and padding.
@@ -203,6 +236,7 @@ TEST_F(ModelTest, FromID3v2FillsTheEditsButKeptOnesAsTheUsersChange) {
 
 TEST_F(ModelTest, StripKeepsTheAudioAndTheID3v1TagByteForByteOverRandomTags) {
     std::mt19937 rng(7);
+    Port.DefaultYesNo = true;  // "Удалить?"
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE(round);
         std::vector<std::pair<std::string, std::string>> frames = {
@@ -225,6 +259,12 @@ TEST_F(ModelTest, StripKeepsTheAudioAndTheID3v1TagByteForByteOverRandomTags) {
         const int64_t size = Model.AudioInfo.ID3v2.Size;
         ASSERT_GT(size, 0);
         Do(&TMainModel::btnStripID3v2Click);
+        // It asked first, naming what goes and what the ID3v1 tag does not hold.
+        ASSERT_FALSE(Port.Questions.empty());
+        EXPECT_THAT(Port.Questions.back(),
+                    ::testing::StartsWith("Будут удалены из файла " + name + ": название"));
+        EXPECT_EQ(Port.Questions.back().find("В теге ID3v1 их нет") == std::string::npos,
+                  Model.AudioInfo.ID3v1.Exists);
         EXPECT_EQ(ReadFile(Dir.File(name)),
                   std::vector<uint8_t>(file.begin() + static_cast<long>(size), file.end()));
         EXPECT_EQ(Model.InfoFileName.Caption, name);
@@ -257,6 +297,90 @@ TEST(ID3v2, TheBatchTakesTagsFromID3v2AndRemovesItThroughTheCommandLine) {
         info.LoadFromFile(dir.File(name));
         EXPECT_FALSE(info.ID3v2.Present) << name;
         EXPECT_TRUE(info.FrameHdr.Valid) << name;
+    }
+}
+
+// The fields with text in a file's tags: an ID3v1 field that is not a damaged copy, or the ID3v2
+// field.
+std::set<std::string> TextFields(const std::string& path) {
+    TAudioInfo info;
+    info.LoadFromFile(path);
+    std::set<std::string> fields;
+    for (const TTagFieldInfo& f : TagFields()) {
+        const std::string v2 = DecodeID3v2Text(info.ID3v2.*f.ID3v2Text);
+        bool v1 = false;
+        if (info.ID3v1.Exists && f.V1Text != nullptr) {
+            const std::string& bytes = info.ID3v1.*f.V1Text;
+            v1 = !bytes.empty() && !IsDamagedCopy(bytes, v2);
+        } else if (info.ID3v1.Exists) {
+            v1 = f.Field == TTagField::Track ? info.ID3v1.Track != 0
+                                             : !ID3Genres().NameOf(info.ID3v1.GenreCode).empty();
+        }
+        if (v1 || !v2.empty())
+            fields.insert(f.Key);
+    }
+    return fields;
+}
+
+TEST(ID3v2, NoBatchLeavesAFileWithLessTagTextThanBefore) {
+    const std::vector<std::string> fixtures = {
+        "eyed3-v23-utf16.mp3",      "eyed3-v24-utf8.mp3",           "ffmpeg-v24.mp3",
+        "id3lib-v1-latin1.mp3",     "id3lib-v1-low-bytes.mp3",      "id3v2-cp1251-in-latin1.mp3",
+        "mutagen-latin1-cover.mp3", "mutagen-v1-question-marks.mp3"};
+    const std::vector<std::vector<std::string>> runs = {
+        {"--translit", "--strip-id3v2"},
+        {"--translit", "--from-id3v2", "--strip-id3v2"},
+        {"--translit", "--from-id3v2", "--strip-id3v2", "--rename=artist,title",
+         "--folders=numbered", "--at-once"},
+    };
+    for (const auto& options : runs) {
+        SCOPED_TRACE(::testing::PrintToString(options));
+        TempDir dir;
+        std::map<std::string, std::set<std::string>> before;
+        for (const std::string& name : fixtures) {
+            fs::copy_file(Fixture(name), dir.File(name));
+            before[name] = TextFields(dir.File(name));
+        }
+        std::vector<std::string> args = {"run", dir.Path(), "--tsv"};
+        args.insert(args.end(), options.begin(), options.end());
+        std::ostringstream out, err;
+        RunCli(args, out, err);
+        // Every file is still listed (none hidden by its new name) and keeps every field.
+        const std::vector<std::string> after = FilesUnder(dir.Path());
+        ASSERT_EQ(after.size(), fixtures.size()) << out.str();
+        std::multiset<std::set<std::string>> was, is;
+        for (const auto& [name, fields] : before)
+            was.insert(fields);
+        for (const std::string& path : after) {
+            EXPECT_NE(fs::path(path).filename().string()[0], '.') << path;
+            is.insert(TextFields(dir.File(path)));
+        }
+        EXPECT_EQ(is, was) << out.str();
+        if (options.size() > 2) {
+            // The damaged ID3v1 copies took the ID3v2 text.
+            std::set<std::string> titles;
+            for (const std::string& path : after) {
+                TAudioInfo info;
+                info.LoadFromFile(dir.File(path));
+                titles.insert(Cp1251ToUtf8(info.ID3v1.Title) + "/" +
+                              Cp1251ToUtf8(info.ID3v1.Artist));
+            }
+            for (const char* expected :
+                 {"Argentina-YAmayka 5:0/TCHayf", "Povorot/Mashina vremeni", "Cafe/Motorhead"})
+                EXPECT_EQ(titles.count(expected), 1u) << expected;
+        }
+    }
+}
+
+TEST_F(ModelTest, AGenreIsFoundByItsNameInAnyLetterCase) {
+    for (const auto& [name, code] : std::vector<std::pair<std::string, int>>{
+             {"rock", 17}, {"HIP-HOP", 7}, {"Hip-Hop", 7}, {"Rock", 17}, {"Rockabilly", -1}}) {
+        Model.SelectGenreByName(name == "Rockabilly" ? "Rockabilly!" : name);
+        EXPECT_EQ(Model.edGenre.ItemIndex < 0
+                      ? -1
+                      : Model.edGenre.Items[static_cast<size_t>(Model.edGenre.ItemIndex)].Code,
+                  code)
+            << name;
     }
 }
 
