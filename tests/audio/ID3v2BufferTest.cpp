@@ -110,22 +110,5 @@ TEST(ID3v2Buffer, EachTagReadsAsIfAloneAndOnlyAGrowingBufferAllocates) {
     EXPECT_EQ(ReadFresh(steps[6].File).PictureBytes, static_cast<int64_t>(huge));
 }
 
-// A stream that ends inside the tag fails the read; the next tag is read whole all the same.
-TEST(ID3v2Buffer, AShortReadLeavesTheNextTagWhole) {
-    const std::vector<uint8_t> file = TaggedFile("Целая", 120 * kKB);
-    const size_t tagLength = file.size() - 3 * 417;
-    for (const size_t cut : {size_t{10}, size_t{5000}, tagLength - 1}) {
-        SCOPED_TRACE(cut);
-        TMemoryStream cutShort(std::vector<uint8_t>(file.begin(), file.begin() + cut));
-        TID3v2Info info;
-        info.Size = static_cast<int64_t>(tagLength);
-        EXPECT_THROW(ReadID3v2(cutShort, tagLength, info), EStreamError);
-        const TID3v2Info next = Read(file);
-        EXPECT_FALSE(next.Damaged);
-        EXPECT_EQ(next.Title.Text, "Целая");
-        EXPECT_EQ(next.PictureBytes, static_cast<int64_t>(120 * kKB));
-    }
-}
-
 }  // namespace
 }  // namespace velmora
