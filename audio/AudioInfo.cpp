@@ -7,7 +7,6 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
-#include <vector>
 
 namespace velmora {
 
@@ -139,11 +138,9 @@ void TAudioInfo::ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, 
         ID3v2.Revision = ID3v2.Major != 0 ? h[4] : 0;
         return;
     }
-    std::vector<uint8_t> tag(static_cast<size_t>(tagLength));
     stream.Seek(start);
-    stream.ReadBuffer(tag.data(), tag.size());
     ID3v2.Size = tagLength;
-    ReadID3v2(tag.data(), tag.size(), ID3v2);
+    ReadID3v2(stream, static_cast<size_t>(tagLength), ID3v2);
 }
 
 void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {

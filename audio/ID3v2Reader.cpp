@@ -5,12 +5,13 @@
 #include <taglib/id3v2frame.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/tfile.h>
 
 #include <cctype>
+#include <cstring>
 
 #include "audio/ID3Tags.h"
 
@@ -100,6 +101,77 @@ bool HasFrameBytes(const uint8_t* bytes, size_t size) {
     return false;
 }
 
+// The tag's bytes as a TagLib file, for TagLib's ID3v2 reader and nothing else: an MPEG file
+// would also look for an ID3v1 and an APE tag at the end and make empty ones, which this program
+// does not ask about.
+class TTagOnlyFile : public TagLib::File {
+  public:
+    explicit TTagOnlyFile(TagLib::IOStream* stream) : TagLib::File(stream) {}
+    TagLib::Tag* tag() const override { return nullptr; }
+    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
+    bool save() override { return false; }
+};
+
+// A tag larger than this is read into a buffer of its own, given back right after.
+constexpr size_t kKeptBufferLimit = size_t{16} << 20;
+
+// The bytes of the tag being read, kept from one tag to the next. Opening a folder reads one tag
+// after another; a fresh cover-sized buffer for each would be handed back to the system after
+// every file (glibc trims the heap's top, or unmaps a large block) and faulted in again for the
+// next, which cost more than reading the bytes. TagLib's ByteVector shares its bytes between
+// copies and slices (mid), so TagLib's stream, its tag and its picture frames all point into this
+// buffer instead of copying it; they are gone when the parse returns, and the buffer is ours alone
+// again.
+TagLib::ByteVector& KeptBuffer() {
+    thread_local TagLib::ByteVector buffer;
+    return buffer;
+}
+
+// Reads the fields of a tag whose bytes `data` holds (header included); info.Size says how long
+// the tag is.
+void ParseTag(const TagLib::ByteVector& data, TID3v2Info& info) {
+    Quieten();
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
+    const size_t size = data.size();
+    const int64_t tagSize = info.Size;
+    info = TID3v2Info{};
+    info.Present = size >= 10;
+    info.Size = tagSize;
+    if (!info.Present)
+        return;
+    info.Major = bytes[3];
+    info.Revision = bytes[4];
+    info.Damaged = true;
+    if (std::memcmp(bytes, "ID3", 3) != 0 || info.Major < 2 || info.Major > 4 ||
+        (bytes[5] & 0x80) != 0 || static_cast<int64_t>(size) != tagSize || tagSize <= 10)
+        return;
+    TagLib::ByteVectorStream stream(data);
+    TTagOnlyFile file(&stream);
+    TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
+    if (tag.header()->unsynchronisation())
+        return;
+    // Frames TagLib cannot decode (encrypted ones, say) are left out; a tag with frames but not
+    // one TagLib could read is damaged.
+    if (tag.frameList().isEmpty() && HasFrameBytes(bytes, size))
+        return;
+    info.Damaged = false;
+    info.Title = FrameText(tag, "TIT2");
+    info.Artist = FrameText(tag, "TPE1");
+    info.Album = FrameText(tag, "TALB");
+    info.Year = FrameText(tag, "TDRC");
+    if (info.Year.Empty())
+        info.Year = FrameText(tag, "TYER");  // a 2.3 year TagLib leaves as it is
+    info.Track = FrameText(tag, "TRCK");
+    info.Genre = GenreText(tag);
+    info.Comment = CommentText(tag);
+    for (TagLib::ID3v2::Frame* frame : tag.frameListMap()["APIC"]) {
+        if (auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)) {
+            ++info.Pictures;
+            info.PictureBytes += picture->picture().size();
+        }
+    }
+}
+
 }  // namespace
 
 std::string TID3v2Info::Version() const {
@@ -113,46 +185,15 @@ int TID3v2Info::FieldCount() const {
     return n;
 }
 
-void ReadID3v2(const uint8_t* bytes, size_t size, TID3v2Info& info) {
-    Quieten();
-    const int64_t tagSize = info.Size;
-    info = TID3v2Info{};
-    info.Present = size >= 10;
-    info.Size = tagSize;
-    if (!info.Present)
-        return;
-    info.Major = bytes[3];
-    info.Revision = bytes[4];
-    info.Damaged = true;
-    if (info.Major < 2 || info.Major > 4 || (bytes[5] & 0x80) != 0 ||
-        static_cast<int64_t>(size) != tagSize || tagSize <= 10)
-        return;
-    TagLib::ByteVector data(reinterpret_cast<const char*>(bytes), static_cast<unsigned>(size));
-    TagLib::ByteVectorStream stream(data);
-    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
-    TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag(false) : nullptr;
-    if (tag == nullptr || tag->header()->unsynchronisation())
-        return;
-    // Frames TagLib cannot decode (encrypted ones, say) are left out; a tag with frames but not
-    // one TagLib could read is damaged.
-    if (tag->frameList().isEmpty() && HasFrameBytes(bytes, size))
-        return;
-    info.Damaged = false;
-    info.Title = FrameText(*tag, "TIT2");
-    info.Artist = FrameText(*tag, "TPE1");
-    info.Album = FrameText(*tag, "TALB");
-    info.Year = FrameText(*tag, "TDRC");
-    if (info.Year.Empty())
-        info.Year = FrameText(*tag, "TYER");  // a 2.3 year TagLib leaves as it is
-    info.Track = FrameText(*tag, "TRCK");
-    info.Genre = GenreText(*tag);
-    info.Comment = CommentText(*tag);
-    for (TagLib::ID3v2::Frame* frame : tag->frameListMap()["APIC"]) {
-        if (auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)) {
-            ++info.Pictures;
-            info.PictureBytes += picture->picture().size();
-        }
-    }
+void ReadID3v2(TStream& stream, size_t size, TID3v2Info& info) {
+    TagLib::ByteVector& kept = KeptBuffer();
+    TagLib::ByteVector own;
+    TagLib::ByteVector& buffer = size <= kKeptBufferLimit ? kept : own;
+    if (buffer.size() < size)
+        buffer = TagLib::ByteVector(static_cast<unsigned>(size));
+    // data() copies the bytes only when they are shared, and nothing shares them between tags.
+    stream.ReadBuffer(buffer.data(), size);
+    ParseTag(buffer.mid(0, static_cast<unsigned>(size)), info);
 }
 
 }  // namespace velmora

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/FileStream.h"
+
 namespace velmora {
 
 struct TID3v2Text {
@@ -32,9 +34,12 @@ struct TID3v2Info {
     int FieldCount() const;
 };
 
-// Reads the tag from its bytes (header included, as long as Size says). A tag TagLib cannot make
-// sense of (no frame read from a body that is not just padding), or one unsynchronised as a
-// whole, is Damaged; frames TagLib cannot decode (encrypted ones) are left out.
-void ReadID3v2(const uint8_t* bytes, size_t size, TID3v2Info& info);
+// Reads a tag of `size` bytes (header included, as long as info.Size says) at the stream's
+// position. A tag TagLib cannot make sense of (no frame read from a body that is not just padding),
+// or one unsynchronised as a whole, is Damaged; frames TagLib cannot decode (encrypted ones) are
+// left out. The bytes go straight into a buffer kept for the next tag (one a thread; a tag above
+// 16 MB gets one of its own), which TagLib reads in place. Throws EStreamError when the stream
+// ends before the tag does.
+void ReadID3v2(TStream& stream, size_t size, TID3v2Info& info);
 
 }  // namespace velmora

@@ -1,9 +1,15 @@
 #include "tools/GenFolder.h"
 
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <random>
+#include <tuple>
 
+#include "audio/ID3Tags.h"
 #include "core/TextCodec.h"
+#include "tools/CoverImage.h"
+#include "tools/ID3v2Writer.h"
 #include "tools/Mp3Builder.h"
 
 namespace velmora::tools {
@@ -44,15 +50,63 @@ const char* Pick(const char* const (&list)[N], uint32_t value) {
     return list[value % N];
 }
 
+constexpr int kAlbumTracks = 10;
+
+// The cover of an album, encoded once for every file of the album that carries it.
+std::vector<uint8_t> AlbumCover(uint32_t seed, int album, int kb, TImageFormat format) {
+    static std::mutex mutex;
+    static std::map<std::tuple<uint32_t, int, int, TImageFormat>, std::vector<uint8_t>> covers;
+    const auto key = std::make_tuple(seed, album, kb, format);
+    const std::lock_guard<std::mutex> lock(mutex);
+    auto found = covers.find(key);
+    if (found != covers.end())
+        return found->second;
+    if (covers.size() >= 64)
+        covers.clear();
+    std::vector<uint8_t> cover = CoverOfSize(format, static_cast<size_t>(kb) * 1024,
+                                             seed ^ (static_cast<uint32_t>(album) * 2246822519u));
+    covers.emplace(key, cover);
+    return cover;
+}
+
+// A file as a tagger leaves it: an ID3v2.3 tag with UTF-16 Cyrillic text and maybe a cover,
+// CBR audio, and mostly an ID3v1.1 tag.
+std::vector<uint8_t> TaggedBytes(int index, const TGenOptions& options, uint32_t artistPick,
+                                 uint32_t titlePick, int frames, int genre, const std::string& year,
+                                 test::TID3v1Fields tag) {
+    const int album = index / kAlbumTracks;
+    TID3v2Fields fields{
+        .Title = Pick(kCyrillicTitles, titlePick),
+        .Artist = Pick(kCyrillicArtists, artistPick),
+        .Album = "Сборник № " + std::to_string(album + 1),
+        .Year = year,
+        .Track = std::to_string(index % kAlbumTracks + 1) + "/" + std::to_string(kAlbumTracks),
+        .Genre = ID3Genres().NameOf(genre),
+        .Comment = "Записано дома"};
+    if (options.CoverEvery > 0 && index % options.CoverEvery == 0) {
+        const bool png = album % 4 == 3;
+        fields.Picture = AlbumCover(options.Seed, album, options.CoverKB,
+                                    png ? TImageFormat::Png : TImageFormat::Jpeg);
+        fields.PictureMime = png ? "image/png" : "image/jpeg";
+    }
+    test::TMp3Builder b;
+    b.Bytes(RenderID3v2(fields)).Frames(test::TFrameParams{}, frames);
+    if (index % 4 != 3)
+        b.ID3v1(tag);
+    return b.Build();
+}
+
 }  // namespace
 
 TGenFile GenerateFile(int index, const TGenOptions& options) {
     // One generator per file, so a file does not depend on how many came before it.
-    std::mt19937 gen(20240607u + static_cast<uint32_t>(index) * 7919u);
+    std::mt19937 gen(options.Seed + static_cast<uint32_t>(index) * 7919u);
+    const uint32_t artistPick = gen();
+    const uint32_t titlePick = gen();
     const std::string artist =
-        options.Cyrillic ? Pick(kCyrillicArtists, gen()) : Pick(kLatinArtists, gen());
+        options.Cyrillic ? Pick(kCyrillicArtists, artistPick) : Pick(kLatinArtists, artistPick);
     const std::string title =
-        options.Cyrillic ? Pick(kCyrillicTitles, gen()) : Pick(kLatinTitles, gen());
+        options.Cyrillic ? Pick(kCyrillicTitles, titlePick) : Pick(kLatinTitles, titlePick);
     const int frames = 40 + static_cast<int>(gen() % 161);
     const int track = index % 255 + 1;
     const int genre = static_cast<int>(gen() % 148);
@@ -65,6 +119,14 @@ TGenFile GenerateFile(int index, const TGenOptions& options) {
                            .Comment = "generated",
                            .Track = track,
                            .Genre = genre};
+    char number[16];
+    std::snprintf(number, sizeof number, "%03d", index + 1);
+    const std::string name = std::string(number) + " " + artist + " - " + title + ".mp3";
+    if (options.Kind == TGenKind::Tagged) {
+        BuildID3Genres();
+        return {name, TaggedBytes(index, options, artistPick, titlePick, frames, genre, year, tag)};
+    }
+
     const test::TFrameParams cbr;  // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo
     test::TMp3Builder b;
     switch (index % 8) {
@@ -101,9 +163,7 @@ TGenFile GenerateFile(int index, const TGenOptions& options) {
             b.Frames(cbr, frames).ID3v1(tag);
             break;
     }
-    char number[16];
-    std::snprintf(number, sizeof number, "%03d", index + 1);
-    return {std::string(number) + " " + artist + " - " + title + ".mp3", b.Build()};
+    return {name, b.Build()};
 }
 
 std::vector<std::string> GenerateFolder(const std::string& dir, const TGenOptions& options) {

@@ -10,6 +10,20 @@
 
 #include "tools/GenFolder.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: velmora-genfolder DIR N [--cyrillic] [--covers=EVERY:KB] [--seed=S]\n";
+
+// A whole decimal number between low and high, or -1.
+long Number(const std::string& text, long low, long high) {
+    char* end = nullptr;
+    const long n = std::strtol(text.c_str(), &end, 10);
+    return text.empty() || *end != '\0' || n < low || n > high ? -1 : n;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     velmora::tools::TGenOptions options;
     std::string dir;
@@ -17,20 +31,44 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            std::cout << "Usage: velmora-genfolder DIR N [--cyrillic]\n"
-                         "Writes N generated MP3 files named \"NNN Artist - Title.mp3\" into DIR\n"
+            std::cout << kUsage
+                      << "Writes N generated MP3 files named \"NNN Artist - Title.mp3\" into DIR\n"
                          "(created when missing). --cyrillic gives Cyrillic artists and titles.\n"
-                         "The same arguments always give the same files.\n";
+                         "--covers=EVERY:KB makes files as a tagger leaves them: an ID3v2.3 tag\n"
+                         "of seven UTF-16 Cyrillic text frames on each, and a JPEG or PNG cover\n"
+                         "of KB kilobytes on every EVERY-th file (0: no covers), e.g. 2:105 or\n"
+                         "1:337. --seed=S draws different files. The same arguments always give\n"
+                         "the same files.\n";
             return 0;
         }
         if (arg == "--cyrillic") {
             options.Cyrillic = true;
+        } else if (arg.rfind("--covers=", 0) == 0) {
+            const std::string value = arg.substr(9);
+            const size_t colon = value.find(':');
+            const long every = Number(value.substr(0, colon), 0, 1000);
+            const long kb =
+                colon == std::string::npos ? -1 : Number(value.substr(colon + 1), 4, 65536);
+            if (every < 0 || kb < 0) {
+                std::cerr << "velmora-genfolder: bad " << arg
+                          << " (EVERY:KB, KB from 4 to 65536)\n";
+                return 2;
+            }
+            options.Kind = velmora::tools::TGenKind::Tagged;
+            options.CoverEvery = static_cast<int>(every);
+            options.CoverKB = static_cast<int>(kb);
+        } else if (arg.rfind("--seed=", 0) == 0) {
+            const long seed = Number(arg.substr(7), 0, 4294967295L);
+            if (seed < 0) {
+                std::cerr << "velmora-genfolder: bad " << arg << "\n";
+                return 2;
+            }
+            options.Seed = static_cast<uint32_t>(seed);
         } else if (dir.empty()) {
             dir = arg;
         } else if (!haveCount) {
-            char* end = nullptr;
-            const long n = std::strtol(arg.c_str(), &end, 10);
-            if (*end != '\0' || n < 0 || n > 100000) {
+            const long n = Number(arg, 0, 100000);
+            if (n < 0) {
                 std::cerr << "velmora-genfolder: bad count " << arg << "\n";
                 return 2;
             }
@@ -42,7 +80,7 @@ int main(int argc, char** argv) {
         }
     }
     if (dir.empty() || !haveCount) {
-        std::cerr << "Usage: velmora-genfolder DIR N [--cyrillic]\n";
+        std::cerr << kUsage;
         return 2;
     }
     if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST) {
