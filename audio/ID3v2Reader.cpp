@@ -2,6 +2,7 @@
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
+#include <taglib/id3v2extendedheader.h>
 #include <taglib/id3v2frame.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
@@ -12,6 +13,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "audio/ID3Tags.h"
 
@@ -112,6 +115,48 @@ class TTagOnlyFile : public TagLib::File {
     bool save() override { return false; }
 };
 
+// Marks every compressed frame of the tag (its bytes, header included) as encrypted, so that
+// TagLib keeps it as an unknown frame instead of inflating it: a frame of a few hundred kilobytes
+// can inflate to gigabytes, and no field this program reads is worth that. The frames are walked
+// with TagLib's own header classes, so the walk steps exactly as TagLib's parse will.
+struct TFrameHeaderAccess : TagLib::ID3v2::Frame {
+    using TagLib::ID3v2::Frame::Header;  // TagLib keeps the frame header class protected
+};
+
+void DisarmCompressedFrames(TagLib::ByteVector& bytes, size_t size) {
+    // Reads go through a const view: a write access to shared bytes would copy them.
+    const TagLib::ByteVector& tag = bytes;
+    const unsigned version = static_cast<uint8_t>(tag[3]);
+    if (version < 3 || size <= 10)
+        return;                        // version 2.2 has no frame flags
+    std::vector<unsigned> compressed;  // where their format flags are
+    {
+        // Views that share the tag's bytes; they are gone before the flags change.
+        const TagLib::ByteVector body = tag.mid(10, static_cast<unsigned>(size - 10));
+        unsigned position = 0;
+        unsigned length = body.size();
+        if (tag[5] & 0x40) {  // an extended header comes first
+            TagLib::ID3v2::ExtendedHeader extended;
+            extended.setData(body);
+            if (extended.size() <= length)
+                position += extended.size();
+        }
+        if ((tag[5] & 0x10) && length > 10)
+            length -= 10;  // the footer
+        const unsigned headerSize = TagLib::ID3v2::Frame::headerSize(version);
+        while (length > headerSize && position < length - headerSize && body[position] != 0) {
+            const TFrameHeaderAccess::Header header(body.mid(position), version);
+            if (header.frameSize() == 0 || header.frameSize() > length - position)
+                break;  // TagLib's parse stops here too
+            if (header.compression())
+                compressed.push_back(10 + position + 9);
+            position += header.frameSize() + headerSize;
+        }
+    }
+    for (unsigned at : compressed)
+        bytes[at] = static_cast<char>(tag[at] | (version == 3 ? 0x40 : 0x04));
+}
+
 // A tag larger than this is read into a buffer of its own, given back right after.
 constexpr size_t kKeptBufferLimit = size_t{16} << 20;
 
@@ -193,6 +238,8 @@ void ReadID3v2(TStream& stream, size_t size, TID3v2Info& info) {
         buffer = TagLib::ByteVector(static_cast<unsigned>(size));
     // data() copies the bytes only when they are shared, and nothing shares them between tags.
     stream.ReadBuffer(buffer.data(), size);
+    if (size >= 10 && (std::as_const(buffer)[5] & 0x80) == 0)
+        DisarmCompressedFrames(buffer, size);
     ParseTag(buffer.mid(0, static_cast<unsigned>(size)), info);
 }
 
