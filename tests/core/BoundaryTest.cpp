@@ -284,6 +284,19 @@ TEST_F(ModelTest, EveryLineTellsTheRealReasonAndNamesTheFile) {
     EXPECT_EQ(FormatBatchEvent(log.back(), Dir.Path(), true).substr(0, 11), "fail\ta.mp3\t");
 }
 
+TEST_F(ModelTest, ATagIsSavedOnlyIntoTheFileThatWasRead) {
+    PutTitled({{"a.mp3", "A"}});
+    Open();
+    Edit(Model.edTitle, "Mine");
+    // Another tagger writes the file after it was read: the save refuses and changes nothing.
+    const std::vector<uint8_t> theirs = Mp3Bytes(3);
+    WriteFile(Dir.File("a.mp3"), theirs);
+    Do(&TMainModel::btnSaveID3Click);
+    EXPECT_EQ(ReadFile(Dir.File("a.mp3")), theirs);
+    ASSERT_THAT(Port.Errors, ::testing::SizeIs(1));
+    EXPECT_THAT(Port.Errors[0], HasSubstr("изменён другой программой после чтения"));
+}
+
 TEST(Boundary, AMoveStoppedUnderARelativePathIsUndoneFromAnyWorkingFolder) {
     TempDir top;
     fs::create_directories(top.File("music/D001"));

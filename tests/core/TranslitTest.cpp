@@ -167,6 +167,18 @@ TEST(TranslitTable, FileErrorsLeaveTheTableAsItWas) {
         [&] { table.SaveToFile(RealFileSystem(), unwritable); },
         ThrowsMessage<EStreamError>(StartsWith("Cannot create file \"" + unwritable + "\". ")));
     EXPECT_EQ(table.Rows, TTranslitTable::DefaultRows());
+
+    // A file that is no table: too large, or not text (random bytes, a song).
+    const std::pair<std::string, const char*> notTables[] = {
+        {std::string(kMaxTableFileBytes + 1, 'a'), "больше 1 МБ"},
+        {std::string("a=b\r\n\x01\x02\x03", 8), "не текст"},
+        {std::string("\xFF\xFB\x90\x00", 4) + std::string(100, '\0'), "не текст"}};
+    for (const auto& [bytes, why] : notTables) {
+        test::WriteFile(dir.File("x.trs"), bytes);
+        EXPECT_THAT([&] { table.LoadFromFile(RealFileSystem(), dir.File("x.trs")); },
+                    ThrowsMessage<EStreamError>(::testing::HasSubstr(why)));
+        EXPECT_EQ(table.Rows, TTranslitTable::DefaultRows());
+    }
 }
 
 TEST(TranslitTable, FileSitsBesideTheProgram) {
