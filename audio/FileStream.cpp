@@ -81,19 +81,15 @@ void TMemoryStream::Truncate(int64_t length) {
     Bytes.resize(static_cast<size_t>(std::max<int64_t>(0, length)));
 }
 
-namespace {
-
 TFileIdentity IdentityOf(const struct stat& st) {
     return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
             static_cast<int64_t>(st.st_size),
             static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
-}  // namespace
-
 TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
     // O_NONBLOCK makes the open of a FIFO or a device return at once instead of waiting for a
-    // writer; such files are then refused, and the flag is cleared for regular files.
+    // writer; such files are then refused.
     const int access = mode == Mode::Read ? O_RDONLY : O_RDWR;
     Fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (Fd < 0)
@@ -106,9 +102,8 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
         reason = SystemReason(EISDIR);
     } else if (!S_ISREG(st.st_mode)) {
         reason = "Not a regular file";
-    } else if (::fcntl(Fd, F_SETFL, 0) < 0) {  // clears O_NONBLOCK, the only status flag set
-        reason = SystemReason(errno);
     }
+    // O_NONBLOCK stays: it means nothing for a regular file, and clearing it would cost a call.
     if (!reason.empty()) {
         ::close(Fd);
         Fd = -1;

@@ -4,9 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+struct stat;
 
 namespace velmora {
 
@@ -30,6 +34,9 @@ struct TFileIdentity {
     bool Known() const { return Size >= 0; }
     bool operator==(const TFileIdentity&) const = default;
 };
+
+// The identity of a file from its stat(2) record.
+TFileIdentity IdentityOf(const struct stat& st);
 
 class TStream {
   public:
@@ -121,7 +128,22 @@ class TFileStream : public TStream {
     int Fd = -1;
     int64_t Pos = 0;
     int64_t FileLength = 0;
-    std::vector<uint8_t> Buf;  // cached bytes starting at BufStart
+    // Bytes read are written over at once, so growing the buffer need not zero it first.
+    template <class T>
+    struct TNoInit : std::allocator<T> {
+        template <class U>
+        struct rebind {
+            using other = TNoInit<U>;
+        };
+        template <class U, class... Args>
+        void construct(U* p, Args&&... args) {
+            if constexpr (sizeof...(Args) == 0)
+                ::new (static_cast<void*>(p)) U;
+            else
+                ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    std::vector<uint8_t, TNoInit<uint8_t>> Buf;  // cached bytes starting at BufStart
     int64_t BufStart = 0;
     int64_t DiskBytes = 0;
     int64_t ModTime = 0;

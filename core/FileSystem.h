@@ -17,6 +17,7 @@ struct TDirEntry {
     enum class Kind { File, Directory, Other } Type = Kind::Other;  // links are followed
     bool Hidden = false;                                            // the name begins with "."
     bool Link = false;                                              // a symbolic link
+    int64_t Size = -1;  // a file's size, when the listing learnt it on the way; else -1
 };
 
 // Result of a file operation: Ok, or the errno that made it fail.

@@ -12,6 +12,7 @@
 #include "audio/ID3Tags.h"
 #include "core/Collation.h"
 #include "core/ID3v2Text.h"
+#include "core/Journal.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
@@ -120,13 +121,17 @@ void TMainModel::FileMenuAddDirClick() {
 void TMainModel::OpenFolder(const std::string& folder) {
     FileMenuNewClick();
     SetStatus(kFillStatus);
-    // What a stopped run of ours left is tidied only while no other copy works in the folder.
-    std::vector<std::string> ignored;
-    if (!folder.empty() && Fs.LockFolder(folder)) {
-        ignored = Fs.CleanLeftovers(folder).Ignored;
-        Fs.UnlockFolder(folder);
-    }
     FileListFill(folder);
+    // What a stopped run of ours left is seen in the same listing, and tidied only while no other
+    // copy works in the folder; the list is filled again when that changed the folder.
+    std::vector<std::string> ignored;
+    if (LeftoversSeen && !folder.empty() && Fs.LockFolder(folder)) {
+        const TLeftovers done = Fs.CleanLeftovers(folder);
+        Fs.UnlockFolder(folder);
+        ignored = done.Ignored;
+        if (done.Handled > 0)
+            RebuildList();
+    }
     if (!TrackList.empty())
         SelectTrack(0);
     FilesListBoxClick();
@@ -181,9 +186,12 @@ void TMainModel::FileListFill(const std::string& folder) {
 
         int64_t totalBytes = 0;
         TrackList.reserve(FoundFiles.size());
-        for (const std::string& path : FoundFiles) {
-            TrackList.push_back(NameOf(path));
-            totalBytes += TrackFileSize(Fs, JoinPath(InputFolder, TrackList.back()));
+        for (size_t i = 0; i < FoundFiles.size(); ++i) {
+            TrackList.push_back(NameOf(FoundFiles[i]));
+            // The listing's own size where it had one, else a look at the file.
+            const int64_t listed = i < ScannedSizes.size() ? ScannedSizes[i] : -1;
+            totalBytes += listed >= 0 ? TrackSize(listed)
+                                      : TrackFileSize(Fs, JoinPath(InputFolder, TrackList.back()));
         }
         SizeFilesLabel.Caption = std::to_string(RoundMegabytes(totalBytes));
 
@@ -246,9 +254,13 @@ void TMainModel::ScanFolder(const std::string& folder, std::vector<std::string>&
     if (scanDir.empty() || scanDir.back() != '/')
         scanDir += '/';
     std::vector<TDirEntry> entries;
+    ScannedSizes.clear();
+    LeftoversSeen = false;
     if (!Fs.ListDir(scanDir, entries))
         return;
     for (const TDirEntry& entry : entries) {
+        if (entry.Hidden && ParseOwnName(entry.Name).Pid != 0)
+            LeftoversSeen = true;
         // Hidden entries and anything that is neither a file nor a folder are skipped.
         if (entry.Hidden || entry.Type == TDirEntry::Kind::Other)
             continue;
@@ -260,6 +272,7 @@ void TMainModel::ScanFolder(const std::string& folder, std::vector<std::string>&
         }
         if (IsMp3Name(entry.Name)) {
             list.push_back(scanDir + entry.Name);
+            ScannedSizes.push_back(entry.Size);
             Port.ProcessEvents();
         }
     }
@@ -283,7 +296,6 @@ void TMainModel::FilesListBoxClick() {
     InfoFileName.Caption = name;
     const std::string path = JoinPath(InputFolder, name);
     WorkingPath = path;
-    CurrentFileSizeLabel.Caption = std::to_string(TrackFileSize(Fs, path));
     try {
         Fs.LoadAudioInfo(path, AudioInfo);
     } catch (...) {
@@ -291,6 +303,8 @@ void TMainModel::FilesListBoxClick() {
         ClearCurrentTrackDisplay();
         throw;
     }
+    // The analysis's size is the file's (-1 at 2 GiB or more, as the list counts it).
+    CurrentFileSizeLabel.Caption = std::to_string(AudioInfo.FileSize);
     UpdatingEdits = true;
     ShowFileInfo();
     UpdatingEdits = false;

@@ -266,6 +266,9 @@ class TMainModel : public TMainModelState {
 
     TUserPort& Port;
     TFileSystem& Fs;
+    // Set on the copy that runs the plan: the list it would fill at the end is thrown away, so
+    // it is not filled.
+    bool Planning = false;
     // While set, every change the commands make on the disk, and what the batch passes over or
     // warns of, is written here as well.
     TBatchLog* BatchLog = nullptr;
@@ -315,6 +318,10 @@ class TMainModel : public TMainModelState {
     };
     // The file the command is working on: what a failure that stops the batch names.
     std::string WorkingPath;
+    // The sizes the last ScanFolder's listing gave with its names (-1 where it gave none), and
+    // whether it saw names like those of the program's own hidden files.
+    std::vector<int64_t> ScannedSizes;
+    bool LeftoversSeen = false;
     // Warns of each text field the tag could not hold whole.
     void NoteCutFields(const std::string& path);
     // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.

@@ -172,17 +172,19 @@ void TMainModel::btnProcessAllClick() {
         RenameThenMoveEach();
     }
 
-    const std::string folder = InputFolder;
-    FileMenuNewClick();
-    InputFolder = folder;
-    SetStatus(kFillStatus);
-    FileListFill(InputFolder);
-    if (TrackList.empty() && (move || rename))
-        EmptyListHint = "Все файлы разложены по папкам в " + folder +
-                        ". Проверить диск: Обработка → Проверка диска";
-    if (!TrackList.empty())
-        SelectTrack(0);
-    FilesListBoxClick();
+    if (!Planning) {
+        const std::string folder = InputFolder;
+        FileMenuNewClick();
+        InputFolder = folder;
+        SetStatus(kFillStatus);
+        FileListFill(InputFolder);
+        if (TrackList.empty() && (move || rename))
+            EmptyListHint = "Все файлы разложены по папкам в " + folder +
+                            ". Проверить диск: Обработка → Проверка диска";
+        if (!TrackList.empty())
+            SelectTrack(0);
+        FilesListBoxClick();
+    }
 
     ProgressDone = 0;
     ProgressTotal = 0;
@@ -229,6 +231,7 @@ TBatchLog TMainModel::PlanBatch() const {
     TQuietPort port(nowhere);
     TPretendFileSystem pretend;
     TMainModel copy(*this, port, pretend);
+    copy.Planning = true;
     return copy.RunBatch();
 }
 

@@ -78,27 +78,41 @@ EStreamError CannotOpen(const std::string& path, int error) {
 
 }  // namespace
 
+const TPretendFileSystem::TOnDisk& TPretendFileSystem::OnDisk(const std::string& normal) const {
+    // The plan never writes, so what stands on the disk is looked at once per path.
+    const auto it = Seen.find(normal);
+    if (it != Seen.end())
+        return it->second;
+    TOnDisk seen;
+    struct stat st;
+    if (::lstat(normal.c_str(), &st) == 0) {
+        seen.Taken = true;
+        if (S_ISLNK(st.st_mode) && ::stat(normal.c_str(), &st) != 0)
+            st.st_mode = 0;
+        seen.File = S_ISREG(st.st_mode);
+        seen.Dir = S_ISDIR(st.st_mode);
+    }
+    return Seen.emplace(normal, seen).first->second;
+}
+
 std::string TPretendFileSystem::DiskFile(const std::string& normal) const {
     if (const auto it = Origin.find(normal); it != Origin.end())
         return it->second;
     if (Gone.count(normal) != 0)
         return "";
-    struct stat st;
-    return ::stat(normal.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? normal : "";
+    return OnDisk(normal).File ? normal : "";
 }
 
 bool TPretendFileSystem::IsDir(const std::string& normal) const {
     if (Dirs.count(normal) != 0)
         return true;
-    struct stat st;
-    return Gone.count(normal) == 0 && ::stat(normal.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return Gone.count(normal) == 0 && OnDisk(normal).Dir;
 }
 
 bool TPretendFileSystem::Taken(const std::string& normal) const {
     if (Origin.count(normal) != 0 || Dirs.count(normal) != 0)
         return true;
-    struct stat st;
-    return Gone.count(normal) == 0 && ::lstat(normal.c_str(), &st) == 0;
+    return Gone.count(normal) == 0 && OnDisk(normal).Taken;
 }
 
 bool TPretendFileSystem::ListDir(const std::string& dir, std::vector<TDirEntry>& entries) {
@@ -199,13 +213,28 @@ void TPretendFileSystem::WriteFileReplacing(const std::string& path, const std::
 }
 
 void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info) {
-    const std::string disk = DiskFile(NormalPath(path));
+    const std::string normal = NormalPath(path);
+    const std::string disk = DiskFile(normal);
     if (disk.empty())
         throw CannotOpen(path, ENOENT);
+    std::vector<TPatch>& patches = Patches[disk];
+    const int64_t dropped = Dropped[disk];
+    // A file as it is on the disk: the real file system's facts, read once for the command.
+    if (patches.empty() && dropped == 0 && disk == normal) {
+        RealFileSystem().LoadAudioInfo(disk, info);
+        return;
+    }
+    // A planned change laid over it: analysed again only when the plan changed it since.
+    const TAnalysed version{disk, patches.size(), dropped};
+    if (const auto it = Analysed.find(normal); it != Analysed.end() && it->second.first == version) {
+        info = it->second.second;
+        return;
+    }
     TFileStream base(disk, TFileStream::Mode::Read);
-    TOverlayStream overlay(base, Patches[disk], Dropped[disk]);
+    TOverlayStream overlay(base, patches, dropped);
     info.LoadFromStream(overlay, base.ModificationTime(), base.FileMode(), path);
     info.Identity = base.OpenedIdentity();
+    Analysed[normal] = {version, info};
 }
 
 void TPretendFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {

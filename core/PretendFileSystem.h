@@ -6,6 +6,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/FileSystem.h"
@@ -44,6 +46,17 @@ class TPretendFileSystem : public TFileSystem {
     std::map<std::string, std::vector<TPatch>> Patches;  // by disk file, at planned offsets
     std::map<std::string, int64_t> Dropped;              // bytes cut from a disk file's start
     std::map<std::string, std::string> Written;          // whole files written
+    // Analyses of files with planned changes, by planned path, with the changes they saw: the
+    // disk file, how many patches, how many bytes dropped.
+    using TAnalysed = std::tuple<std::string, size_t, int64_t>;
+    std::map<std::string, std::pair<TAnalysed, TAudioInfo>> Analysed;
+
+    // What a path names on the disk (links followed for the kind), looked at once.
+    struct TOnDisk {
+        bool Taken = false, File = false, Dir = false;
+    };
+    mutable std::map<std::string, TOnDisk> Seen;
+    const TOnDisk& OnDisk(const std::string& normal) const;
 
     // The disk file a path names now, or "" when it names none.
     std::string DiskFile(const std::string& normal) const;

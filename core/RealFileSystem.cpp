@@ -83,24 +83,32 @@ class TRealFileSystem : public TFileSystem {
             entry.Name = name;
             entry.Hidden = name[0] == '.';
             unsigned char type = e->d_type;
-            if (type == DT_UNKNOWN) {
+            // One stat per name that is listed, links followed: it gives the kind and the size
+            // the list sums. Hidden names are never listed and need none.
+            if (!entry.Hidden && type != DT_DIR) {
                 struct stat st;
-                if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
-                    type = DT_LNK;
-            }
-            entry.Link = type == DT_LNK;
-            if (type == DT_LNK || type == DT_UNKNOWN) {
-                // Links are followed; a dangling link is neither file nor folder.
-                struct stat st;
+                if (type == DT_LNK || type == DT_UNKNOWN) {
+                    struct stat lst;
+                    entry.Link = ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                 S_ISLNK(lst.st_mode);
+                }
                 if (::fstatat(dfd, e->d_name, &st, 0) != 0) {
-                    type = DT_UNKNOWN;
+                    type = DT_UNKNOWN;  // a dangling link is neither file nor folder
                 } else if (S_ISREG(st.st_mode)) {
                     type = DT_REG;
+                    entry.Size = static_cast<int64_t>(st.st_size);
                 } else if (S_ISDIR(st.st_mode)) {
                     type = DT_DIR;
                 } else {
                     type = DT_UNKNOWN;
                 }
+            } else if (type == DT_LNK || type == DT_UNKNOWN) {
+                // A hidden name: only whether it is a folder matters.
+                struct stat st;
+                entry.Link = type == DT_LNK;
+                const bool dir = ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+                type = dir ? static_cast<unsigned char>(DT_DIR)
+                           : static_cast<unsigned char>(DT_UNKNOWN);
             }
             entry.Type = type == DT_REG   ? TDirEntry::Kind::File
                          : type == DT_DIR ? TDirEntry::Kind::Directory
@@ -129,7 +137,42 @@ class TRealFileSystem : public TFileSystem {
     }
 
     TMoveResult MoveFile(const std::string& from, const std::string& to) override {
+        Forget(from);
+        Forget(to);
         return SafeMoveFile(from, to);
+    }
+
+    // A file is analysed once while it stays the file it was: the list's fill, the batch's
+    // steps, the plan and the check all make each file current, and each time would read it
+    // again. The facts are kept by path with the file's identity (device, inode, size,
+    // modification time), checked with one stat before they are used; the program's own writes
+    // forget them at once.
+    void LoadAudioInfo(const std::string& path, TAudioInfo& info) override {
+        const auto it = Analyses.find(path);
+        if (it != Analyses.end()) {
+            struct stat st;
+            if (::stat(path.c_str(), &st) == 0 && IdentityOf(st) == it->second.Identity) {
+                info = it->second;
+                return;
+            }
+            Analyses.erase(it);
+        }
+        info.LoadFromFile(path);
+        if (Analyses.size() >= kMaxAnalyses)
+            Analyses.clear();
+        if (info.Identity.Known())
+            Analyses.emplace(path, info);
+    }
+
+    void SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) override {
+        Forget(path);
+        TFileSystem::SaveID3v1(path, tag, identity);
+    }
+
+    TMoveResult DropFilePrefix(const std::string& path, int64_t bytes,
+                               const TFileIdentity& identity, const std::string& head) override {
+        Forget(path);
+        return TFileSystem::DropFilePrefix(path, bytes, identity, head);
     }
 
     std::string ReadFile(const std::string& path) override {
@@ -169,6 +212,7 @@ class TRealFileSystem : public TFileSystem {
 
     void WriteFileReplacing(const std::string& path, const std::string& bytes,
                             bool inPlaceAllowed) override {
+        Forget(path);
         // A link is kept: the file it points to is the one replaced.
         std::string target = path;
         struct stat lst;
@@ -237,6 +281,19 @@ class TRealFileSystem : public TFileSystem {
     }
 
   private:
+    static constexpr size_t kMaxAnalyses = 20000;
+    std::map<std::string, TAudioInfo> Analyses;
+
+    // Forgets the facts of a path, and of every path when it is a link (its file may be
+    // reached by another name).
+    void Forget(const std::string& path) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            Analyses.clear();
+        else
+            Analyses.erase(path);
+    }
+
     // The folder refuses a new file, but the file itself may be written: it is overwritten in
     // place, and a failure once that has begun is told as such.
     static void OverwriteInPlace(const std::string& path, const std::string& target,
@@ -278,17 +335,36 @@ void TFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdenti
 }
 
 bool TFileSystem::Within(const std::string& folder, const std::string& path) {
+    // A path spelt below the folder is inside unless a link on its way leads elsewhere: one
+    // lstat per part below the folder, and the full resolution only where a link stands.
+    const std::string base = NormalPath(folder);
+    const std::string normal = NormalPath(path);
+    if (PathWithin(normal, base) && normal != base) {
+        bool link = false;
+        for (size_t at = base.size() + (base == "/" ? 0 : 1); !link && at <= normal.size();) {
+            size_t end = normal.find('/', at);
+            if (end == std::string::npos)
+                end = normal.size();
+            struct stat st;
+            if (::lstat(normal.substr(0, end).c_str(), &st) != 0)
+                return true;  // names nothing (yet): inside by its spelling
+            link = S_ISLNK(st.st_mode);
+            at = end + 1;
+        }
+        if (!link)
+            return true;
+    }
     const auto real = [](const std::string& p) {
         char* r = ::realpath(p.c_str(), nullptr);
         std::string result = r ? r : "";
         std::free(r);
         return result;
     };
-    const std::string base = real(folder);
+    const std::string realBase = real(folder);
     const std::string resolved = real(path);
-    if (base.empty() || resolved.empty())
+    if (realBase.empty() || resolved.empty())
         return PathWithin(path, folder);
-    return PathWithin(resolved, base);
+    return PathWithin(resolved, realBase);
 }
 
 namespace {

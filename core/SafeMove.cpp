@@ -45,12 +45,6 @@ bool SameInode(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-TFileIdentity IdentityOf(const struct stat& st) {
-    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-            static_cast<int64_t>(st.st_size),
-            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
-}
-
 // The canonical form of an existing path, or "" when it cannot be found.
 std::string RealPath(const std::string& path) {
     char* real = ::realpath(path.empty() ? "." : path.c_str(), nullptr);

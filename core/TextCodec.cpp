@@ -2,6 +2,7 @@
 
 #include "core/Collation.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -157,6 +158,10 @@ std::string Utf8DropLast(const std::string& text, size_t count) {
 }
 
 std::string EscapeForLine(const std::string& text) {
+    // Most texts are printable ASCII and stay as they are.
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; }))
+        return text;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {

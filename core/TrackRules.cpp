@@ -69,7 +69,10 @@ std::string TwoDigits(int64_t value) {
 }  // namespace
 
 int32_t TrackFileSize(TFileSystem& fs, const std::string& path) {
-    const int64_t size = fs.EntrySize(path);
+    return TrackSize(fs.EntrySize(path));
+}
+
+int32_t TrackSize(int64_t size) {
     if (size < 0)
         return 0;
     if (size >= (int64_t{1} << 31))
