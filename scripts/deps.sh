@@ -6,7 +6,8 @@
 # xvfb and xauth.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config clang-format
-      qt6-base-dev qt6-translations-l10n libjpeg-dev libicu-dev libtag1-dev libisofs-dev libburn-dev genisoimage
+      qt6-base-dev qt6-translations-l10n libjpeg-dev libicu-dev libtag1-dev libisofs-dev libburn-dev
+      genisoimage xorriso
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev fonts-dejavu-core "$@")
 missing=()
