@@ -96,7 +96,7 @@ class TInterruptGuard {
   public:
     TInterruptGuard() {
         Interrupted = 0;
-        struct sigaction action {};
+        struct sigaction action = {};
         action.sa_handler = OnInterrupt;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &OldInt);
@@ -112,8 +112,8 @@ class TInterruptGuard {
     TInterruptGuard& operator=(const TInterruptGuard&) = delete;
 
   private:
-    struct sigaction OldInt {
-    }, OldTerm{};
+    struct sigaction OldInt = {};
+    struct sigaction OldTerm = {};
 };
 
 // True when something is at the path already.
