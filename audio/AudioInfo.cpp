@@ -97,6 +97,8 @@ void TAudioInfo::Clear() {
     ID3v1.Exists = false;
     ID3v2 = TID3v2Info{};
     ID3v2Head.clear();
+    NextFrameMatches = false;
+    Riff = false;
     Identity = {};
     FileSize = -1;
     FileAge = -1;
@@ -149,6 +151,12 @@ void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
     size = std::clamp<int64_t>(size, 0, std::max<int64_t>(0, stream.Size() - start));
     const int64_t span = SearchSpan(SyncSearchLimit);
     stream.Prefetch(start, std::min(size, span));
+    if (size >= 12) {
+        uint8_t riff[4];
+        stream.Seek(start);
+        stream.ReadBuffer(riff, sizeof riff);
+        Riff = std::memcmp(riff, "RIFF", 4) == 0;
+    }
 
     // First frame: searched after an ID3v2 tag, in 128-byte chunks whose last 4 bytes are
     // searched again with the next chunk, so a header across the seam is found.
@@ -192,6 +200,10 @@ void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
             TMpegFrameHdr following;
             following.Decode(bytes, sizeof bytes);
             FrameHdr.Valid = following.Valid;
+            NextFrameMatches = following.Valid && FrameHdr.FrameLength > 0 &&
+                               following.VersionIndex == FrameHdr.VersionIndex &&
+                               following.LayerIndex() == FrameHdr.LayerIndex() &&
+                               following.SampleRate == FrameHdr.SampleRate;
         }
     }
 

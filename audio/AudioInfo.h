@@ -26,6 +26,11 @@ class TAudioInfo {
     int32_t FileAttr = 0;    // FatAttributes of the file
     TFileIdentity Identity;  // the file analysed (from LoadFromFile, or as the caller sets it)
     std::string ID3v2Head;   // the first 10 bytes of the leading ID3v2 tag, "" without one
+    // One frame length after the first frame there is a header of the same version, layer and
+    // sample rate (false when the file ends first, or the length is 0 as in free format).
+    bool NextFrameMatches = false;
+    // The file begins with a RIFF header: a WAV file (or another RIFF file), whatever its name.
+    bool Riff = false;
 
     void Clear();
     // Analyses a regular file; throws EStreamError when it cannot be opened or read.

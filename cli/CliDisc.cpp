@@ -1,3 +1,7 @@
+#include <sys/stat.h>
+
+#include <atomic>
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -14,6 +18,7 @@ struct TDiscArgs {
     std::vector<std::string> Positional;
     TDiscProfile Profile = DiscProfiles().front();
     std::string VolumeId;
+    std::string TrackList;
     bool Replace = false;
 };
 
@@ -38,6 +43,8 @@ bool ParseDiscArgs(const std::vector<std::string>& args, const TCliCommand& comm
             small = true;
         } else if (image && a == "--volume-id" && hasValue) {
             parsed.VolumeId = args[++i];
+        } else if (image && a == "--list" && hasValue) {
+            parsed.TrackList = args[++i];
         } else if (image && a == "--replace") {
             parsed.Replace = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -66,11 +73,54 @@ constexpr char kCheckHelp[] =
     "radio profile, and prints one line per problem, tab-separated: problem PATH CODE TEXT, then\n"
     "\"summary\" and the counts against the profile. CODE is one of too-many-folders,\n"
     "too-many-files, too-many-in-folder, too-deep, name-too-long, name-chars, no-extension,\n"
-    "not-mp3, mpeg-version, sample-rate, bitrate, id3v2-large, id3v2-present, tag-not-latin,\n"
-    "no-tag, disc-full, unreadable. Exit status 0 with no problem, 1 with some.\n"
+    "not-mp3, link-outside, numbered, mpeg-version, sample-rate, bitrate, id3v2-large,\n"
+    "id3v2-present, tag-not-latin, no-tag, disc-full, unreadable. Only MPEG Layer III files\n"
+    "with a stream of frames go on the disc; \"numbered\" tells of names that get numbers on\n"
+    "the disc so that the radio plays them in the order of the list. The size is the image's,\n"
+    "against what the blank holds less the 300 KB a burning program pads. Exit status 0 with\n"
+    "no problem, 1 with some.\n"
     "  --profile NAME   \"Blaupunkt MP3 CD (Chevrolet, GM Daewoo)\" (the default) or\n"
     "                   \"Стандартный MP3 CD\"\n"
     "  --650            a 650 MB (74 min) blank instead of 700 MB (80 min)\n";
+
+// Set by SIGINT and SIGTERM while the image is written: the write stops and removes what it made.
+std::atomic<int> Interrupted{0};
+
+extern "C" void OnInterrupt(int signal) {
+    Interrupted = signal;
+}
+
+// SIGINT and SIGTERM stop the write instead of the process while this lives; the signal that
+// came is raised again at the end, once nothing is left behind.
+class TInterruptGuard {
+  public:
+    TInterruptGuard() {
+        Interrupted = 0;
+        struct sigaction action = {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &OldInt);
+        sigaction(SIGTERM, &action, &OldTerm);
+    }
+    ~TInterruptGuard() {
+        sigaction(SIGINT, &OldInt, nullptr);
+        sigaction(SIGTERM, &OldTerm, nullptr);
+        if (Interrupted != 0)
+            std::raise(Interrupted);
+    }
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+  private:
+    struct sigaction OldInt = {};
+    struct sigaction OldTerm = {};
+};
+
+// True when something is at the path already.
+bool Exists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
 
 int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TDiscArgs parsed;
@@ -83,23 +133,60 @@ int RunCheck(const std::vector<std::string>& args, std::ostream& out, std::ostre
 }
 
 constexpr char kImageHelp[] =
-    "Checks DIR as check does, then writes its ISO 9660 image (the profile's level, Joliet, no\n"
-    "Rock Ridge): the root's MP3 files, then each folder's, names and data in the order the\n"
-    "radio plays. Other files stay off the disc. The problem lines come first, then\n"
-    "\"renamed SOURCE JOLIET-NAME ISO-NAME\" for each name made for the disc; progress lines go\n"
-    "to standard error. A problem that makes the disc unplayable (too many folders, the disc\n"
-    "full, an unreadable file) refuses the image. An existing OUT.iso is replaced only with\n"
-    "--replace; a failed write leaves nothing under OUT.iso. Exit status 0 when the image was\n"
-    "written, 1 when it was refused or failed.\n"
+    "Checks DIR as check does, then writes its ISO 9660 image (the profile's level, Joliet\n"
+    "without version numbers, no Rock Ridge): the root's MP3 files, then each folder's, in the\n"
+    "order the list shows them, names and data alike. Other files stay off the disc. The\n"
+    "problem lines come first, then \"renamed SOURCE JOLIET-NAME ISO-NAME\" for each name made\n"
+    "for the disc; progress lines go to standard error. A problem that makes the disc\n"
+    "unplayable (too many folders, the disc full, an unreadable file) refuses the image, and so\n"
+    "does a file that changes while it is read. DIR is locked against other copies of the\n"
+    "program meanwhile. An existing OUT.iso is refused before anything is written, unless\n"
+    "--replace; a failed or interrupted (Ctrl-C) write leaves nothing under OUT.iso. Exit\n"
+    "status 0 when the image was written, 1 when it was refused or failed.\n"
     "  --profile NAME, --650   as for check\n"
     "  --volume-id TEXT        the volume name (default: the folder's name), made Latin capitals\n"
-    "  --replace               replace an existing OUT.iso\n";
+    "  --list FILE             also write the disc's track list (UTF-8 text) to FILE\n"
+    "  --replace               replace an existing OUT.iso (and the --list FILE)\n";
+
+// The lines of a failure, each on one line of its own after "velmora-cli: ".
+void PrintFailure(const std::string& text, std::ostream& err) {
+    std::string message = text;
+    for (size_t end; (end = message.find('\n')) != std::string::npos;) {
+        err << "velmora-cli: " << EscapeForLine(message.substr(0, end)) << "\n";
+        message.erase(0, end + 1);
+    }
+    err << "velmora-cli: " << EscapeForLine(message) << "\n";
+}
 
 int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TDiscArgs parsed;
     if (!ParseDiscArgs(args, kImageCommand, parsed, err))
         return 2;
-    TDiscCheck check = CheckDisc(RealFileSystem(), parsed.Positional[0], parsed.Profile);
+    const std::string& folder = parsed.Positional[0];
+    const std::string& iso = parsed.Positional[1];
+    // Refused before the folder is read at all.
+    for (const std::string& target : {iso, parsed.TrackList}) {
+        if (!target.empty() && !parsed.Replace && Exists(target)) {
+            PrintFailure("файл «" + target + "» уже есть — добавьте --replace, чтобы заменить его",
+                         err);
+            return 1;
+        }
+    }
+    if (!parsed.TrackList.empty() && parsed.TrackList == iso) {
+        UsageError(err, kImageCommand, "список треков и образ — один и тот же файл");
+        return 2;
+    }
+    TFileSystem& fs = RealFileSystem();
+    if (!fs.LockFolder(folder)) {
+        PrintFailure("папку " + folder + " уже обрабатывает другая копия Velmora", err);
+        return 1;
+    }
+    struct TUnlock {
+        TFileSystem& Fs;
+        const std::string& Folder;
+        ~TUnlock() { Fs.UnlockFolder(Folder); }
+    } unlock{fs, folder};
+    TDiscCheck check = CheckDisc(fs, folder, parsed.Profile);
     if (!parsed.VolumeId.empty())
         check.VolumeId = DiscVolumeId(parsed.VolumeId);
     PrintProblems(check, out);
@@ -108,26 +195,34 @@ int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostre
             << "\n";
     out << "summary\t" << DiscSummary(check) << "\n";
     int shown = -1;
-    const TDiscImageResult result = WriteDiscImage(
-        check, parsed.Positional[1], parsed.Replace, [&](int64_t done, int64_t total) {
+    TDiscImageResult result;
+    {
+        TInterruptGuard interrupts;
+        result = WriteDiscImage(check, iso, parsed.Replace, [&](int64_t done, int64_t total) {
             const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
             if (percent / 10 != shown / 10 || shown < 0) {
                 err << "progress\t" << percent << "%\n";
                 shown = percent;
             }
-            return true;
+            return Interrupted == 0;
         });
+        if (result.Cancelled)
+            PrintFailure("запись образа прервана: " + iso + " не записан", err);
+    }
     if (!result.Ok) {
-        // The message's own lines (the fatal problems, one a line), each kept on one line.
-        std::string message = result.Message;
-        for (size_t end; (end = message.find('\n')) != std::string::npos;) {
-            err << "velmora-cli: " << EscapeForLine(message.substr(0, end)) << "\n";
-            message.erase(0, end + 1);
-        }
-        err << "velmora-cli: " << EscapeForLine(message) << "\n";
+        if (!result.Cancelled)
+            PrintFailure(result.Message, err);
         return 1;
     }
-    out << "image\t" << EscapeForLine(parsed.Positional[1]) << "\t" << check.VolumeId << "\n";
+    out << "image\t" << EscapeForLine(iso) << "\t" << check.VolumeId << "\n";
+    if (!parsed.TrackList.empty()) {
+        const std::string why = WriteDiscTrackList(check, parsed.TrackList, parsed.Replace);
+        if (!why.empty()) {
+            PrintFailure(why, err);
+            return 1;
+        }
+        out << "list\t" << EscapeForLine(parsed.TrackList) << "\n";
+    }
     return 0;
 }
 
@@ -136,7 +231,8 @@ int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostre
 const TCliCommand kCheckCommand = {"check", "check DIR [--profile NAME] [--650]", kCheckHelp,
                                    RunCheck};
 const TCliCommand kImageCommand = {
-    "image", "image DIR OUT.iso [--profile NAME] [--650] [--volume-id TEXT] [--replace]",
+    "image",
+    "image DIR OUT.iso [--profile NAME] [--650] [--volume-id TEXT] [--list FILE] [--replace]",
     kImageHelp, RunImage};
 
 }  // namespace velmora

@@ -1,10 +1,12 @@
-// The radio profiles and the check of a folder against one: what goes on the disc, in play order,
-// with the names it gets there, and every problem a radio would have with it.
-#include "core/Disc.h"
-
+// The radio profiles and the check of a folder against one: what goes on the disc, in the list's
+// order, with the names it gets there, and every problem a radio would have with it.
 #include <algorithm>
+#include <set>
 
+#include "core/Disc.h"
+#include "core/DiscImage.h"
 #include "core/DiscNames.h"
+#include "core/ID3v2Text.h"
 #include "core/Naming.h"
 #include "core/Paths.h"
 #include "core/TextCodec.h"
@@ -12,14 +14,33 @@
 namespace velmora {
 namespace {
 
-constexpr int64_t kSector = 2048;
+// Whole megabytes, rounded up or down.
+int64_t Megabytes(int64_t sectors, bool up) {
+    const int64_t bytes = sectors * kDiscSector;
+    return up ? (bytes + (1 << 20) - 1) >> 20 : bytes >> 20;
+}
 
-std::string Megabytes(int64_t sectors) {
-    return std::to_string((sectors * kSector + (1 << 20) - 1) >> 20) + " МБ";
+// "359 699": thousands apart.
+std::string Grouped(int64_t n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<size_t>(i), " ");
+    return digits;
 }
 
 std::string Relative(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
+}
+
+// The tag texts the track list shows: ID3v1 where the file has it, else ID3v2.
+void TakeTags(const TAudioInfo& info, TDiscEntry& entry) {
+    if (info.ID3v1.Exists && !(info.ID3v1.Artist.empty() && info.ID3v1.Title.empty())) {
+        entry.Artist = Cp1251ToUtf8(info.ID3v1.Artist);
+        entry.Title = Cp1251ToUtf8(info.ID3v1.Title);
+    } else if (!info.ID3v2.Damaged) {
+        entry.Artist = DecodeID3v2Text(info.ID3v2.Artist);
+        entry.Title = DecodeID3v2Text(info.ID3v2.Title);
+    }
 }
 
 // One check of one folder, step by step: the root's files and its folders, each folder's files,
@@ -35,12 +56,25 @@ class TDiscChecker {
 
     TDiscCheck Run() {
         std::vector<std::string> dirs;
-        CheckFolderFiles("", -1, &dirs);
-        for (const TDiscEntry& f : NamedFolders(dirs)) {
-            const size_t before = Check.Files.size();
-            CheckFolderFiles(f.Source, static_cast<int>(Check.Folders.size()), nullptr);
-            if (Check.Files.size() > before)
-                Check.Folders.push_back(f);  // a folder without MP3 files stays off the disc
+        std::vector<TDiscEntry> rootFiles = FolderFiles("", &dirs);
+        const std::vector<TDiscEntry> folders = NamedFolders(dirs);
+        // The root's files share their folder of the disc with the folders.
+        std::vector<std::string> taken;
+        for (const TDiscEntry& f : folders) {
+            taken.push_back(f.Name);
+            taken.push_back(f.IsoName);
+        }
+        NameFiles("", rootFiles, taken);
+        Check.Files = std::move(rootFiles);
+        for (const TDiscEntry& f : folders) {
+            std::vector<TDiscEntry> files = FolderFiles(f.Source, nullptr);
+            if (files.empty())
+                continue;  // a folder without MP3 files stays off the disc
+            NameFiles(f.Source, files, {});
+            for (TDiscEntry& file : files)
+                file.Folder = static_cast<int>(Check.Folders.size());
+            Check.Files.insert(Check.Files.end(), files.begin(), files.end());
+            Check.Folders.push_back(f);
         }
         CheckCounts();
         CheckSize();
@@ -50,27 +84,39 @@ class TDiscChecker {
   private:
     TFileSystem& Fs;
     TDiscCheck Check;
+    // The files of the disc (by Source) with a title the radio shows instead of the name.
+    std::set<std::string> Titled;
 
     void Add(const std::string& path, const char* code, const std::string& text,
              bool fatal = false) {
         Check.Problems.push_back({path, code, text, fatal});
     }
 
-    // The files of one folder (relative path `rel`, "" for the root) in play order, into
-    // Check.Files; its folders into `dirs`, or a problem each when folders may not nest here.
-    void CheckFolderFiles(const std::string& rel, int folderIndex, std::vector<std::string>* dirs) {
+    // The MP3 files of one folder (relative path `rel`, "" for the root) that go on the disc, in
+    // the list's order; its folders into `dirs`, or a problem each when folders may not nest
+    // here.
+    std::vector<TDiscEntry> FolderFiles(const std::string& rel, std::vector<std::string>* dirs) {
         std::vector<TDirEntry> entries;
+        std::vector<TDiscEntry> files;
         if (!Fs.ListDir(rel.empty() ? Check.Folder : JoinPath(Check.Folder, rel), entries)) {
             Add(rel.empty() ? "." : rel, "unreadable",
                 "Папка не читается — проверьте, что она есть и права на неё", true);
-            return;
+            return files;
         }
-        std::vector<TDiscEntry> files;
         for (const TDirEntry& e : entries) {
             if (e.Hidden || e.Type == TDirEntry::Kind::Other)
                 continue;
             const std::string path = Relative(rel, e.Name);
-            if (e.Type == TDirEntry::Kind::Directory) {
+            const bool isDir = e.Type == TDirEntry::Kind::Directory;
+            if (e.Link && !Fs.Within(Check.Folder, JoinPath(Check.Folder, path))) {
+                Add(path, "link-outside",
+                    isDir ? "Ссылка на папку вне открытой папки: на диск не попадёт — скопируйте "
+                            "папку внутрь вместо ссылки"
+                          : "Ссылка на файл вне открытой папки: на диск не попадёт — скопируйте "
+                            "файл в папку вместо ссылки");
+                continue;
+            }
+            if (isDir) {
                 if (dirs)
                     dirs->push_back(e.Name);
                 else
@@ -85,75 +131,96 @@ class TDiscChecker {
             }
             TDiscEntry file;
             file.Source = path;
-            file.Folder = folderIndex;
             file.Size = std::max<int64_t>(0, Fs.EntrySize(JoinPath(Check.Folder, path)));
-            if (!CheckAudio(file))
-                continue;
-            NameEntry(file, e.Name, true);
-            files.push_back(file);
+            if (CheckAudio(file))
+                files.push_back(file);
         }
-        SortForPlay(files, true);
         const TDiscProfile& p = Check.Profile;
         if (p.MaxFilesPerFolder > 0 && files.size() > static_cast<size_t>(p.MaxFilesPerFolder))
             Add(rel.empty() ? "." : rel, "too-many-in-folder",
                 "Файлов в папке " + std::to_string(files.size()) + " из " +
                     std::to_string(p.MaxFilesPerFolder) +
                     ": лишние магнитола не увидит — разложите файлы по папкам (Создать папку)");
-        Check.Files.insert(Check.Files.end(), files.begin(), files.end());
+        return files;
     }
 
-    // The root's folders with their disc names, in play order.
+    // The root's folders with their disc names, in the list's order.
     std::vector<TDiscEntry> NamedFolders(const std::vector<std::string>& dirs) {
-        std::vector<TDiscEntry> folders;
-        for (const std::string& d : dirs) {
-            TDiscEntry entry;
-            entry.Source = d;
-            NameEntry(entry, d, false);
-            folders.push_back(entry);
+        std::vector<TDiscEntry> folders(dirs.size());
+        std::vector<TDiscEntry*> refs;
+        for (size_t i = 0; i < dirs.size(); ++i) {
+            folders[i].Source = dirs[i];
+            refs.push_back(&folders[i]);
         }
-        SortForPlay(folders, false);
+        const EDiscNaming how = NameInListOrder(refs, false, Check.Profile);
+        if (how != EDiscNaming::Own)
+            Add(".", "numbered", NumberedText(how, false, folders.size()));
+        for (const TDiscEntry& f : folders)
+            CheckName(f, false, false);
         return folders;
     }
 
-    // Unique names, then the order a radio plays them in: the ISO 9660 names' byte order.
-    void SortForPlay(std::vector<TDiscEntry>& entries, bool isFile) {
+    // Names the files of one folder for the disc, and the problems of their names.
+    void NameFiles(const std::string& rel, std::vector<TDiscEntry>& files,
+                   const std::vector<std::string>& taken) {
         std::vector<TDiscEntry*> refs;
-        for (TDiscEntry& e : entries)
-            refs.push_back(&e);
-        MakeUniqueDiscNames(refs, isFile, Check.Profile.IsoLevel);
-        std::sort(entries.begin(), entries.end(),
-                  [](const TDiscEntry& a, const TDiscEntry& b) { return a.IsoName < b.IsoName; });
+        for (TDiscEntry& f : files)
+            refs.push_back(&f);
+        const EDiscNaming how = NameInListOrder(refs, true, Check.Profile, taken);
+        if (how != EDiscNaming::Own)
+            Add(rel.empty() ? "." : rel, "numbered", NumberedText(how, true, files.size()));
+        for (const TDiscEntry& f : files)
+            CheckName(f, true, Titled.count(f.Source) > 0);
     }
 
-    // The entry's names on the disc, and the problems of its own name.
-    void NameEntry(TDiscEntry& entry, const std::string& name, bool isFile) {
+    static std::string NumberedText(EDiscNaming how, bool isFile, size_t count) {
+        const std::string what = isFile ? "файлов" : "папок";
+        const std::string width(std::max<size_t>(2, std::to_string(count).size()) - 1, '0');
+        if (how == EDiscNaming::Numbers)
+            return "Номера в начале имён " + what +
+                   " на диске дополнятся нулями до одной длины (2 → 02), иначе магнитола сыграет "
+                   "их не в порядке списка — делать ничего не нужно, файлы в папке не меняются";
+        return "Имена " + what + " на диске получат номера по порядку списка (" + width + "1, " +
+               width +
+               "2, …), иначе магнитола сыграет их в другом порядке — делать ничего не "
+               "нужно, файлы в папке не меняются; без номеров обойдётся список, где имена "
+               "начинаются с номеров одной длины";
+    }
+
+    // The problems of an entry's own name and of its name on the disc.
+    void CheckName(const TDiscEntry& entry, bool isFile, bool titled) {
         const TDiscProfile& p = Check.Profile;
-        entry.Name = DiscJolietName(name, isFile, p);
-        entry.IsoName = DiscIsoName(entry.Name, isFile, p.IsoLevel);
+        const std::string own = NameOf(entry.Source);
         const std::string what = isFile ? "файлы (Переименование файла)" : "папку";
-        if (p.IsoLevel == 1) {
-            const size_t dot = name.rfind('.');
-            const std::string stem =
-                isFile && dot != std::string::npos ? name.substr(0, dot) : name;
-            if (Utf8Length(stem) > 8)
+        // The radio shows the ISO 9660 name where a file has no title to show: the name cut
+        // short there is what the user would see.
+        const size_t isoStem = p.IsoLevel == 1 ? 8 : isFile ? 27 : 31;
+        const size_t jolietStem = entry.Name.size() - (isFile ? 4 : 0);
+        if (jolietStem > isoStem && !titled) {
+            const std::string cut = "обрежется до «" + entry.IsoName + "»";
+            if (isFile)
                 Add(entry.Source, "name-too-long",
-                    "Имя длиннее 8 символов: обрежется на диске — переименуйте " + what);
-        } else if (Utf8Length(name) > 31) {
-            Add(entry.Source, "name-too-long",
-                "Имя длиннее 31 символа: обрежется на диске — переименуйте " + what);
+                    "Имя на диске длиннее " + std::to_string(isoStem) + " символов и " + cut +
+                        ", а названия в теге нет: магнитола покажет обрезанное имя — заполните "
+                        "название в теге (Сохранение ID3 тегов)");
+            else
+                Add(entry.Source, "name-too-long",
+                    "Имя папки на диске длиннее " + std::to_string(isoStem) + " символов и " + cut +
+                        " — дайте папке имя короче или сложите файлы в нумерованные папки "
+                        "(D001…)");
         }
-        if (!AllAscii(name))
+        if (!AllAscii(own))
             Add(entry.Source, "name-chars",
-                "Имя не латиницей: магнитола его не покажет — транслитерируйте и переименуйте " +
-                    what);
-        if (isFile && !HasMp3Extension(name))
+                "Имя не латиницей: на диске будет «" + entry.Name +
+                    "» — если это имя не подходит, переименуйте " + what);
+        if (isFile && !HasMp3Extension(own))
             Add(entry.Source, "no-extension",
                 "Имя не кончается на .mp3: на диске файл будет называться " + entry.Name +
                     " — переименуйте файл (Переименование файла)");
     }
 
     // The audio's problems; false when the file stays off the disc.
-    bool CheckAudio(const TDiscEntry& entry) {
+    bool CheckAudio(TDiscEntry& entry) {
         const TDiscProfile& p = Check.Profile;
         TAudioInfo info;
         try {
@@ -163,17 +230,49 @@ class TDiscChecker {
                 std::string("Файл не читается: ") + e.what() + " — проверьте права на файл", true);
             return true;
         }
-        if (!info.FrameHdr.Valid) {
-            Add(entry.Source, "not-mp3",
-                "Не MP3: магнитола его не сыграет — уберите файл из папки");
+        const TMpegFrameHdr& h = info.FrameHdr;
+        const char* off = nullptr;
+        if (info.Riff)
+            off =
+                "Файл WAV (RIFF), а не MP3: магнитола его не сыграет, на диск он не попадёт — "
+                "перекодируйте в MP3";
+        else if (!h.Valid)
+            off =
+                "Нет звука MP3 (кадры MPEG не найдены): на диск не попадёт — перекодируйте в "
+                "MP3 или уберите файл из папки";
+        else if (h.LayerIndex() == 1)
+            off =
+                "MPEG Layer I, а не MP3: магнитола его не сыграет, на диск он не попадёт — "
+                "перекодируйте в MP3";
+        else if (h.LayerIndex() == 2)
+            off =
+                "MPEG Layer II (MP2), а не MP3: магнитола его не сыграет, на диск он не "
+                "попадёт — перекодируйте в MP3";
+        else if (h.Bitrate == 0)
+            off =
+                "MP3 свободного формата (битрейт не указан в кадрах): магнитолы такие не "
+                "играют, на диск он не попадёт — перекодируйте в MP3 с обычным битрейтом";
+        else if (!info.NextFrameMatches)
+            off =
+                "Нет звука MP3: за первым кадром MPEG нет второго — на диск не попадёт; "
+                "перекодируйте в MP3 или уберите файл из папки";
+        else if (info.IsVBR && info.Duration == 0)
+            off =
+                "Время звучания 0:00 (заголовок Xing без кадров): на диск не попадёт — "
+                "перекодируйте в MP3";
+        if (off) {
+            Add(entry.Source, "not-mp3", off);
             return false;
         }
-        const TMpegFrameHdr& h = info.FrameHdr;
+        entry.Identity = info.Identity;
+        entry.Duration = info.Duration;
+        TakeTags(info, entry);
+        const bool titled =
+            p.WantsID3v1 ? info.ID3v1.Exists && !info.ID3v1.Title.empty() : !entry.Title.empty();
+        if (titled)
+            Titled.insert(entry.Source);
         if (p.AudioLimits) {
-            if (h.LayerIndex() != 3)
-                Add(entry.Source, "mpeg-version",
-                    "Не Layer III: магнитола его не сыграет — перекодируйте в MPEG-1 Layer III");
-            else if (h.VersionIndex == 2)
+            if (h.VersionIndex == 2)
                 Add(entry.Source, "mpeg-version",
                     "MPEG-2 Layer III: играют не все магнитолы — перекодируйте в MPEG-1 Layer III");
             else if (h.VersionIndex == 3)
@@ -229,36 +328,43 @@ class TDiscChecker {
             Add(".", "too-many-folders",
                 ofFolders + ": часть магнитол видит не больше " + std::to_string(p.WarnFolders) +
                     " — объедините папки");
+        // The root folder is an entry of the disc too.
+        const int entries = fileCount + folderCount + 1;
         if (p.MaxFiles > 0 && fileCount > p.MaxFiles)
             Add(".", "too-many-files",
                 "Файлов " + std::to_string(fileCount) + " из " + std::to_string(p.MaxFiles) +
                     ": лишние магнитола не увидит — разделите на два диска");
-        else if (p.MaxEntries > 0 && fileCount + folderCount > p.MaxEntries)
+        else if (p.MaxEntries > 0 && entries > p.MaxEntries)
             Add(".", "too-many-files",
-                "Файлов и папок " + std::to_string(fileCount + folderCount) + " из " +
+                "Файлов и папок вместе с корневой " + std::to_string(entries) + " из " +
                     std::to_string(p.MaxEntries) +
-                    ": лишние магнитола не увидит — разделите на два диска");
+                    ": некоторые магнитолы не увидят лишние — разделите на два диска");
     }
 
-    // The image's size: the data, then the system area, the path tables and a directory record
-    // per entry in both trees, rounded up; too large for the blank is fatal.
+    // The image's size as libisofs will lay it out; too large for the blank is fatal.
     void CheckSize() {
-        const int64_t folderCount = static_cast<int64_t>(Check.Folders.size());
-        const int64_t fileCount = static_cast<int64_t>(Check.Files.size());
-        int64_t sectors = 16 + 4 + 4 * 2;
-        for (const TDiscEntry& f : Check.Files)
-            sectors += (f.Size + kSector - 1) / kSector;
-        sectors += 2 * (folderCount + 1) + 2 * ((fileCount + folderCount) * 120 / kSector + 1);
+        int64_t sectors = 0;
+        const std::string why = MeasureIsoImage(DiscLayout(Check), sectors);
+        if (!why.empty()) {
+            Add(".", "unreadable", "Размер образа не вычисляется: " + why + " — сообщите об ошибке",
+                true);
+            return;
+        }
         Check.Sectors = sectors;
-        if (sectors > Check.Profile.CapacitySectors)
+        if (sectors > Check.Profile.MaxImageSectors())
             Add(".", "disc-full",
-                "Не помещается на диск: " + Megabytes(sectors) + " из " +
-                    std::to_string(Check.Profile.CapacityMB) + " МБ — уберите часть файлов",
+                "Не помещается на диск: " + DiscSizeText(sectors, Check.Profile.MaxImageSectors()) +
+                    " — уберите часть файлов",
                 true);
     }
 };
 
 }  // namespace
+
+const std::vector<TDiscBlank>& DiscBlanks() {
+    static const std::vector<TDiscBlank> blanks = {{80, 700, 359849}, {74, 650, 332850}};
+    return blanks;
+}
 
 const std::vector<TDiscProfile>& DiscProfiles() {
     static const std::vector<TDiscProfile> profiles = [] {
@@ -268,7 +374,7 @@ const std::vector<TDiscProfile>& DiscProfiles() {
         radio.WarnFolders = 250;
         radio.MaxFolders = 253;
         radio.MaxFilesPerFolder = 255;
-        radio.MaxEntries = 500;
+        radio.MaxEntries = 509;
         radio.AudioLimits = true;
         radio.SampleRates = {32000, 44100, 48000};
         radio.MinBitrate = 32;
@@ -294,8 +400,15 @@ const TDiscProfile* FindDiscProfile(const std::string& name) {
 }
 
 TDiscProfile With650MBBlank(TDiscProfile profile) {
-    profile.CapacitySectors = 333000;
-    profile.CapacityMB = 650;
+    profile.Blank = DiscBlanks().at(1);
+    return profile;
+}
+
+TDiscProfile ProfileOf(const TDiscChoice& choice) {
+    const auto& profiles = DiscProfiles();
+    TDiscProfile profile = profiles.at(choice.Profile < profiles.size() ? choice.Profile : 0);
+    const auto& blanks = DiscBlanks();
+    profile.Blank = blanks.at(choice.Blank < blanks.size() ? choice.Blank : 0);
     return profile;
 }
 
@@ -317,11 +430,20 @@ std::vector<const TDiscEntry*> RenamedDiscEntries(const TDiscCheck& check) {
     return renamed;
 }
 
+std::string DiscSizeText(int64_t sectors, int64_t capacity) {
+    const int64_t used = Megabytes(sectors, true), room = Megabytes(capacity, false);
+    // Megabytes, unless rounding shows the same number on both sides or puts a disc that fits
+    // above its limit: then sectors, which are exact.
+    if (used != room && (used < room) == (sectors <= capacity))
+        return std::to_string(used) + " МБ из " + std::to_string(room) + " МБ";
+    return Grouped(sectors) + " из " + Grouped(capacity) + " секторов";
+}
+
 std::string DiscSummary(const TDiscCheck& check) {
     return "Папок: " + std::to_string(check.Folders.size()) + " из " +
            std::to_string(check.Profile.MaxFolders) +
-           ", файлов: " + std::to_string(check.Files.size()) + ", " + Megabytes(check.Sectors) +
-           " из " + std::to_string(check.Profile.CapacityMB) + " МБ";
+           ", файлов: " + std::to_string(check.Files.size()) + ", " +
+           DiscSizeText(check.Sectors, check.Profile.MaxImageSectors());
 }
 
 std::string FormatDiscProblem(const TDiscProblem& problem) {

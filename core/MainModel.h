@@ -82,6 +82,7 @@ struct TMainModelState {
     TTranslitTable TranslitTable;
     TFileListReportOptions FileListOptions;
     TTagListReportOptions TagListOptions;
+    TDiscChoice DiscChoice;  // the profile and blank of the disc commands, for the whole run
     TSeedSource SeedSource;
     std::string ProgramPath;  // the running program's path (for the table file)
 

@@ -1,4 +1,5 @@
-// The disc commands of the window: the check of the opened folder and the writing of its image.
+// The disc commands of the window: the check of the opened folder and the writing of its image
+// and track list.
 #include "core/DiscImage.h"
 #include "core/MainModel.h"
 
@@ -14,7 +15,11 @@ void TMainModel::ConvertMenuDiscCheckClick() {
         Port.ShowMessage(kNoFolder);
         return;
     }
-    Port.ShowDiscCheck(CheckDisc(Fs, InputFolder, DiscProfiles().front()));
+    const TUserPort::TDiscRecheck recheck = [this](const TDiscChoice& choice) {
+        return CheckDisc(Fs, InputFolder, ProfileOf(choice));
+    };
+    TDiscCheck check = recheck(DiscChoice);
+    Port.ShowDiscCheck(check, false, DiscChoice, recheck);
 }
 
 void TMainModel::ConvertMenuDiscImageClick() {
@@ -22,15 +27,18 @@ void TMainModel::ConvertMenuDiscImageClick() {
         Port.ShowMessage(kNoFolder);
         return;
     }
-    const TDiscCheck check = CheckDisc(Fs, InputFolder, DiscProfiles().front());
+    // Another copy of the program may not move files under the image while it is made.
+    TFolderGuard guard(*this);
+    const TUserPort::TDiscRecheck recheck = [this](const TDiscChoice& choice) {
+        return CheckDisc(Fs, InputFolder, ProfileOf(choice));
+    };
+    TDiscCheck check = recheck(DiscChoice);
+    if (!Port.ShowDiscCheck(check, true, DiscChoice, recheck))
+        return;
     if (check.HasFatal()) {
-        Port.ShowDiscCheck(check);
         Port.ShowError(WriteDiscImage(check, "", false, nullptr).Message);
         return;
     }
-    if ((!check.Problems.empty() || !RenamedDiscEntries(check).empty()) &&
-        !Port.ConfirmDiscImage(check))
-        return;
     const auto target =
         Port.AskImageFile(JoinPath(ParentOf(NormalPath(InputFolder)), check.VolumeId + ".iso"));
     if (!target)
@@ -40,12 +48,26 @@ void TMainModel::ConvertMenuDiscImageClick() {
         check, target->Path, target->Replace,
         [this](int64_t done, int64_t total) { return Port.StepProgress(done, total); });
     Port.EndProgress();
-    if (result.Ok)
-        Port.ShowMessage("Образ диска записан: " + target->Path);
-    else if (result.Cancelled)
+    if (result.Cancelled) {
         Port.ShowMessage(result.Message);
-    else
+        return;
+    }
+    if (!result.Ok) {
         Port.ShowError(result.Message);
+        return;
+    }
+    std::string message = "Образ диска записан: " + target->Path;
+    if (DiscChoice.TrackList) {
+        const std::string list = TrackListPathFor(target->Path);
+        // The list beside an image the user agreed to replace is that image's old list.
+        const bool replace = target->Replace || (Fs.FileExists(list) &&
+                                                 Port.AskYesNo("Файл " + list +
+                                                               " уже есть. Заменить его списком "
+                                                               "треков диска?"));
+        const std::string why = WriteDiscTrackList(check, list, replace);
+        message += why.empty() ? "\rСписок треков: " + list : "\r" + why;
+    }
+    Port.ShowMessage(message);
 }
 
 }  // namespace velmora

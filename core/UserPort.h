@@ -2,6 +2,7 @@
 // window implements it; tests use a scripted implementation that answers and records.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -51,12 +52,19 @@ class TUserPort {
         (void)done;
         (void)folder;
     }
-    // "Проверка диска": the problems of the folder on the disc and the summary, modal.
-    virtual void ShowDiscCheck(const TDiscCheck& check) { (void)check; }
-    // The warnings and the names made for the disc before its image is written; true writes it.
-    virtual bool ConfirmDiscImage(const TDiscCheck& check) {
+    // The check again, for another profile or blank.
+    using TDiscRecheck = std::function<TDiscCheck(const TDiscChoice&)>;
+    // "Проверка диска", or before an image its warnings and the names made for the disc, modal:
+    // the problems and the summary, with the profile and the blank to choose (a change calls
+    // recheck and shows its check, which `check` then holds) and, before an image, whether the
+    // track list is written beside it. True when the user goes on (OK, or Записать, which a
+    // check with a fatal problem does not offer).
+    virtual bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+                               const TDiscRecheck& recheck) {
         (void)check;
-        return true;
+        (void)choice;
+        (void)recheck;
+        return !beforeImage || !check.HasFatal();
     }
     // The save dialog of the image, starting at `suggested`: the path, or nothing when cancelled.
     // Replace is true when the user agreed to replace an existing file.

@@ -7,7 +7,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config clang-format
       qt6-base-dev qt6-translations-l10n libjpeg-dev libpng-dev libicu-dev libtag1-dev libisofs-dev
-      libburn-dev genisoimage
+      libburn-dev genisoimage xorriso
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev fonts-dejavu-core "$@")
 missing=()

@@ -18,6 +18,7 @@
 #include "tests/support/ScriptedPort.h"
 #include "tools/GenFolder.h"
 #include "ui/About.h"
+#include "ui/DiscCheckDialog.h"
 #include "ui/MainUnit.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "Usage: velmora-screenshot OUTPUT.png [--warning | --empty | --about | --translit |\n"
-            "                                      --file-list | --tag-list]\n"
+            "                                      --file-list | --tag-list | --disc-image]\n"
             "Saves the main window with a generated folder open; --warning shows the\n"
             "warning panel too; --empty saves it with no folder open; the others save\n"
             "that dialog instead.\n");
@@ -74,6 +75,13 @@ int main(int argc, char** argv) {
             dialog = std::make_unique<velmora::TSaveFilesForm>(&form);
         } else if (option == "--tag-list") {
             dialog = std::make_unique<velmora::TSaveID3v1Form>(&form);
+        } else if (option == "--disc-image") {
+            const velmora::TUserPort::TDiscRecheck recheck = [&](const velmora::TDiscChoice& c) {
+                return velmora::CheckDisc(velmora::RealFileSystem(), model.InputFolder,
+                                          velmora::ProfileOf(c));
+            };
+            dialog = std::make_unique<velmora::TDiscCheckDialog>(
+                recheck({}), true, velmora::TDiscChoice{}, recheck, &form);
         }
         if (dialog) {
             dialog->show();

@@ -1,12 +1,16 @@
 // "Проверка диска": every problem of the folder on the disc with the file it concerns, the names
-// made for the disc, and the summary. Shown alone (OK) or before an image is written
-// ("Записать" / "Отмена").
+// made for the disc, and the summary, with the radio profile and the blank to choose. Shown alone
+// (OK) or before an image is written ("Записать" / "Отмена", and whether the track list is
+// written beside the image).
 #pragma once
 
 #include <QDialog>
 
 #include "core/Disc.h"
+#include "core/UserPort.h"
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -16,12 +20,30 @@ namespace velmora {
 class TDiscCheckDialog : public QDialog {
     Q_OBJECT
   public:
-    TDiscCheckDialog(const TDiscCheck& check, bool beforeImage, QWidget* parent = nullptr);
+    // A change of profile or blank runs `recheck` and shows its check.
+    TDiscCheckDialog(const TDiscCheck& check, bool beforeImage, const TDiscChoice& choice,
+                     TUserPort::TDiscRecheck recheck, QWidget* parent = nullptr);
 
+    // The check shown last and the choice made.
+    const TDiscCheck& Check() const { return Shown; }
+    const TDiscChoice& Choice() const { return Chosen; }
+
+    QComboBox* cbProfile;
+    QComboBox* cbBlank;
+    QCheckBox* cbTrackList = nullptr;  // before an image only
     QLabel* lblSummary;
     QTableWidget* ProblemTable;
     QPushButton* btnOk;
     QPushButton* btnCancel = nullptr;  // before an image only
+
+  private:
+    TDiscCheck Shown;
+    TDiscChoice Chosen;
+    bool BeforeImage;
+    TUserPort::TDiscRecheck Recheck;
+
+    void Fill();
+    void ChoiceChanged();
 };
 
 }  // namespace velmora

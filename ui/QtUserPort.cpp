@@ -89,6 +89,7 @@ TQtUserPort::TQtUserPort() = default;
 TQtUserPort::~TQtUserPort() {
     delete SaveDialog.data();
     delete BrowseDialog.data();
+    delete ImageSaveDialog.data();
 }
 
 void TQtUserPort::Attach(TMainForm* mainForm, TTranslitSetup* translitSetup, TAboutBox* aboutBox,
@@ -233,22 +234,41 @@ void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder
     ShowBox(MainForm, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-void TQtUserPort::ShowDiscCheck(const TDiscCheck& check) {
-    TDiscCheckDialog dialog(check, false, MainForm);
-    dialog.exec();
+bool TQtUserPort::ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+                                const TDiscRecheck& recheck) {
+    TDiscCheckDialog dialog(check, beforeImage, choice, recheck, MainForm);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    // The profile and blank chosen hold for the rest of the run, whatever the answer.
+    check = dialog.Check();
+    choice = dialog.Choice();
+    return accepted;
 }
 
-bool TQtUserPort::ConfirmDiscImage(const TDiscCheck& check) {
-    TDiscCheckDialog dialog(check, true, MainForm);
-    return dialog.exec() == QDialog::Accepted;
+QFileDialog* TQtUserPort::ImageDialog() {
+    if (ImageSaveDialog.isNull()) {
+        ImageSaveDialog = NewFileDialog(MainForm, "Создать образ диска");
+        ImageSaveDialog->setObjectName("ImageDialog");
+        ImageSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        ImageSaveDialog->setFileMode(QFileDialog::AnyFile);
+        ImageSaveDialog->setNameFilters({"Образы диска (*.iso)", "Все файлы (*)"});
+        ImageSaveDialog->selectNameFilter("Образы диска (*.iso)");
+        ImageSaveDialog->setDefaultSuffix("iso");
+    }
+    return ImageSaveDialog;
 }
 
 std::optional<TUserPort::TImageTarget> TQtUserPort::AskImageFile(const std::string& suggested) {
+    QFileDialog* dialog = ImageDialog();
+    const QFileInfo proposed(ToQt(suggested));
+    // The first image goes beside the folder; later ones where the last one went.
+    if (!ImageSaved)
+        dialog->setDirectory(proposed.absolutePath());
+    dialog->selectFile(proposed.fileName());
     // The dialog asks before it returns an existing file's name.
-    const QString path = QFileDialog::getSaveFileName(MainForm, "Создать образ диска",
-                                                      ToQt(suggested), "Образ диска (*.iso)");
-    if (path.isEmpty())
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return std::nullopt;
+    const QString path = dialog->selectedFiles().first();
+    ImageSaved = true;
     return TImageTarget{FromQt(path), QFileInfo::exists(path)};
 }
 

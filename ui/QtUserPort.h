@@ -42,8 +42,8 @@ class TQtUserPort : public TUserPort {
     void Refresh() override;
     bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
     void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
-    void ShowDiscCheck(const TDiscCheck& check) override;
-    bool ConfirmDiscImage(const TDiscCheck& check) override;
+    bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+                       const TDiscRecheck& recheck) override;
     std::optional<TImageTarget> AskImageFile(const std::string& suggested) override;
     void BeginProgress(const std::string& caption) override;
     bool StepProgress(int64_t done, int64_t total) override;
@@ -51,6 +51,10 @@ class TQtUserPort : public TUserPort {
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();
+
+    // The save dialog of the image, built on first use and kept, so it opens where the last
+    // image went.
+    QFileDialog* ImageDialog();
 
     // Where the folder dialog opens: the user's music folder the first time, then the parent of
     // the folder chosen last (its nearest existing ancestor).
@@ -68,6 +72,8 @@ class TQtUserPort : public TUserPort {
     QPointer<TSaveID3v1Form> SaveID3v1Form;
     QPointer<QFileDialog> SaveDialog;
     QPointer<QFileDialog> BrowseDialog;
+    QPointer<QFileDialog> ImageSaveDialog;
+    bool ImageSaved = false;   // an image has been written: its folder is proposed again
     bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
     QPointer<QProgressDialog> Progress;
 };

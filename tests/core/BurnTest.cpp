@@ -35,11 +35,16 @@ std::string RawImage(const TempDir& dir, const std::string& name, int64_t bytes)
 std::string SmallIso(const TempDir& dir) {
     TIsoLayout layout;
     layout.VolumeId = "BURN_TEST";
-    layout.Folders = {"D001"};
+    layout.Folders = {{"D001", "D001"}};
     for (int i = 0; i < 3; ++i) {
         const std::string name = "0" + std::to_string(i + 1) + "_song.mp3";
-        WriteFile(dir.File(name), std::string(100000 + i * 777, static_cast<char>('a' + i)));
-        layout.Files.push_back({dir.File(name), name, i == 0 ? -1 : 0});
+        const size_t size = 100000 + static_cast<size_t>(i) * 777;
+        WriteFile(dir.File(name), std::string(size, static_cast<char>('a' + i)));
+        TIsoLayout::TFile file{
+            dir.File(name),  name, name, "0" + std::to_string(i + 1) + "_SONG.MP3",
+            i == 0 ? -1 : 0, {}};
+        file.Identity.Size = static_cast<int64_t>(size);
+        layout.Files.push_back(file);
     }
     const std::string iso = dir.File("disc.iso");
     const int fd = ::open(iso.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -3,9 +3,12 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -62,11 +65,15 @@ class TUnreadableFs : public TFaultyFs {
 TEST(DiscProfile, TheDefaultIsTheRadioAndBothCanBeFound) {
     ASSERT_EQ(Radio().Name, "Blaupunkt MP3 CD (Chevrolet, GM Daewoo)");
     EXPECT_EQ(Radio().MaxFolders, 253);
-    EXPECT_EQ(Radio().CapacityMB, 700);
     ASSERT_NE(FindDiscProfile("Стандартный MP3 CD"), nullptr);
     EXPECT_EQ(FindDiscProfile("Стандартный MP3 CD")->MaxFiles, 999);
     EXPECT_EQ(FindDiscProfile("nothing"), nullptr);
-    EXPECT_EQ(With650MBBlank(Radio()).CapacitySectors, 333000);
+    // The blank's last sector less the 150 a burning program pads after the image.
+    EXPECT_EQ(Radio().MaxImageSectors(), 359849 - 150);
+    EXPECT_EQ(With650MBBlank(Radio()).MaxImageSectors(), 332850 - 150);
+    EXPECT_EQ(ProfileOf({.Profile = 1, .Blank = 1}).Name, "Стандартный MP3 CD");
+    EXPECT_EQ(ProfileOf({.Profile = 1, .Blank = 1}).Blank.Minutes, 74);
+    EXPECT_EQ(ProfileOf({.Profile = 9, .Blank = 9}).Name, Radio().Name);
 }
 
 TEST(DiscNames, JolietAndIsoNamesFollowTheLevel) {
@@ -81,6 +88,7 @@ TEST(DiscNames, JolietAndIsoNamesFollowTheLevel) {
         {"01 Band - Song.MP3", true, "01 Band - Song.mp3", "01_BAND___SONG.MP3", "01_BAND_.MP3"},
         {"Песня.mp3", true, "Pesnya.mp3", "PESNYA.MP3", "PESNYA.MP3"},
         {"a:b?.mp3", true, "a_b_.mp3", "A_B_.MP3", "A_B_.MP3"},
+        {"a\"b<c>|.mp3", true, "a_b_c__.mp3", "A_B_C__.MP3", "A_B_C__.MP3"},
         {"001 Jon Berg Trio - Paper Moon Dance.mp3", true,
          "001 Jon Berg Trio - Paper Moon Dance.mp3", "001_JON_BERG_TRIO___PAPER_M.MP3",
          "001_JON_.MP3"},
@@ -104,10 +112,72 @@ TEST(DiscNames, JolietAndIsoNamesFollowTheLevel) {
     EXPECT_EQ(DiscVolumeId("..."), "___");
 }
 
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, ';');)
+        parts.push_back(part);
+    return parts;
+}
+
+// Names in the list's order come out in that order in both trees of the disc: their own names
+// where they sort so, else padded numbers, else places in the list.
+TEST(DiscNames, NamesOnTheDiscFollowTheListsOrder) {
+    using E = EDiscNaming;
+    const struct {
+        const char* What;
+        E How;
+        const char *List, *Joliet, *Iso;  // in the list's order, ";" between names
+        bool IsFile = true;
+        int Level = 2;
+    } cases[] = {
+        {"numbers by value", E::Numbers, "1 Intro.mp3;9 Nine.mp3;10 Ten.mp3;100 Hundred.mp3",
+         "001 Intro.mp3;009 Nine.mp3;010 Ten.mp3;100 Hundred.mp3",
+         "001_INTRO.MP3;009_NINE.MP3;010_TEN.MP3;100_HUNDRED.MP3"},
+        {"a name without a number", E::Numbers, "2 - A.mp3;10 - B.mp3;Bonus.mp3",
+         "02 - A.mp3;10 - B.mp3;Bonus.mp3", "02___A.MP3;10___B.MP3;BONUS.MP3"},
+        {"capitals first in the Joliet tree", E::Positions, "abba.mp3;Queen.mp3",
+         "01 abba.mp3;02 Queen.mp3", "01_ABBA.MP3;02_QUEEN.MP3"},
+        {"Cyrillic", E::Positions, "Ёлка.mp3;Цой.mp3;Эхо.mp3", "01 elka.mp3;02 Coy.mp3;03 Eho.mp3",
+         "01_ELKA.MP3;02_COY.MP3;03_EHO.MP3"},
+        {"equal ISO names, whole Joliet names", E::Own,
+         "Bulgakov - Master i Margarita - 09.mp3;Bulgakov - Master i Margarita - 10.mp3",
+         "Bulgakov - Master i Margarita - 09.mp3;Bulgakov - Master i Margarita - 10.mp3",
+         "BULGAKOV___MASTER_I_MARGA_1.MP3;BULGAKOV___MASTER_I_MARGA_2.MP3"},
+        {"Joliet names equal but for case", E::Own, "Song.mp3;song.mp3", "Song_1.mp3;song_2.mp3",
+         "SONG_1.MP3;SONG_2.MP3"},
+        {"8.3 at Level 1", E::Positions, "Alpha Beta Gamma.mp3;Alpha Beta Delta.mp3",
+         "01 Alpha Beta Gamma.mp3;02 Alpha Beta Delta.mp3", "01_ALPHA.MP3;02_ALPHA.MP3", true, 1},
+        {"folders by value", E::Positions, "Disc 2;Disc 10", "01 Disc 2;02 Disc 10",
+         "01_DISC_2;02_DISC_10", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TDiscProfile profile = Radio();
+        profile.IsoLevel = c.Level;
+        std::vector<TDiscEntry> entries(Split(c.List).size());
+        for (size_t i = 0; i < entries.size(); ++i)
+            entries[i].Source = "D001/" + Split(c.List)[i];
+        std::vector<TDiscEntry*> refs;
+        for (TDiscEntry& e : entries)
+            refs.push_back(&e);
+        EXPECT_EQ(NameInListOrder(refs, c.IsFile, profile), c.How);
+        std::string joliet, iso;
+        for (const TDiscEntry& e : entries) {
+            joliet += (joliet.empty() ? "" : ";") + e.Name;
+            iso += (iso.empty() ? "" : ";") + e.IsoName;
+        }
+        EXPECT_EQ(joliet, c.Joliet);
+        EXPECT_EQ(iso, c.Iso);
+    }
+}
+
 // One folder per problem code, and a clean one.
 TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
     TDiscProfile tiny = Radio();
-    tiny.CapacitySectors = 30;
+    tiny.Blank.Sectors = kBurnPadSectors + 20;
+    TempDir outside;
+    PutGood(outside.File("song.mp3"));
     const TDiscProfile standard = *FindDiscProfile("Стандартный MP3 CD");
     const auto frames = [](TFrameParams params, int count, std::optional<TID3v1Fields> tag) {
         TMp3Builder b;
@@ -144,10 +214,11 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
              for (int i = 1; i <= 251; ++i)
                  PutGood(d.File(NumberedFolderName(i) + "/01.mp3"), 2);
          }},
-        {"too-many-files",
+        {"too-many-files",  // 507 files, 2 folders and the root: 510 entries of 509
          [](const TempDir& d) {
-             for (int i = 0; i < 502; ++i)
-                 PutGood(d.File((i < 251 ? "D001/" : "D002/") + std::to_string(i) + ".mp3"), 2);
+             for (int i = 0; i < 507; ++i)
+                 PutGood(d.File((i < 254 ? "D001/" : "D002/") + std::to_string(1000 + i) + ".mp3"),
+                         2);
          }},
         {"too-many-files",
          [](const TempDir& d) {
@@ -161,11 +232,27 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
                  PutGood(d.File(std::to_string(i) + ".mp3"), 2);
          }},
         {"too-deep", [](const TempDir& d) { PutGood(d.File("D001/SUB/01.mp3")); }},
-        {"name-too-long", [](const TempDir& d) { PutGood(d.File(std::string(28, 'A') + ".mp3")); }},
+        {"name-too-long",
+         [&](const TempDir& d) {
+             WriteFile(d.File(std::string(28, 'A') + ".mp3"), frames({}, 4, {}));
+         }},
         {"name-too-long",
          [](const TempDir& d) { PutGood(d.File(std::string(32, 'F') + "/1.mp3")); }},
         {"name-chars", [](const TempDir& d) { PutGood(d.File("Песня.mp3")); }},
         {"not-mp3", [](const TempDir& d) { WriteFile(d.File("cover.jpg"), "jpeg"); }},
+        {"numbered",
+         [](const TempDir& d) {
+             PutGood(d.File("9 Nine.mp3"));
+             PutGood(d.File("10 Ten.mp3"));
+         }},
+        {"link-outside",
+         [&](const TempDir& d) {
+             ASSERT_EQ(::symlink(outside.File("song.mp3").c_str(), d.File("A.mp3").c_str()), 0);
+         }},
+        {"link-outside",
+         [&](const TempDir& d) {
+             ASSERT_EQ(::symlink(outside.Path().c_str(), d.File("D001").c_str()), 0);
+         }},
         {"not-mp3",
          [](const TempDir& d) { WriteFile(d.File("noise.mp3"), std::string(500, 'x')); }},
         {"mpeg-version",
@@ -199,33 +286,176 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
         if (*c.Code == '\0') {
             EXPECT_TRUE(check.Problems.empty()) << FormatDiscProblem(check.Problems.front());
             EXPECT_EQ(check.Files.size(), 3u);
-            EXPECT_EQ(DiscSummary(check), "Папок: 2 из 253, файлов: 3, 1 МБ из 700 МБ");
+            EXPECT_EQ(DiscSummary(check), "Папок: 2 из 253, файлов: 3, 1 МБ из 702 МБ");
             continue;
         }
         EXPECT_TRUE(CodesOf(check).count(c.Code)) << DiscSummary(check);
+        if (std::string(c.Code) == "link-outside") {
+            EXPECT_TRUE(check.Files.empty());  // never followed out of the folder
+        }
         EXPECT_EQ(check.HasFatal(), c.Fatal);
         for (const TDiscProblem& p : check.Problems)
             EXPECT_THAT(p.Text, HasSubstr(" — ")) << p.Code;  // says what to do
     }
 }
 
-TEST(DiscCheck, TheAdviceNamesTheCommandToUse) {
-    TempDir dir;
-    PutGood(dir.File(std::string(32, 'A') + ".mp3"));
-    const TDiscCheck check = CheckDisc(RealFileSystem(), dir.Path(), Radio());
-    ASSERT_EQ(check.Problems.size(), 1u);
-    EXPECT_EQ(FormatDiscProblem(check.Problems[0]),
-              "problem\t" + std::string(32, 'A') +
-                  ".mp3\tname-too-long\tИмя длиннее 31 символа: обрежется на диске — "
-                  "переименуйте файлы (Переименование файла)");
+// Which files go on the disc, under either profile, and what the check says of the others.
+TEST(DiscCheck, OnlyMpegLayerIIIWithAStreamGoesOnTheDisc) {
+    const TFrameParams l3{}, l2{.Layer = 2, .Bitrate = 192}, l1{.Layer = 1, .Bitrate = 128};
+    const TFrameParams mpeg2{.Version = 2, .Bitrate = 64, .SampleRate = 22050};
+    const TFrameParams free{.Bitrate = 0};
+    const auto riff = [](const std::vector<uint8_t>& body) {
+        TMp3Builder b;
+        b.Bytes({'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+        return b.Bytes(body).Build();
+    };
+    std::vector<uint8_t> pcm(20000, 0x10);
+    const auto falseSync = RawHeader(0, 1, 0, 0);  // "MPEG-2.5, 0 kbit/s" in the samples
+    std::copy(falseSync.begin(), falseSync.end(), pcm.begin() + 100);
+    std::vector<uint8_t> freeFormat;
+    for (int i = 0; i < 6; ++i) {
+        const auto h = FrameHeader(free);
+        freeFormat.insert(freeFormat.end(), h.begin(), h.end());
+        freeFormat.insert(freeFormat.end(), 2085, 0x11);  // 640 kbit/s
+    }
+    std::mt19937 random(7);
+    std::vector<uint8_t> noise(20000);
+    for (uint8_t& b : noise)
+        b = static_cast<uint8_t>(random());
+    TMp3Builder zeroTime;
+    zeroTime.Bytes(XingFrame(l3, 0)).Frames(l3, 3);
+    const struct {
+        const char* What;
+        std::vector<uint8_t> Bytes;
+        bool OnDisc;
+        const char* Code;  // under the radio's profile; "" for none
+        const char* Says;
+    } cases[] = {
+        {"MPEG-1 Layer III", GoodMp3(), true, "", ""},
+        {"MPEG-2 Layer III", TMp3Builder().Frames(mpeg2, 4).ID3v1({.Title = "S"}).Build(), true,
+         "mpeg-version", "MPEG-2 Layer III"},
+        {"a WAV with a false sync in its samples", riff(pcm), false, "not-mp3", "WAV"},
+        {"MP3 inside a WAV", riff(GoodMp3()), false, "not-mp3", "WAV"},
+        {"Layer II", TMp3Builder().Frames(l2, 6).Build(), false, "not-mp3", "Layer II"},
+        {"Layer I", TMp3Builder().Frames(l1, 6).Build(), false, "not-mp3", "Layer I,"},
+        {"free format", freeFormat, false, "not-mp3", "свободного формата"},
+        {"random bytes", noise, false, "not-mp3", "Нет звука MP3"},
+        {"one frame and nothing after it", TMp3Builder().Frames(l3, 1).Build(), false, "not-mp3",
+         "нет второго"},
+        {"a Xing header counting no frames", zeroTime.Build(), false, "not-mp3", "0:00"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TempDir dir;
+        WriteFile(dir.File("A.mp3"), c.Bytes);
+        for (const TDiscProfile& profile : DiscProfiles()) {
+            const TDiscCheck check = CheckDisc(RealFileSystem(), dir.Path(), profile);
+            EXPECT_EQ(check.Files.size(), c.OnDisc ? 1u : 0u) << profile.Name;
+            // The standard profile has no audio limits: a file it takes gets no line there.
+            const bool line = *c.Code && (!c.OnDisc || profile.Name == Radio().Name);
+            if (line) {
+                ASSERT_FALSE(check.Problems.empty()) << profile.Name;
+                EXPECT_EQ(check.Problems.front().Code, c.Code);
+                EXPECT_THAT(check.Problems.front().Text, HasSubstr(c.Says));
+            } else {
+                EXPECT_TRUE(check.Problems.empty()) << FormatDiscProblem(check.Problems.front());
+            }
+        }
+    }
 }
 
-std::string ReadBytes(const std::string& path, uint64_t offset, uint64_t size) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(offset));
-    std::string bytes(size, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    return bytes;
+// The limits at their edges: a full D001..D253 disc passes; the 509 entries count the root.
+TEST(DiscCheck, CountsAreTrueAtTheLimits) {
+    const struct {
+        int Folders, RootFiles;
+        std::set<std::string> Codes;
+    } cases[] = {
+        {253, 0, {"too-many-folders"}},  // 507 entries; past 250 folders a warning
+        {253, 2, {"too-many-folders"}},  // 509
+        {253, 3, {"too-many-folders", "too-many-files"}},  // 510
+        {250, 0, {}},
+        {251, 0, {"too-many-folders"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Folders) + " + " + std::to_string(c.RootFiles));
+        TempDir dir;
+        for (int i = 1; i <= c.Folders; ++i)
+            PutGood(dir.File(NumberedFolderName(i) + "/01.mp3"), 2);
+        for (int i = 0; i < c.RootFiles; ++i)
+            PutGood(dir.File("0" + std::to_string(i) + ".mp3"), 2);
+        const TDiscCheck check = CheckDisc(RealFileSystem(), dir.Path(), Radio());
+        EXPECT_EQ(CodesOf(check), c.Codes);
+        for (const TDiscProblem& p : check.Problems) {
+            if (p.Code == "too-many-files") {
+                EXPECT_THAT(p.Text, HasSubstr("510 из 509: некоторые магнитолы"));
+            }
+        }
+    }
+}
+
+// A name too long for the ISO 9660 tree is a problem only where the radio shows the name: a
+// file without a title to show instead, any folder.
+TEST(DiscCheck, NameTooLongOnlyWhereTheRadioShowsTheCutName) {
+    const std::string longName = std::string(30, 'A') + ".mp3";
+    const auto v2Title = [] { return TMp3Builder().ID3v2(200).Frames({}, 4).Build(); };
+    const struct {
+        const char* What;
+        std::string Path;
+        std::vector<uint8_t> Bytes;
+        const TDiscProfile* Profile;
+        bool Fires;
+        std::string Cut = std::string(27, 'A') + ".MP3";  // the name the radio would show
+    } cases[] = {
+        {"no tag", longName, TMp3Builder().Frames({}, 4).Build(), &Radio(), true},
+        {"an ID3v1 title", longName, GoodMp3(), &Radio(), false},
+        {"an ID3v1 tag without title", longName,
+         TMp3Builder().Frames({}, 4).ID3v1({.Artist = "Band"}).Build(), &Radio(), true},
+        {"27 characters", std::string(27, 'A') + ".mp3", TMp3Builder().Frames({}, 4).Build(),
+         &Radio(), false},
+        {"a long folder", std::string(32, 'F') + "/1.mp3", GoodMp3(), &Radio(), true,
+         std::string(31, 'F')},
+        {"a folder of 31", std::string(31, 'F') + "/1.mp3", GoodMp3(), &Radio(), false},
+        {"an ID3v2 title: the radio reads ID3v1 only", longName, v2Title(), &Radio(), true},
+        {"an ID3v2 title on a standard disc", longName, v2Title(),
+         FindDiscProfile("Стандартный MP3 CD"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TempDir dir;
+        fs::create_directories(fs::path(dir.File(c.Path)).parent_path());
+        WriteFile(dir.File(c.Path), c.Bytes);
+        const TDiscCheck check = CheckDisc(RealFileSystem(), dir.Path(), *c.Profile);
+        const auto it =
+            std::find_if(check.Problems.begin(), check.Problems.end(),
+                         [](const TDiscProblem& p) { return p.Code == "name-too-long"; });
+        EXPECT_EQ(it != check.Problems.end(), c.Fires);
+        if (it != check.Problems.end()) {
+            EXPECT_THAT(it->Text, HasSubstr("обрежется до «" + c.Cut + "»"));
+        }
+    }
+}
+
+// The size against the blank never shows the same number on both sides of the limit.
+TEST(DiscCheck, TheSizeTellsAFullDiscFromOneThatFits) {
+    const int64_t limit = Radio().MaxImageSectors();  // 702.5 MB
+    const struct {
+        int64_t Sectors;
+        const char* Text;
+    } cases[] = {
+        {31000, "61 МБ из 702 МБ"},
+        {359000, "359 000 из 359 699 секторов"},  // 701.2 MB: rounded up it would read 702
+        {limit + 600, "704 МБ из 702 МБ"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Sectors);
+        EXPECT_EQ(DiscSizeText(c.Sectors, limit), c.Text);
+    }
+    // Every size near the limit: a disc that fits and one that does not never read the same.
+    std::set<std::string> fits, over;
+    for (int64_t s = limit - 2000; s <= limit + 2000; ++s)
+        (s <= limit ? fits : over).insert(DiscSizeText(s, limit));
+    for (const std::string& t : fits)
+        EXPECT_EQ(over.count(t), 0u) << t;
 }
 
 std::string Whole(const std::string& path) {
@@ -240,15 +470,6 @@ std::vector<std::string> Leftovers(const std::string& folder) {
         if (e.path().filename().string().rfind(".velmora-", 0) == 0)
             names.push_back(e.path().filename());
     return names;
-}
-
-// The files as a radio plays them: the root's, then each folder's, each by name.
-void PlayOrder(TIsoListing& listing) {
-    std::sort(listing.Files.begin(), listing.Files.end(), [](const auto& a, const auto& b) {
-        const bool rootA = a.Path.find('/') == std::string::npos;
-        const bool rootB = b.Path.find('/') == std::string::npos;
-        return rootA != rootB ? rootA : a.Path < b.Path;
-    });
 }
 
 class DiscImageTest : public ::testing::Test {
@@ -275,77 +496,6 @@ class DiscImageTest : public ::testing::Test {
     }
 };
 
-TEST_F(DiscImageTest, TheImageHoldsEveryFileOnceInPlayOrderAtBothLevels) {
-    const auto before = Snapshot();
-    for (int level : {2, 1}) {
-        SCOPED_TRACE(level);
-        TDiscProfile profile = Radio();
-        profile.IsoLevel = level;
-        const TDiscCheck check = CheckDisc(RealFileSystem(), Music.Path(), profile);
-        const TDiscImageResult result = WriteDiscImage(check, Iso, true, nullptr);
-        ASSERT_TRUE(result.Ok) << result.Message;
-        TIsoListing iso, joliet;
-        ASSERT_EQ(ReadIsoImage(Iso, false, iso), "");
-        ASSERT_EQ(ReadIsoImage(Iso, true, joliet), "");
-        PlayOrder(iso);
-        PlayOrder(joliet);
-        EXPECT_EQ(iso.VolumeId, DiscVolumeId(fs::path(Music.Path()).filename()));
-        const std::vector<std::string> isoNames =
-            level == 2
-                ? std::vector<std::string>{"01_FIRST.MP3",  "02_SECOND.MP3", "PESNYA.MP3",
-                                           "D001/01_A.MP3", "D001/02_B.MP3", "D002/01_TWO.MP3"}
-                : std::vector<std::string>{"01_FIRST.MP3",  "02_SECON.MP3",  "PESNYA.MP3",
-                                           "D001/01_A.MP3", "D001/02_B.MP3", "D002/01_TWO.MP3"};
-        const std::vector<std::string> sources = {"01 First.mp3",  "02 Second.mp3",
-                                                  "Песня.mp3",     "D001/01 A.mp3",
-                                                  "D001/02 B.mp3", "D002/01 Two.mp3"};
-        const std::vector<std::string> jolietNames = {"01 First.mp3",  "02 Second.mp3",
-                                                      "Pesnya.mp3",    "D001/01 A.mp3",
-                                                      "D001/02 B.mp3", "D002/01 Two.mp3"};
-        ASSERT_EQ(iso.Files.size(), isoNames.size());
-        ASSERT_EQ(joliet.Files.size(), isoNames.size());
-        uint32_t lastBlock = 0;
-        for (size_t i = 0; i < isoNames.size(); ++i) {
-            EXPECT_EQ(iso.Files[i].Path, isoNames[i]);
-            EXPECT_EQ(joliet.Files[i].Path, jolietNames[i]);
-            EXPECT_EQ(joliet.Files[i].Block, iso.Files[i].Block);
-            EXPECT_GT(iso.Files[i].Block, lastBlock) << "data out of play order at " << i;
-            lastBlock = iso.Files[i].Block;
-            EXPECT_TRUE(ReadBytes(Iso, uint64_t{iso.Files[i].Block} * 2048, iso.Files[i].Size) ==
-                        Whole(Music.File(sources[i])))
-                << sources[i];
-            // The check's play order is the image's.
-            EXPECT_EQ(
-                (check.Files[i].Folder < 0
-                     ? ""
-                     : check.Folders[static_cast<size_t>(check.Files[i].Folder)].IsoName + "/") +
-                    check.Files[i].IsoName,
-                isoNames[i]);
-        }
-        EXPECT_EQ(iso.Folders, (std::vector<std::string>{"D001", "D002"}));
-        EXPECT_TRUE(Leftovers(Out.Path()).empty());
-    }
-    EXPECT_EQ(Snapshot(), before);
-}
-
-TEST(DiscImage, NamesThatDifferInLetterCaseAlonePlayInTheIsoNamesOrder) {
-    // "Queen" sorts before "abba" by its bytes; the radio plays by the ISO 9660 names.
-    TempDir music, out;
-    PutGood(music.File("Queen.mp3"), 4, 1);
-    PutGood(music.File("abba.mp3"), 4, 2);
-    const TDiscCheck check = CheckDisc(RealFileSystem(), music.Path(), Radio());
-    ASSERT_TRUE(WriteDiscImage(check, out.File("d.iso"), false, nullptr).Ok);
-    for (bool joliet : {false, true}) {
-        TIsoListing listing;
-        ASSERT_EQ(ReadIsoImage(out.File("d.iso"), joliet, listing), "");
-        ASSERT_EQ(listing.Files.size(), 2u);
-        const auto& abba = listing.Files[listing.Files[0].Path.find('Q') == 0 ? 1 : 0];
-        const auto& queen = listing.Files[listing.Files[0].Path.find('Q') == 0 ? 0 : 1];
-        EXPECT_LT(abba.Block, queen.Block) << "the data follows the ISO names";
-    }
-    EXPECT_EQ(check.Files[0].Source, "abba.mp3");
-}
-
 TEST_F(DiscImageTest, TheImageReadsBackWithIsoinfo) {
     if (std::system("command -v isoinfo >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "isoinfo (genisoimage) is not installed";
@@ -358,6 +508,10 @@ TEST_F(DiscImageTest, TheImageReadsBackWithIsoinfo) {
               0);
     const std::string text = Whole(listing);
     EXPECT_THAT(text, HasSubstr("01_FIRST.MP3;1"));
+    const std::string joliet = Out.File("joliet.txt");
+    ASSERT_EQ(std::system(("isoinfo -J -l -i '" + Iso + "' > '" + joliet + "'").c_str()), 0);
+    EXPECT_THAT(Whole(joliet), HasSubstr(" 01 First.mp3 \n"));  // no ";1"
+    EXPECT_THAT(Whole(joliet), ::testing::Not(HasSubstr(";1")));
     EXPECT_THAT(text, HasSubstr("Directory listing of /D002/"));
     EXPECT_THAT(text, HasSubstr("Joliet"));
     EXPECT_THAT(text, HasSubstr("Volume id: " + check.VolumeId));
@@ -368,6 +522,11 @@ TEST_F(DiscImageTest, TheImageReadsBackWithIsoinfo) {
 class TFullDisk : public TSysCalls {
   public:
     int64_t Room = 0;
+    int Opens = 0;
+    int Open(const char* path, int flags, mode_t mode) override {
+        ++Opens;
+        return TSysCalls::Open(path, flags, mode);
+    }
     ssize_t Write(int fd, const void* buffer, size_t count) override {
         if (Room <= 0) {
             errno = ENOSPC;
@@ -400,11 +559,13 @@ TEST_F(DiscImageTest, AFailedOrCancelledWriteLeavesNoImageAndTheMusicUntouched) 
     disk.Room = 300000;
     r = WriteDiscImage(check, Iso, false, nullptr, disk);
     EXPECT_FALSE(r.Ok);
-    EXPECT_THAT(r.Message, HasSubstr("Образ диска не записан: No space left on device"));
+    EXPECT_EQ(r.Message, "Образ диска не записан: нет места на диске");
 
-    // An existing file is not replaced unless the user agreed.
-    r = WriteDiscImage(check, Out.File("old.iso"), false, nullptr);
-    EXPECT_THAT(r.Message, HasSubstr("уже есть"));
+    // An existing file is not replaced unless the user agreed: refused before anything is made.
+    TFullDisk untouchable;
+    r = WriteDiscImage(check, Out.File("old.iso"), false, nullptr, untouchable);
+    EXPECT_EQ(r.Message, "Образ диска не записан: файл «" + Out.File("old.iso") + "» уже есть");
+    EXPECT_EQ(untouchable.Opens, 0);
     EXPECT_EQ(Whole(Out.File("old.iso")), "old");
 
     // A folder vanishes during the write: its files cannot be read any more.
@@ -413,14 +574,16 @@ TEST_F(DiscImageTest, AFailedOrCancelledWriteLeavesNoImageAndTheMusicUntouched) 
         return true;
     });
     EXPECT_FALSE(r.Ok);
-    EXPECT_THAT(r.Message, HasSubstr("Образ диска не записан: "));
+    EXPECT_EQ(r.Message,
+              "Образ диска не записан: файл «D004/01 Last.mp3» не открывается: нет "
+              "такого файла или папки");
     EXPECT_FALSE(fs::exists(Iso));
     EXPECT_TRUE(Leftovers(Out.Path()).empty());
     EXPECT_EQ(FilesUnder(Out.Path()), std::vector<std::string>{"old.iso"});
 
     // A folder vanishes between the check and the write.
     r = WriteDiscImage(check, Iso, false, nullptr);
-    EXPECT_THAT(r.Message, HasSubstr("D004/01 Last.mp3: No such file or directory"));
+    EXPECT_THAT(r.Message, HasSubstr("«D004/01 Last.mp3» не открывается"));
     EXPECT_FALSE(fs::exists(Iso));
     fs::remove_all(Music.File("D003"));
     EXPECT_EQ(Snapshot(), before);  // only what the test itself made and removed is gone
@@ -444,7 +607,7 @@ TEST_F(DiscImageTest, AFullTmpfsGivesAClearMessageAndNoImage) {
     const auto left = FilesUnder(small.Path());
     ::umount(small.Path().c_str());
     EXPECT_FALSE(r.Ok);
-    EXPECT_THAT(r.Message, HasSubstr("No space left on device"));
+    EXPECT_THAT(r.Message, HasSubstr("нет места на диске"));
     EXPECT_TRUE(left.empty());
 }
 
@@ -453,22 +616,31 @@ TEST_F(DiscImageTest, TheCommandLineChecksAndWrites) {
     EXPECT_EQ(RunCli({"check", Music.Path()}, out, err), 1);
     EXPECT_THAT(out.str(), HasSubstr("problem\tПесня.mp3\tname-chars\t"));
     EXPECT_THAT(out.str(), HasSubstr("problem\tnotes.txt\tnot-mp3\t"));
-    EXPECT_THAT(out.str(), HasSubstr("summary\tПапок: 2 из 253, файлов: 6, 1 МБ из 700 МБ\n"));
+    EXPECT_THAT(out.str(), HasSubstr("summary\tПапок: 2 из 253, файлов: 6, 1 МБ из 702 МБ\n"));
 
     TempDir clean;
     PutGood(clean.File("01.mp3"));
     out.str("");
     EXPECT_EQ(RunCli({"check", clean.Path(), "--profile", "Стандартный MP3 CD", "--650"}, out, err),
               0);
-    EXPECT_EQ(out.str(), "summary\tПапок: 0 из 255, файлов: 1, 1 МБ из 650 МБ\n");
+    EXPECT_EQ(out.str(), "summary\tПапок: 0 из 255, файлов: 1, 1 МБ из 649 МБ\n");
 
     out.str("");
     EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--volume-id", "Лето"}, out, err), 0);
     EXPECT_THAT(out.str(), HasSubstr("renamed\tПесня.mp3\tPesnya.mp3\tPESNYA.MP3\n"));
     EXPECT_THAT(out.str(), HasSubstr("image\t" + Iso + "\tLETO\n"));
     EXPECT_THAT(err.str(), HasSubstr("progress\t100%"));
+    err.str("");
     EXPECT_EQ(RunCli({"image", Music.Path(), Iso}, out, err), 1);  // exists, no --replace
-    EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--replace"}, out, err), 0);
+    EXPECT_EQ(err.str(), "velmora-cli: файл «" + Iso +
+                             "» уже есть — добавьте --replace, чтобы "
+                             "заменить его\n");
+    out.str("");
+    const std::string list = Out.File("disc.txt");
+    EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--replace", "--list", list}, out, err), 0);
+    EXPECT_THAT(out.str(), HasSubstr("list\t" + list + "\n"));
+    EXPECT_THAT(Whole(list), HasSubstr("\nD001\n"));
+    EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--replace", "--list", Iso}, out, err), 2);
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"image"},
           {"image", Music.Path()},
@@ -483,17 +655,26 @@ class TDiscPort : public TScriptedPort {
   public:
     std::optional<TImageTarget> Target;
     bool Confirm = true;
-    int Checks = 0, Confirms = 0, Steps = 0;
-    void ShowDiscCheck(const TDiscCheck&) override { ++Checks; }
-    bool ConfirmDiscImage(const TDiscCheck&) override {
-        ++Confirms;
-        return Confirm;
+    std::optional<TDiscChoice> Choose;  // what the user picks in the dialog
+    std::vector<TDiscChoice> Shown;     // the choice each dialog opened with
+    int Checks = 0;
+    bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+                       const TDiscRecheck& recheck) override {
+        ++Checks;
+        Shown.push_back(choice);
+        if (Choose) {
+            choice = *Choose;
+            check = recheck(choice);
+        }
+        return !beforeImage || (Confirm && !check.HasFatal());
     }
     std::optional<TImageTarget> AskImageFile(const std::string&) override { return Target; }
-    bool StepProgress(int64_t, int64_t) override {
-        ++Steps;
-        return true;
-    }
+};
+
+// The real file system, whose folder lock another copy of the program holds.
+class TLockedFs : public TFaultyFs {
+  public:
+    bool LockFolder(const std::string&) override { return false; }
 };
 
 TEST_F(DiscImageTest, TheWindowsCommandsCheckWarnAndWrite) {
@@ -510,15 +691,73 @@ TEST_F(DiscImageTest, TheWindowsCommandsCheckWarnAndWrite) {
 
     port.Confirm = false;  // the warnings shown, the user stops
     model.ConvertMenuDiscImageClick();
-    EXPECT_EQ(port.Confirms, 1);
+    EXPECT_EQ(port.Checks, 2);
     EXPECT_FALSE(fs::exists(Iso));
 
+    // The user picks the standard profile, the 650 MB blank and the track list.
     port.Confirm = true;
+    port.Choose = TDiscChoice{.Profile = 1, .Blank = 1, .TrackList = true};
     port.Target = TUserPort::TImageTarget{Iso, false};
     model.ConvertMenuDiscImageClick();
     EXPECT_TRUE(fs::exists(Iso));
-    EXPECT_EQ(port.Messages.back(), "Образ диска записан: " + Iso);
+    EXPECT_EQ(port.Messages.back(),
+              "Образ диска записан: " + Iso + "\rСписок треков: " + Out.File("disc.txt"));
+    EXPECT_THAT(Whole(Out.File("disc.txt")), HasSubstr("(Стандартный MP3 CD)"));
     EXPECT_TRUE(port.Errors.empty());
+
+    // The choice holds for the next dialogs of the run.
+    port.Choose.reset();
+    model.ConvertMenuDiscCheckClick();
+    EXPECT_EQ(port.Shown.back().Profile, 1u);
+    EXPECT_EQ(port.Shown.back().Blank, 1u);
+
+    // Replacing the image asks nothing more of its track list.
+    port.Target = TUserPort::TImageTarget{Iso, true};
+    model.ConvertMenuDiscImageClick();
+    EXPECT_TRUE(port.Questions.empty());
+    EXPECT_TRUE(port.Errors.empty());
+}
+
+TEST_F(DiscImageTest, TheWindowsImageWaitsForAnotherCopyWorkingInTheFolder) {
+    TDiscPort port;
+    TLockedFs locked;
+    TMainModel model(port, locked);
+    model.FormCreate();
+    port.FolderAnswers.push_back(Music.Path());
+    model.Run([&] { model.FileMenuAddDirClick(); });
+    port.Target = TUserPort::TImageTarget{Iso, false};
+    model.Run([&] { model.ConvertMenuDiscImageClick(); });
+    EXPECT_EQ(port.Checks, 0);
+    ASSERT_EQ(port.Errors.size(), 1u);
+    EXPECT_THAT(port.Errors[0], HasSubstr("уже обрабатывает другая копия Velmora"));
+    EXPECT_FALSE(fs::exists(Iso));
+}
+
+// The sheet for the disc's case: folders and files in play order, tags, times, totals.
+TEST(DiscTrackList, ListsTheDiscInPlayOrder) {
+    TDiscCheck check;
+    check.Profile = Radio();
+    check.VolumeId = "LETO";
+    check.Sectors = 31000;
+    check.Folders = {{.Source = "Альбом", .Name = "Al'bom", .IsoName = "AL_BOM"}};
+    check.Files = {
+        {"01.mp3", "01.mp3", "01.MP3", -1, 0, {}, 65000, "Кино", "Звезда"},
+        {"Альбом/2.mp3", "02 Long Name.mp3", "02_LONG_NAME.MP3", 0, 0, {}, 3725000, "", "Title"},
+        {"Альбом/3.mp3", "03.mp3", "03.MP3", 0, 0, {}, 0, "", ""}};
+    EXPECT_EQ(DiscTrackList(check),
+              "Диск LETO (Blaupunkt MP3 CD (Chevrolet, GM Daewoo))\n"
+              "\n"
+              "Корень диска\n"
+              "  1  01.mp3            Кино – Звезда  1:05\n"
+              "\n"
+              "Al'bom\n"
+              "  1  02 Long Name.mp3  Title          1:02:05\n"
+              "  2  03.mp3                           0:00\n"
+              "\n"
+              "Файлов: 3, папок: 1, время звучания: 1:03:10, 61 МБ из 702 МБ\n");
+    EXPECT_EQ(TrackListPathFor("/a/Music.iso"), "/a/Music.txt");
+    EXPECT_EQ(TrackListPathFor("/a/Music"), "/a/Music.txt");
+    EXPECT_EQ(TrackListPathFor("/a/list.txt"), "/a/list.txt.txt");
 }
 
 }  // namespace

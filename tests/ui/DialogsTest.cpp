@@ -1,6 +1,7 @@
 // The four dialogs: their controls and first states, their states kept from one showing to the
 // next, the table editor's keys, and the About box with its picture.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -71,24 +72,42 @@ void DialogsTest::discCheckDialogListsProblemsAndNames() {
     check.Problems.push_back({"Песня.mp3", "name-chars", "Имя не латиницей", false});
     check.Problems.push_back({".", "disc-full", "Не помещается на диск", true});
     check.Sectors = 100;
+    // Another blank: the check runs again, and its full disc is gone.
+    int rechecks = 0;
+    const TUserPort::TDiscRecheck recheck = [&](const TDiscChoice& choice) {
+        ++rechecks;
+        TDiscCheck again = check;
+        again.Profile = ProfileOf(choice);
+        again.Problems.pop_back();
+        return again;
+    };
 
-    TDiscCheckDialog alone(check, false);
-    QCOMPARE(alone.windowTitle(), QString("Проверка диска"));
-    QVERIFY(alone.lblSummary->text().contains("Папок: 0 из 253, файлов: 2, 1 МБ из 700 МБ"));
+    TDiscCheckDialog alone(check, false, {}, recheck);
+    QVERIFY(MatchesGolden(DumpWidgetTree(&alone), "disc-check-dialog.txt"));
+    QVERIFY(alone.lblSummary->text().contains("Папок: 0 из 253, файлов: 2, 1 МБ из 702 МБ"));
     QVERIFY(alone.lblSummary->text().contains("образ не записывается"));
     QCOMPARE(alone.ProblemTable->rowCount(), 2);
     QCOMPARE(alone.ProblemTable->item(0, 0)->text(), QString("Песня.mp3"));
     QCOMPARE(alone.ProblemTable->item(1, 1)->text(), QString("Не помещается на диск"));
-    QCOMPARE(alone.btnOk->text(), QString("OK"));
-    QVERIFY(alone.btnCancel == nullptr);
+    QVERIFY(alone.btnOk->isEnabled());
+    QVERIFY(alone.btnCancel == nullptr && alone.cbTrackList == nullptr);
 
-    check.Problems.pop_back();
-    TDiscCheckDialog before(check, true);
+    TDiscCheckDialog before(check, true, {}, recheck);
+    QCOMPARE(before.windowTitle(), QString("Создать образ диска"));
+    QCOMPARE(before.btnOk->text(), QString("Записать"));
+    QVERIFY(!before.btnOk->isEnabled());  // a disc that would not play is not written
+    QVERIFY(before.btnCancel->isDefault());
+    before.cbBlank->setCurrentIndex(1);
+    QCOMPARE(rechecks, 1);
+    QCOMPARE(before.Choice().Blank, size_t{1});
+    QCOMPARE(before.Check().Profile.Blank.Minutes, 74);
+    QVERIFY(before.lblSummary->text().contains("1 МБ из 649 МБ"));
+    QVERIFY(before.btnOk->isEnabled());
     QCOMPARE(before.ProblemTable->rowCount(), 2);  // the warning and the one changed name
     QCOMPARE(before.ProblemTable->item(1, 1)->text(),
              QString("Имя на диске: Pesnya.mp3 (PESNYA.MP3)"));
-    QCOMPARE(before.btnOk->text(), QString("Записать"));
-    QVERIFY(before.btnCancel->isDefault());
+    before.cbTrackList->setChecked(true);
+    QVERIFY(before.Choice().TrackList);
 }
 
 void DialogsTest::fileListOptionsStartWithTheirDefaults() {

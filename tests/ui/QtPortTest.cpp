@@ -34,6 +34,7 @@ class QtPortTest : public QObject {
     void folderDialogOpensInTheMusicFolderThenBesideTheLast();
     void dialogsNeverReadFilesToDrawThem();
     void saveDialogProposesTheLastName();
+    void imageDialogProposesTheVolumeBesideTheFolder();
     void optionDialogsEditTheModelsOptions();
     void refreshShowsTheModelWithoutTakingInput();
     void progressStopsOnCancel();
@@ -218,7 +219,7 @@ void QtPortTest::dialogsNeverReadFilesToDrawThem() {
     // Reading /proc/kmsg waits for kernel messages for ever (as root); the dialogs must show
     // /proc and close without reading any file there.
     TQtUserPort port;
-    for (QFileDialog* dialog : {port.FolderDialog(), port.sd_FilesList()}) {
+    for (QFileDialog* dialog : {port.FolderDialog(), port.sd_FilesList(), port.ImageDialog()}) {
         QElapsedTimer clock;
         clock.start();
         const QAbstractFileIconProvider* provider = dialog->iconProvider();
@@ -269,6 +270,30 @@ void QtPortTest::saveDialogProposesTheLastName() {
     });
     QVERIFY(!port.ExecuteSaveDialog().has_value());
     QCOMPARE(proposed, QString::fromStdString(*chosen));
+}
+
+void QtPortTest::imageDialogProposesTheVolumeBesideTheFolder() {
+    test::TempDir dir;
+    TQtUserPort port;
+    QFileDialog* dialog = port.ImageDialog();
+    QCOMPARE(dialog->objectName(), QString("ImageDialog"));
+    QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(dialog->defaultSuffix(), QString("iso"));
+    QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
+    QString proposed, folder;
+    WhenModal([&](QWidget* widget) {
+        auto* shown = qobject_cast<QFileDialog*>(widget);
+        proposed = QFileInfo(shown->selectedFiles().value(0)).fileName();
+        folder = shown->directory().absolutePath();
+        AcceptFileDialog(shown, "disc");
+    });
+    const auto target = port.AskImageFile(dir.File("MUZYKA.iso"));
+    QCOMPARE(proposed, QString("MUZYKA.iso"));
+    QCOMPARE(folder, QString::fromStdString(dir.Path()));
+    QVERIFY(target.has_value());
+    QCOMPARE(QString::fromStdString(target->Path),
+             QDir(QString::fromStdString(dir.Path())).filePath("disc.iso"));
+    QVERIFY(!target->Replace);
 }
 
 void QtPortTest::optionDialogsEditTheModelsOptions() {
