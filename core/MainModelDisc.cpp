@@ -40,7 +40,9 @@ void TMainModel::ConvertMenuDiscImageClick() {
         check, target->Path, target->Replace,
         [this](int64_t done, int64_t total) { return Port.StepProgress(done, total); });
     Port.EndProgress();
-    if (result.Ok)
+    if (result.Ok && OnImageWritten)
+        OnImageWritten(target->Path);
+    else if (result.Ok)
         Port.ShowMessage("Образ диска записан: " + target->Path);
     else if (result.Cancelled)
         Port.ShowMessage(result.Message);
