@@ -19,12 +19,19 @@ struct TCliCommand {
 
 extern const TCliCommand kInfoCommand, kListCommand, kReportCommand, kPlanCommand, kRunCommand,
     kCheckCommand, kImageCommand;
+// burn is in a library of its own (cli/CliBurn.cpp, velmora_cli_burn), so that what does not
+// burn does not load libburn.
+extern const TCliCommand kBurnCommand;
 
-// The commands in the order --help lists them.
+// The commands in the order --help lists them: all but burn; and all of them (velmora_cli_burn).
 const std::vector<const TCliCommand*>& CliCommands();
+const std::vector<const TCliCommand*>& AllCliCommands();
 
-// The whole command line without the program's name: a command and its arguments, --help,
-// COMMAND --help or --version. Returns the exit status.
+// The whole command line without the program's name: a command of the table and its arguments,
+// --help, COMMAND --help or --version. Returns the exit status.
+int RunCli(const std::vector<const TCliCommand*>& commands, const std::vector<std::string>& args,
+           std::ostream& out, std::ostream& err);
+// The same over CliCommands().
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // A usage error of a command: one line on err, and the exit status 2.

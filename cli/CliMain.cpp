@@ -13,7 +13,7 @@ namespace {
 constexpr char kOverview[] =
     "velmora-cli looks at and prepares a folder of MP3 files for an MP3 CD, as the window\n"
     "does: the analysis of a file, a folder's list and reports, the batch with its plan, and\n"
-    "the disc's check and image. Messages are in Russian; data lines are UTF-8.\n"
+    "the disc's check, its image and its burn. Messages are in Russian; data lines are UTF-8.\n"
     "\n"
     "Names in the output (paths, tag texts) are written on one line each: a backslash as \\\\,\n"
     "a newline as \\n, a tab as \\t, any other control byte and every byte that is not UTF-8 as\n"
@@ -22,8 +22,8 @@ constexpr char kOverview[] =
     "Exit status: 0 done, 1 something failed or was found, 2 a usage error (nothing touched).\n"
     "\"velmora-cli COMMAND --help\" tells about one command.\n";
 
-const TCliCommand* Find(const std::string& name) {
-    for (const TCliCommand* c : CliCommands())
+const TCliCommand* Find(const std::vector<const TCliCommand*>& commands, const std::string& name) {
+    for (const TCliCommand* c : commands)
         if (name == c->Name)
             return c;
     return nullptr;
@@ -41,9 +41,9 @@ void PrintUsage(const TCliCommand& command, std::ostream& out, const char* first
     }
 }
 
-void PrintOverview(std::ostream& out) {
+void PrintOverview(const std::vector<const TCliCommand*>& commands, std::ostream& out) {
     bool first = true;
-    for (const TCliCommand* c : CliCommands()) {
+    for (const TCliCommand* c : commands) {
         PrintUsage(*c, out, first ? "Usage: " : "       ");
         first = false;
     }
@@ -65,20 +65,25 @@ const std::vector<const TCliCommand*>& CliCommands() {
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunCli(CliCommands(), args, out, err);
+}
+
+int RunCli(const std::vector<const TCliCommand*>& commands, const std::vector<std::string>& args,
+           std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        PrintOverview(err);
+        PrintOverview(commands, err);
         return 2;
     }
     const std::string& name = args[0];
     if (name == "--help" || name == "-h") {
-        PrintOverview(out);
+        PrintOverview(commands, out);
         return 0;
     }
     if (name == "--version") {
         out << "velmora-cli " << VELMORA_VERSION << "\n";
         return 0;
     }
-    const TCliCommand* command = Find(name);
+    const TCliCommand* command = Find(commands, name);
     if (command == nullptr) {
         err << "velmora-cli: нет команды «" << name << "» (список команд: velmora-cli --help)\n";
         return 2;

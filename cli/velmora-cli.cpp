@@ -6,5 +6,6 @@
 #include "cli/CliCommand.h"
 
 int main(int argc, char** argv) {
-    return velmora::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    return velmora::RunCli(velmora::AllCliCommands(),
+                           std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
 }

@@ -242,6 +242,14 @@ class TMainModel : public TMainModelState {
     // "Проверка диска" and "Создать образ диска…" on the opened folder (MainModelDisc.cpp).
     void ConvertMenuDiscCheckClick();
     void ConvertMenuDiscImageClick();
+    // "Записать диск…" (core/MainModelBurn.cpp, library velmora_burn_model): the opened folder's
+    // image written into a temporary file and burnt onto a CD; an image file written before,
+    // burnt. The burn runs on a thread of its own while the window shows its progress.
+    void ConvertMenuBurnClick();
+    void BurnImageFile(const std::string& image);
+    // What "Создать образ диска…" does once the image is written, when set (EnableBurning);
+    // otherwise it says where the image is.
+    std::function<void(const std::string& image, const std::string& message)> OnImageWritten;
     void cbAllFilesTransClick();
 
     // ---- Reports ----
@@ -351,5 +359,9 @@ class TMainModel : public TMainModelState {
     // Progress of the batch: one step done; repaints at each whole percent.
     void BatchStep();
 };
+
+// Lets "Создать образ диска…" offer to burn the image it wrote (core/MainModelBurn.cpp): for
+// the programs that burn, so that the others need not load libburn.
+void EnableBurning(TMainModel& model);
 
 }  // namespace velmora

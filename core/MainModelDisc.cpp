@@ -67,7 +67,10 @@ void TMainModel::ConvertMenuDiscImageClick() {
         const std::string why = WriteDiscTrackList(check, list, replace);
         message += why.empty() ? "\rСписок треков: " + list : "\r" + why;
     }
-    Port.ShowMessage(message);
+    if (OnImageWritten)
+        OnImageWritten(target->Path, message);
+    else
+        Port.ShowMessage(message);
 }
 
 }  // namespace velmora

@@ -12,6 +12,9 @@
 
 namespace velmora {
 
+class TBurnSetup;
+struct TBurnStatus;
+
 // The application title: caption of the window and of every message box.
 inline constexpr const char* kAppTitle = "Velmora";
 
@@ -85,6 +88,21 @@ class TUserPort {
         return true;
     }
     virtual void EndProgress() {}
+    // "Записать диск…": the drives, the chosen one's medium, the speed, the dummy and eject
+    // boxes, shown from `setup` (core/BurnSetup.h), through which the user's choices go; it
+    // looks for the drives when it opens (setup.Refresh). True for "Записать".
+    virtual bool AskBurn(TBurnSetup& setup) {
+        (void)setup;
+        return false;
+    }
+    // The progress of a burn: its step, percentage, speed and time left, and "Отмена". Step lets
+    // the window's events through and returns false each time the user asks to cancel.
+    virtual void BeginBurnProgress() {}
+    virtual bool StepBurnProgress(const TBurnStatus& status) {
+        (void)status;
+        return true;
+    }
+    virtual void EndBurnProgress() {}
 };
 
 }  // namespace velmora

@@ -15,10 +15,12 @@
 
 #include "audio/ID3Tags.h"
 #include "core/MainModel.h"
+#include "tests/support/BurnStandIns.h"
 #include "tests/support/ScriptedPort.h"
 #include "tools/GenFolder.h"
 #include "ui/About.h"
 #include "ui/DiscCheckDialog.h"
+#include "ui/BurnDialog.h"
 #include "ui/MainUnit.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
@@ -31,10 +33,11 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "Usage: velmora-screenshot OUTPUT.png [--warning | --empty | --about | --translit |\n"
-            "                                      --file-list | --tag-list | --disc-image]\n"
+            "                                      --file-list | --tag-list | --disc-image |\n"
+            "                                      --burn | --burn-progress]\n"
             "Saves the main window with a generated folder open; --warning shows the\n"
             "warning panel too; --empty saves it with no folder open; the others save\n"
-            "that dialog instead.\n");
+            "that dialog instead (--burn with a stand-in drive holding a blank CD-R).\n");
         return 2;
     }
     const QByteArray option = argc == 3 ? QByteArray(argv[2]) : QByteArray();
@@ -66,6 +69,14 @@ int main(int argc, char** argv) {
         QTest::qWait(300);
 
         QWidget* window = &form;
+        // Drives that are not there: the first holds a blank CD-R.
+        velmora::test::TBurnStandIns drives;
+        drives.Media[0] =
+            velmora::test::StandInDisc(velmora::TMediumKind::CdR, velmora::TMediumState::Blank,
+                                       {4, 8, 16, 24, 32, 48}, "Чистый диск CD-R, 703 МБ");
+        velmora::TBurnSetup burnSetup(
+            "Папка " + velmora::FromQt(folder.path()) + ", образ около 61 МБ", 31000,
+            drives.Sources());
         std::unique_ptr<QDialog> dialog;
         if (option == "--about") {
             dialog = std::make_unique<velmora::TAboutBox>(&form);
@@ -82,6 +93,14 @@ int main(int argc, char** argv) {
             };
             dialog = std::make_unique<velmora::TDiscCheckDialog>(
                 recheck({}), true, velmora::TDiscChoice{}, recheck, &form);
+        } else if (option == "--burn") {
+            auto* burn = new velmora::TBurnDialog(burnSetup, &form);
+            burn->Refresh();
+            dialog.reset(burn);
+        } else if (option == "--burn-progress") {
+            auto* progress = new velmora::TBurnProgressDialog(&form);
+            progress->Show({velmora::TBurnStep::Writing, 37, 15.9, 214});
+            dialog.reset(progress);
         }
         if (dialog) {
             dialog->show();

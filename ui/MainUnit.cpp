@@ -338,7 +338,8 @@ void TMainForm::BuildMenus() {
          {&ConvertMenuProcessAll, "ConvertMenuProcessAll", "Обработать все файлы", {}, -1},
          separator,
          {&ConvertMenuDiscCheck, "ConvertMenuDiscCheck", "Проверка диска", {}, -1},
-         {&ConvertMenuDiscImage, "ConvertMenuDiscImage", "Создать образ диска…", {}, -1}});
+         {&ConvertMenuDiscImage, "ConvertMenuDiscImage", "Создать образ диска…", {}, -1},
+         {&ConvertMenuBurn, "ConvertMenuBurn", "Записать диск…", {}, -1}});
     MainMenuSetup =
         addMenu("MainMenuSetup", "Настройки",
                 {{&SetupMenuTransSet, "SetupMenuTransSet", "Настройки транслитерации", {}, 0}});
@@ -716,6 +717,7 @@ void TMainForm::Connect() {
             run(&TMainModel::ConvertMenuDiscCheckClick));
     connect(ConvertMenuDiscImage, &QAction::triggered, form,
             run(&TMainModel::ConvertMenuDiscImageClick));
+    connect(ConvertMenuBurn, &QAction::triggered, form, run(&TMainModel::ConvertMenuBurnClick));
     connect(SetupMenuTransSet, &QAction::triggered, form, run(&TMainModel::SetupMenuTransSetClick));
     connect(HelpMenuAbout, &QAction::triggered, form, run(&TMainModel::HelpMenuAboutClick));
     connect(ToolButton1, &QToolButton::clicked, form, run(&TMainModel::ToolButton1Click));

@@ -14,6 +14,7 @@ class QProgressDialog;
 namespace velmora {
 
 class TMainForm;
+class TBurnProgressDialog;
 class TTranslitSetup;
 class TAboutBox;
 class TSaveFilesForm;
@@ -48,6 +49,11 @@ class TQtUserPort : public TUserPort {
     void BeginProgress(const std::string& caption) override;
     bool StepProgress(int64_t done, int64_t total) override;
     void EndProgress() override;
+    // Burning (ui/QtUserPortBurn.cpp, ui/BurnDialog.h).
+    bool AskBurn(TBurnSetup& setup) override;
+    void BeginBurnProgress() override;
+    bool StepBurnProgress(const TBurnStatus& status) override;
+    void EndBurnProgress() override;
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();
@@ -76,6 +82,7 @@ class TQtUserPort : public TUserPort {
     bool ImageSaved = false;   // an image has been written: its folder is proposed again
     bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
     QPointer<QProgressDialog> Progress;
+    QPointer<TBurnProgressDialog> BurnProgress;
 };
 
 // The XDG music folder when it exists, else the home folder.

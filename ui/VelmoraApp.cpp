@@ -54,6 +54,7 @@ bool LoadQtTranslation(QApplication& app) {
 
 TVelmoraWindows::TVelmoraWindows(const std::string& programPath) : Model(Port), MainForm(Model) {
     Model.ProgramPath = programPath;
+    EnableBurning(Model);
     TranslitSetup = new TTranslitSetup(Model, &MainForm);
     AboutBox = new TAboutBox(&MainForm);
     SaveFilesForm = new TSaveFilesForm(&MainForm);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/BurnJob.h"
 #include "core/UserPort.h"
 
 namespace velmora::test {
@@ -30,6 +31,11 @@ class TScriptedPort : public TUserPort {
     // Called from every Refresh, to look at the model while a command shows a state.
     std::function<void()> OnRefresh;
 
+    // The burn dialog's answer, given its setup (default: Отмена), and each burn progress
+    // step's (default: go on).
+    std::function<bool(TBurnSetup&)> OnBurnSetup;
+    std::function<bool(const TBurnStatus&)> OnBurnStep;
+
     // ---- Records ----
     std::deque<bool> PlanAnswers;  // default: Выполнить
     std::vector<TBatchLog> Plans, Done;
@@ -44,6 +50,8 @@ class TScriptedPort : public TUserPort {
     int AboutBoxes = 0;
     int ProcessEventsCalls = 0;
     int RefreshCalls = 0;
+    std::vector<TBurnStatus> BurnSteps;
+    int BurnProgressShown = 0;  // begun and not yet ended
 
     bool AskYesNo(const std::string& text) override {
         Questions.push_back(text);
@@ -90,6 +98,14 @@ class TScriptedPort : public TUserPort {
         if (OnRefresh)
             OnRefresh();
     }
+
+    bool AskBurn(TBurnSetup& setup) override { return OnBurnSetup && OnBurnSetup(setup); }
+    void BeginBurnProgress() override { ++BurnProgressShown; }
+    bool StepBurnProgress(const TBurnStatus& status) override {
+        BurnSteps.push_back(status);
+        return !OnBurnStep || OnBurnStep(status);
+    }
+    void EndBurnProgress() override { --BurnProgressShown; }
 
   private:
     template <typename T, typename D>
