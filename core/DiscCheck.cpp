@@ -7,8 +7,10 @@
 #include "core/DiscImage.h"
 #include "core/DiscNames.h"
 #include "core/ID3v2Text.h"
+#include "core/Journal.h"
 #include "core/Naming.h"
 #include "core/Paths.h"
+#include "core/TagFields.h"
 #include "core/TextCodec.h"
 
 namespace velmora {
@@ -104,6 +106,13 @@ class TDiscChecker {
             return files;
         }
         for (const TDirEntry& e : entries) {
+            if (e.Hidden && e.Type == TDirEntry::Kind::File && IsMp3Name(e.Name) &&
+                ParseOwnName(e.Name).Pid == 0) {
+                Add(Relative(rel, e.Name), "hidden",
+                    "Скрытый файл (имя начинается с точки): на диск не попадёт — переименуйте "
+                    "файл, чтобы имя не начиналось с точки");
+                continue;
+            }
             if (e.Hidden || e.Type == TDirEntry::Kind::Other)
                 continue;
             const std::string path = Relative(rel, e.Name);
@@ -294,10 +303,30 @@ class TDiscChecker {
                 "Тег ID3v2 больше " + std::to_string(p.MaxID3v2 / 1024) +
                     " КБ (обложка): некоторые магнитолы пропустят файл — удалите тег ID3v2");
         if (p.WantsID3v1) {
+            // The text a tagger lost ("?" or control bytes for letters) shows as rubbish.
+            bool damaged = false;
+            for (const TTagFieldInfo& field : TagFields()) {
+                if (field.V1Text == nullptr || !info.ID3v1.Exists)
+                    continue;
+                const std::string& bytes = info.ID3v1.*field.V1Text;
+                const bool control = std::any_of(bytes.begin(), bytes.end(), [](char c) {
+                    return static_cast<unsigned char>(c) < 0x20;
+                });
+                damaged = damaged || control ||
+                          IsDamagedCopy(bytes, DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
+            }
+            const std::string fromID3v2 =
+                "возьмите теги из ID3v2 (Из ID3v2, или «Взять теги из ID3v2…» при обработке всех "
+                "файлов) и сохраните тег ID3v1";
             if (!info.ID3v1.Exists && info.ID3v2Size > 0)
                 Add(entry.Source, "id3v2-present",
-                    "Только тег ID3v2: магнитола покажет лишь имя файла — сохраните тег ID3v1 "
-                    "(Сохранение ID3 тегов)");
+                    "Только тег ID3v2: магнитола покажет лишь имя файла — " + fromID3v2);
+            else if (damaged)
+                Add(entry.Source, "tag-damaged",
+                    "Тег ID3v1 испорчен (знаки «?» или управляющие символы вместо букв): "
+                    "магнитола покажет мусор — " +
+                        (info.ID3v2Size > 0 ? fromID3v2
+                                            : std::string("заполните и сохраните тег заново")));
             else if (!info.ID3v1.Exists)
                 Add(entry.Source, "no-tag",
                     "Нет тега ID3v1: магнитола покажет лишь имя файла — заполните и сохраните тег "

@@ -275,6 +275,11 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
                        frames({}, 4, TID3v1Fields{.Title = "\xCF\xE5\xF1\xED\xFF"}));
          }},
         {"no-tag", [&](const TempDir& d) { WriteFile(d.File("A.mp3"), frames({}, 4, {})); }},
+        {"tag-damaged",
+         [&](const TempDir& d) {  // a tagger wrote the low bytes of "Поворот"
+             WriteFile(d.File("A.mp3"), frames({}, 4, TID3v1Fields{.Title = "\x1f>2>@>B"}));
+         }},
+        {"hidden", [](const TempDir& d) { PutGood(d.File(".mp3")); }},
         {"disc-full", [](const TempDir& d) { PutGood(d.File("A.mp3"), 60); }, true, &tiny},
     };
     for (const auto& c : cases) {
