@@ -58,11 +58,14 @@ set(CPACK_PACKAGE_VENDOR "The Velmora developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "prepare MP3 files for an MP3 CD in a car radio")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Velmora lists the MP3 files of a folder with their count, size and playing\n"
-    "time, shows each file's MPEG audio facts and its ID3v1 tag, transliterates\n"
-    "Cyrillic tag text into Latin letters, merges track number, artist and title,\n"
-    "writes the tag back, renames the files after their tags, moves each file into\n"
-    "a numbered folder (D001 to D253) or a folder named after it, and writes text\n"
-    "reports of the list. The window is in Russian.")
+    "time, shows each file's MPEG audio facts and its ID3v1 and ID3v2 tags, takes\n"
+    "tags from ID3v2, transliterates Cyrillic tag text into Latin letters, merges\n"
+    "track number, artist and title, writes the tag back, removes ID3v2 tags,\n"
+    "renames the files after their tags, moves each file into a numbered folder\n"
+    "(D001 to D253) or a folder named after it, showing the plan of every batch\n"
+    "first, and writes text reports of the list. It checks the folder against a\n"
+    "car radio's limits, writes the disc's ISO 9660 image in the order of the list\n"
+    "and burns it onto a CD-R or CD-RW, reading it back. The window is in Russian.")
 if(TARGET velmora-cli)
     string(APPEND CPACK_PACKAGE_DESCRIPTION "\nvelmora-cli does the same from a shell.")
 endif()

@@ -226,7 +226,8 @@ void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info
     }
     // A planned change laid over it: analysed again only when the plan changed it since.
     const TAnalysed version{disk, patches.size(), dropped};
-    if (const auto it = Analysed.find(normal); it != Analysed.end() && it->second.first == version) {
+    if (const auto it = Analysed.find(normal);
+        it != Analysed.end() && it->second.first == version) {
         info = it->second.second;
         return;
     }
