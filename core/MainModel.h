@@ -290,6 +290,11 @@ class TMainModel : public TMainModelState {
     // Shows a field's value from the file information, or its empty value (no text, track 0,
     // no genre) when `shown` is null.
     void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
+    // The disc commands' first steps: false, after saying so, when no folder is open; the check
+    // of the opened folder shown (with the choice of profile and blank, and before an image or a
+    // burn the choice to go on), false when the user did not go on.
+    bool FolderOpenForDisc();
+    bool ShowFolderDiscCheck(bool beforeImage, TDiscCheck& check);
     // Fills the edits from the ID3v2 tag (not the kept ones): every field it holds, or with
     // `repairOnly` only those the ID3v1 tag lacks, has empty, or holds as a damaged copy.
     // Returns the fields it took.

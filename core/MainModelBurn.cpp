@@ -16,7 +16,6 @@
 namespace velmora {
 namespace {
 
-constexpr const char* kNoFolder = "Сначала откройте папку с MP3 файлами";
 // How often the progress is shown and the window's events let through during a burn.
 constexpr auto kTick = std::chrono::milliseconds(50);
 
@@ -124,15 +123,8 @@ void Tell(TUserPort& port, const TBurnResult& result) {
 }  // namespace
 
 void TMainModel::ConvertMenuBurnClick() {
-    if (InputFolder.empty()) {
-        Port.ShowMessage(kNoFolder);
-        return;
-    }
-    const TUserPort::TDiscRecheck recheck = [this](const TDiscChoice& choice) {
-        return CheckDisc(Fs, InputFolder, ProfileOf(choice));
-    };
-    TDiscCheck check = recheck(DiscChoice);
-    if (!Port.ShowDiscCheck(check, true, DiscChoice, recheck))
+    TDiscCheck check;
+    if (!FolderOpenForDisc() || !ShowFolderDiscCheck(true, check))
         return;
     if (check.HasFatal() || check.Files.empty()) {
         Port.ShowError(WriteDiscImage(check, "", false, nullptr).Message);

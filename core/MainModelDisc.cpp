@@ -10,30 +10,33 @@ constexpr const char* kNoFolder = "Сначала откройте папку с
 
 }  // namespace
 
-void TMainModel::ConvertMenuDiscCheckClick() {
-    if (InputFolder.empty()) {
+bool TMainModel::FolderOpenForDisc() {
+    if (InputFolder.empty())
         Port.ShowMessage(kNoFolder);
-        return;
-    }
+    return !InputFolder.empty();
+}
+
+bool TMainModel::ShowFolderDiscCheck(bool beforeImage, TDiscCheck& check) {
     const TUserPort::TDiscRecheck recheck = [this](const TDiscChoice& choice) {
         return CheckDisc(Fs, InputFolder, ProfileOf(choice));
     };
-    TDiscCheck check = recheck(DiscChoice);
-    Port.ShowDiscCheck(check, false, DiscChoice, recheck);
+    check = recheck(DiscChoice);
+    return Port.ShowDiscCheck(check, beforeImage, DiscChoice, recheck);
+}
+
+void TMainModel::ConvertMenuDiscCheckClick() {
+    TDiscCheck check;
+    if (FolderOpenForDisc())
+        ShowFolderDiscCheck(false, check);
 }
 
 void TMainModel::ConvertMenuDiscImageClick() {
-    if (InputFolder.empty()) {
-        Port.ShowMessage(kNoFolder);
+    if (!FolderOpenForDisc())
         return;
-    }
     // Another copy of the program may not move files under the image while it is made.
     TFolderGuard guard(*this);
-    const TUserPort::TDiscRecheck recheck = [this](const TDiscChoice& choice) {
-        return CheckDisc(Fs, InputFolder, ProfileOf(choice));
-    };
-    TDiscCheck check = recheck(DiscChoice);
-    if (!Port.ShowDiscCheck(check, true, DiscChoice, recheck))
+    TDiscCheck check;
+    if (!ShowFolderDiscCheck(true, check))
         return;
     if (check.HasFatal()) {
         Port.ShowError(WriteDiscImage(check, "", false, nullptr).Message);
