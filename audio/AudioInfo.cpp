@@ -127,6 +127,7 @@ void TAudioInfo::LoadFromStream(TStream& stream, int64_t modificationTime, uint3
 
 void TAudioInfo::ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, int64_t tagLength) {
     ID3v2 = TID3v2Info{};
+    ID3v2FieldsRead = false;
     uint8_t h[5] = {0, 0, 0, 0, 0};
     if (size < 10)
         return;
@@ -138,11 +139,20 @@ void TAudioInfo::ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, 
         ID3v2.Present = ID3v2.Damaged = true;  // its size runs past the end of the file
         ID3v2.Major = h[3] >= 2 && h[3] <= 4 ? h[3] : 0;
         ID3v2.Revision = ID3v2.Major != 0 ? h[4] : 0;
+        ID3v2FieldsRead = true;
+        return;
+    }
+    if (!ReadID3v2Fields) {
+        ID3v2.Present = true;
+        ID3v2.Major = h[3];
+        ID3v2.Revision = h[4];
+        ID3v2.Size = tagLength;
         return;
     }
     stream.Seek(start);
     ID3v2.Size = tagLength;
     ReadID3v2(stream, static_cast<size_t>(tagLength), ID3v2);
+    ID3v2FieldsRead = true;
 }
 
 void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {

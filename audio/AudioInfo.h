@@ -21,6 +21,10 @@ class TAudioInfo {
     TID3v2Info ID3v2;      // the ID3v2 tag at the start, read once with the analysis
     int32_t Duration = 0;  // milliseconds, whole seconds (at most 2147483000)
     int32_t SyncSearchLimit = 10240;
+    // A setting: false leaves the ID3v2 tag's fields unread (its presence, version and size are
+    // still known), for a pass that only sums playing times; ID3v2FieldsRead tells which it was.
+    bool ReadID3v2Fields = true;
+    bool ID3v2FieldsRead = false;
     int32_t FileSize = 0;    // -1 for a file of 2 GiB or more (it is still analysed whole)
     int32_t FileAge = 0;     // FatDateTime of the modification time
     int32_t FileAttr = 0;    // FatAttributes of the file

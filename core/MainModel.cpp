@@ -202,6 +202,13 @@ void TMainModel::FileListFill(const std::string& folder) {
         int shownPercent = 0;
         // A file that cannot be analysed counts 0:00:00; the fill goes on and names it at the end.
         std::string unreadable;
+        // The time pass needs no ID3v2 fields: reading them (covers and all) would cost more
+        // than the rest of the pass. The file shown afterwards is read whole again.
+        struct TTimePass {
+            TAudioInfo& Info;
+            explicit TTimePass(TAudioInfo& info) : Info(info) { Info.ReadID3v2Fields = false; }
+            ~TTimePass() { Info.ReadID3v2Fields = true; }
+        } timePass(AudioInfo);
         for (size_t i = 0; i < TrackList.size(); ++i) {
             SelectTrack(static_cast<int>(i));
             std::optional<std::string> reason;
@@ -356,8 +363,10 @@ void TMainModel::edTitleChange() {
 void TMainModel::ShowFileInfo() {
     const TFileInfoSummary s = SummarizeFileInfo(AudioInfo);
     lblId3Status.Caption = s.lblId3Status;
-    lblID3v2Status.Caption = ID3v2Status(AudioInfo.ID3v2);
-    ID3v2Details = ID3v2Fields(AudioInfo.ID3v2);
+    lblID3v2Status.Caption = AudioInfo.ID3v2FieldsRead || !AudioInfo.ID3v2.Present
+                                 ? ID3v2Status(AudioInfo.ID3v2)
+                                 : "ID3v2." + std::to_string(AudioInfo.ID3v2.Major);
+    ID3v2Details = AudioInfo.ID3v2FieldsRead ? ID3v2Fields(AudioInfo.ID3v2) : std::string();
     // A file without a tag empties every edit, the kept ones too.
     for (const TTagFieldInfo& field : TagFields()) {
         if (!s.HasTag)

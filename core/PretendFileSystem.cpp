@@ -225,7 +225,7 @@ void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info
         return;
     }
     // A planned change laid over it: analysed again only when the plan changed it since.
-    const TAnalysed version{disk, patches.size(), dropped};
+    const TAnalysed version{disk, patches.size(), dropped, info.ReadID3v2Fields};
     if (const auto it = Analysed.find(normal);
         it != Analysed.end() && it->second.first == version) {
         info = it->second.second;

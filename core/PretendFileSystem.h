@@ -47,8 +47,8 @@ class TPretendFileSystem : public TFileSystem {
     std::map<std::string, int64_t> Dropped;              // bytes cut from a disk file's start
     std::map<std::string, std::string> Written;          // whole files written
     // Analyses of files with planned changes, by planned path, with the changes they saw: the
-    // disk file, how many patches, how many bytes dropped.
-    using TAnalysed = std::tuple<std::string, size_t, int64_t>;
+    // disk file, how many patches, how many bytes dropped, whether the ID3v2 fields were read.
+    using TAnalysed = std::tuple<std::string, size_t, int64_t, bool>;
     std::map<std::string, std::pair<TAnalysed, TAudioInfo>> Analysed;
 
     // What a path names on the disk (links followed for the kind), looked at once.

@@ -151,8 +151,12 @@ class TRealFileSystem : public TFileSystem {
         const auto it = Analyses.find(path);
         if (it != Analyses.end()) {
             struct stat st;
-            if (::stat(path.c_str(), &st) == 0 && IdentityOf(st) == it->second.Identity) {
+            const bool enough =
+                it->second.ID3v2FieldsRead || !info.ReadID3v2Fields || !it->second.ID3v2.Present;
+            if (enough && ::stat(path.c_str(), &st) == 0 && IdentityOf(st) == it->second.Identity) {
+                const bool fields = info.ReadID3v2Fields;
                 info = it->second;
+                info.ReadID3v2Fields = fields;
                 return;
             }
             Analyses.erase(it);

@@ -204,7 +204,8 @@ TEST_F(BurnCommands, UsageErrorsTouchNothing) {
 // the burn is cancelled, and neither the pseudo-drive's file nor a temporary image stays.
 TEST_F(BurnCommands, ASignalMidwayCancelsAndLeavesNothingBehind) {
     const std::string image = RawImage(Out, 1000 * kSector);
-    for (const auto& [target, signal] : {std::pair{image, SIGINT}, {Music.Path(), SIGTERM}}) {
+    for (const auto& [target, sig] : {std::pair{image, SIGINT}, {Music.Path(), SIGTERM}}) {
+        const int signal = sig;  // a lambda may not take a structured binding
         bool sent = false;
         const TRun run = Cli({"burn", target, "--drive", Drive("c.out"), "--speed", "4"},
                              [&](const std::string& line, pid_t pid) {
