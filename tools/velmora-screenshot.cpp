@@ -19,6 +19,7 @@
 #include "tests/support/ScriptedPort.h"
 #include "tools/GenFolder.h"
 #include "ui/About.h"
+#include "ui/BatchPlanDialog.h"
 #include "ui/BurnDialog.h"
 #include "ui/DiscCheckDialog.h"
 #include "ui/MainUnit.h"
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
             stderr,
             "Usage: velmora-screenshot OUTPUT.png [--warning | --empty | --about | --translit |\n"
             "                                      --file-list | --tag-list | --disc-image |\n"
-            "                                      --burn | --burn-progress]\n"
+            "                                      --burn | --burn-progress | --plan]\n"
             "Saves the main window with a generated folder open; --warning shows the\n"
             "warning panel too; --empty saves it with no folder open; the others save\n"
             "that dialog instead (--burn with a stand-in drive holding a blank CD-R).\n");
@@ -93,6 +94,16 @@ int main(int argc, char** argv) {
             };
             dialog = std::make_unique<velmora::TDiscCheckDialog>(
                 recheck({}), true, velmora::TDiscChoice{}, recheck, &form);
+        } else if (option == "--plan") {
+            // The plan of a whole batch over the generated folder.
+            velmora::TBatchOptions batch;
+            batch.Translit = batch.StripID3v2 = true;
+            batch.Rename = velmora::TNameParts{.Track = true, .Title = true};
+            batch.Numbered = true;
+            batch.AtOnce = true;
+            form.Do([&] { model.ApplyBatchOptions(batch); });
+            dialog = std::make_unique<velmora::TBatchPlanDialog>(model.PlanBatch(),
+                                                                 model.InputFolder, &form);
         } else if (option == "--burn") {
             auto* burn = new velmora::TBurnDialog(burnSetup, &form);
             burn->Refresh();

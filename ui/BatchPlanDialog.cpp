@@ -51,17 +51,44 @@ TBatchPlanDialog::TBatchPlanDialog(const TBatchLog& plan, const std::string& fol
             PlanTable->setItem(row, c, item);
         }
     }
-    // Long names are cut in the middle (the whole name is the cell's hint); the last column
-    // takes the rest of the width and wraps, so every warning reads without scrolling.
+    // Long names wrap in a column of their own width (the whole text is the cell's hint too); the
+    // last column takes the rest of the width and wraps, so every warning reads without
+    // scrolling.
     PlanTable->setWordWrap(true);
-    PlanTable->setTextElideMode(Qt::ElideMiddle);
+    PlanTable->setTextElideMode(Qt::ElideNone);
     PlanTable->resizeColumnsToContents();
     PlanTable->setColumnWidth(1, std::min(PlanTable->columnWidth(1), 280));
     PlanTable->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
     PlanTable->horizontalScrollBar()->setEnabled(false);
     PlanTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A scroll bar that came later would narrow the last column after its rows were measured.
+    PlanTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     PlanTable->resizeRowsToContents();
+    // The wrapped rows are measured again whenever the last column gets its width.
+    connect(PlanTable->horizontalHeader(), &QHeaderView::sectionResized, PlanTable,
+            [table = PlanTable] { table->resizeRowsToContents(); });
     layout->addWidget(PlanTable, 1);
+    // The chosen row's whole text, the first warning or failure at first: nothing the plan says
+    // needs the table's width to be read.
+    lblDetails = new QLabel(this);
+    lblDetails->setObjectName("lblDetails");
+    lblDetails->setWordWrap(true);
+    lblDetails->setTextFormat(Qt::PlainText);
+    layout->addWidget(lblDetails);
+    connect(PlanTable, &QTableWidget::currentCellChanged, lblDetails, [this](int row) {
+        if (row < 0 || PlanTable->item(row, 0) == nullptr)
+            return;
+        lblDetails->setText(PlanTable->item(row, 0)->text() + ": " +
+                            PlanTable->item(row, 1)->text() + "\n" +
+                            PlanTable->item(row, 2)->text());
+    });
+    for (int row = 0; row < static_cast<int>(plan.size()); ++row) {
+        if (plan[static_cast<size_t>(row)].Kind == TBatchEvent::TKind::Warn ||
+            IsFailure(plan[static_cast<size_t>(row)].Kind)) {
+            PlanTable->setCurrentCell(row, 0);
+            break;
+        }
+    }
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -20,6 +20,7 @@ class TBatchPlanDialog : public QDialog {
 
     QLabel* lblSummary;
     QTableWidget* PlanTable;
+    QLabel* lblDetails;  // the chosen row's whole text
     QPushButton* btnRun;
     QPushButton* btnCancel;
 };

@@ -15,11 +15,13 @@
 #include <filesystem>
 
 #include "core/MainModel.h"
+#include "core/TextCodec.h"
 #include "core/Translit.h"
 #include "tests/support/ScriptedPort.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tools/Mp3Builder.h"
 #include "ui/About.h"
+#include "ui/BatchPlanDialog.h"
 #include "ui/DiscCheckDialog.h"
 #include "ui/JpegDecode.h"
 #include "ui/SaveID3v1.h"
@@ -62,7 +64,43 @@ class DialogsTest : public QObject {
     void aboutBoxShowsNameVersionAndPicture();
     void jpegDecoderRefusesDamagedData();
     void discCheckDialogListsProblemsAndNames();
+    void batchPlanShowsWhatEachStepWrites();
 };
+
+void DialogsTest::batchPlanShowsWhatEachStepWrites() {
+    TID3v1Tag tag;
+    tag.SetField(fkTitle, Utf8ToCp1251("Звезда"));
+    tag.SetField(fkArtist, "DDT");
+    uint8_t block[128];
+    tag.SaveToBuffer(block, sizeof block);
+    std::string hex;
+    for (uint8_t b : block)
+        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
+    const std::string warning =
+        "ID3v2 не удалён: в ID3v1 нет полей название, исполнитель, альбом (их возьмёт «Взять "
+        "теги из ID3v2, если нет ID3v1 или он испорчен»)";
+    const TBatchLog plan = {
+        {TBatchEvent::TKind::Save, "/m/" + std::string(120, 'n') + ".mp3", "", hex},
+        {TBatchEvent::TKind::Strip, "/m/a.mp3", "", "491520"},
+        {TBatchEvent::TKind::Warn, "/m/b.mp3", "", warning},
+        {TBatchEvent::TKind::Mkdir, "/m/D001", "", ""},
+        {TBatchEvent::TKind::Move, "/m/a.mp3", "/m/D001/Zvezda.mp3", ""},
+        {TBatchEvent::TKind::Fail, "/m/c.mp3", "", "ссылка на файл вне папки: файл не изменён"},
+    };
+    TBatchPlanDialog dialog(plan, "/m");
+    dialog.show();
+    QVERIFY(MatchesGolden(DumpWidgetTree(&dialog), "batch-plan-dialog.txt"));
+    QCOMPARE(dialog.PlanTable->item(0, 2)->text(), QString("«Звезда» — «DDT»"));
+    QCOMPARE(dialog.PlanTable->item(1, 2)->text(), QString("480,0 КБ"));
+    QCOMPARE(dialog.PlanTable->item(4, 2)->text(), QString("D001/Zvezda.mp3"));
+    // Every warning reads whole without scrolling sideways: the columns wrap.
+    QVERIFY(dialog.PlanTable->wordWrap());
+    QVERIFY(dialog.PlanTable->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff);
+    // The first warning is chosen at first, and its whole text stands below the table.
+    QCOMPARE(dialog.PlanTable->currentRow(), 2);
+    QVERIFY(dialog.lblDetails->text().endsWith(QString::fromStdString(warning)));
+    QVERIFY(dialog.lblSummary->text().contains("удалено ID3v2: 1"));
+}
 
 void DialogsTest::discCheckDialogListsProblemsAndNames() {
     TDiscCheck check;
