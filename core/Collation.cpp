@@ -72,11 +72,14 @@ int TCollator::Compare(const std::string& a, const std::string& b) const {
 }
 
 bool TCollator::Equivalent(const std::string& a, const std::string& b) const {
-    // The collation keys alone, without the names' bytes that Key appends to break ties.
-    const std::string ka = Key(a);
-    const std::string kb = Key(b);
-    return ka.size() - a.size() == kb.size() - b.size() &&
-           ka.compare(0, ka.size() - a.size(), kb, 0, kb.size() - b.size()) == 0;
+    return EquivalenceKey(a) == EquivalenceKey(b);
+}
+
+std::string TCollator::EquivalenceKey(const std::string& text) const {
+    // The collation key alone, without the text's bytes that Key appends to break ties.
+    std::string key = Key(text);
+    key.resize(key.size() - text.size());
+    return key;
 }
 
 std::string TCollator::Key(const std::string& name) const {

@@ -29,6 +29,9 @@ class TCollator {
     // True when the two texts are the same but for letter case (and what ICU counts as the same
     // letter): "rock", "Rock" and "ROCK"; "исполнитель" and "Исполнитель".
     bool Equivalent(const std::string& a, const std::string& b) const;
+    // The part of Key that Equivalent compares: equal for equivalent texts, so a text's
+    // equivalents can be found by it in a map.
+    std::string EquivalenceKey(const std::string& text) const;
     // The locale actually used ("root" for the root order).
     const std::string& LocaleName() const { return Name; }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -27,6 +28,20 @@ constexpr const char* kUnreadableText =
 constexpr const char* kLookAlikeText =
     "В папке есть файлы с именами, как у временных файлов Velmora, но сделанные не ею для этой "
     "папки. Они оставлены как есть:";
+
+// The code of the genre of that name, letter case aside; -1 when no genre has it. The names'
+// keys are made once.
+int32_t GenreCodeByName(const std::string& name) {
+    static const std::map<std::string, int32_t> codes = [] {
+        BuildID3Genres();
+        std::map<std::string, int32_t> byKey;
+        for (const auto& item : ID3Genres().Items)
+            byKey.emplace(UserCollator().EquivalenceKey(item.Name), item.Code);
+        return byKey;
+    }();
+    const auto it = codes.find(UserCollator().EquivalenceKey(name));
+    return it == codes.end() ? -1 : it->second;
+}
 
 uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -627,11 +642,8 @@ std::vector<TTagField> TMainModel::ID3v2FieldsNotInID3v1() const {
         bool held = v1.Exists;
         if (held && field.Field == TTagField::Genre) {
             // A genre ID3v1 has no code for cannot be kept there: it does not hold the strip up.
-            int code = -1;
-            for (const auto& item : ID3Genres().Items)
-                if (UserCollator().Equivalent(item.Name, DecodeID3v2Text(tag.Genre)))
-                    code = item.Code;
-            held = code < 0 || !ID3Genres().NameOf(v1.GenreCode).empty();
+            held = GenreCodeByName(DecodeID3v2Text(tag.Genre)) < 0 ||
+                   !ID3Genres().NameOf(v1.GenreCode).empty();
         } else if (held && field.Field == TTagField::Track) {
             held = v1.Track != 0;
         } else if (held) {
@@ -719,13 +731,7 @@ void TMainModel::btnStripID3v2Click() {
 }
 
 void TMainModel::SelectGenreByName(const std::string& name) {
-    const TCollator& collator = UserCollator();
-    int index = -1;
-    for (size_t i = 0; i < edGenre.Items.size() && index < 0; ++i) {
-        if (collator.Equivalent(edGenre.Items[i].Name, name))
-            index = static_cast<int>(i);
-    }
-    SetGenreIndex(index);
+    SelectGenre(GenreCodeByName(name));
 }
 
 // ---- Controls set as a click sets them ----
