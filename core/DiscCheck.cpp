@@ -315,9 +315,7 @@ class TDiscChecker {
                 damaged = damaged || control ||
                           IsDamagedCopy(bytes, DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
             }
-            const std::string fromID3v2 =
-                "возьмите теги из ID3v2 (Из ID3v2, или «Взять теги из ID3v2…» при обработке всех "
-                "файлов) и сохраните тег ID3v1";
+            const std::string fromID3v2 = "нажмите «Из ID3v2» и сохраните тег ID3v1";
             if (!info.ID3v1.Exists && info.ID3v2Size > 0)
                 Add(entry.Source, "id3v2-present",
                     "Только тег ID3v2: магнитола покажет лишь имя файла — " + fromID3v2);
