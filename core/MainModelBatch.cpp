@@ -131,8 +131,8 @@ void TMainModel::btnProcessAllClick() {
         UpdatingEdits = true;
         // What the ID3v1 tag lacks as read, less what is taken from the ID3v2 tag now, is what
         // a strip would lose.
-        FieldsAStripWouldLose = cbAllFilesStripID3v2.Checked ? ID3v2FieldsNotInID3v1()
-                                                             : std::vector<TTagField>{};
+        FieldsAStripWouldLose =
+            cbAllFilesStripID3v2.Checked ? ID3v2FieldsNotInID3v1() : std::vector<TTagField>{};
         if (cbAllFilesFromID3v2.Checked) {
             for (TTagField field : TakeFromID3v2(true))
                 std::erase(FieldsAStripWouldLose, field);
