@@ -205,7 +205,14 @@ void TQtUserPort::ShowAbout() {
 }
 
 void TQtUserPort::ProcessEvents() {
+    // The folder scan asks once per file; a pass through the event loop costs more than a file's
+    // work, and input a few milliseconds late is not seen. So the events go through at most
+    // every 8 ms (half a frame), and always at the first call of a while.
+    constexpr qint64 kEventsEveryMs = 8;
+    if (EventsClock.isValid() && EventsClock.elapsed() < kEventsEveryMs)
+        return;
     QCoreApplication::processEvents();
+    EventsClock.start();
 }
 
 void TQtUserPort::Refresh() {

@@ -2,6 +2,7 @@
 // save dialogs, the option dialogs, and the window's refresh during long commands.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -83,6 +84,7 @@ class TQtUserPort : public TUserPort {
     bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
     QPointer<QProgressDialog> Progress;
     QPointer<TBurnProgressDialog> BurnProgress;
+    QElapsedTimer EventsClock;  // since the events were last let through
 };
 
 // The XDG music folder when it exists, else the home folder.
