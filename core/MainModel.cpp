@@ -228,7 +228,10 @@ void TMainModel::FileListFill(const std::string& folder) {
             SelectTrack(static_cast<int>(i));
             std::optional<std::string> reason;
             try {
-                FilesListBoxClick();
+                if (i == 0 || i + 1 == TrackList.size())
+                    FilesListBoxClick();
+                else
+                    TimeCurrentTrack();
             } catch (const std::exception& e) {
                 reason = e.what();
             } catch (...) {
@@ -332,6 +335,28 @@ void TMainModel::FilesListBoxClick() {
     UpdatingEdits = false;
     TagsModified = false;
     InfoFileNameRed = false;
+}
+
+void TMainModel::TimeCurrentTrack() {
+    const std::string& name = TrackList[static_cast<size_t>(FilesListBox.ItemIndex)];
+    InfoFileName.Caption = name;
+    WorkingPath = JoinPath(InputFolder, name);
+    try {
+        Fs.LoadAudioInfo(WorkingPath, AudioInfo);
+    } catch (...) {
+        ClearCurrentTrackDisplay();
+        throw;
+    }
+    // Showing a file without a tag empties the kept edits too, and the files after it keep
+    // that: it is the one part of showing a file that outlives the next file's showing.
+    if (!AudioInfo.ID3v1.Exists) {
+        UpdatingEdits = true;
+        for (const TTagFieldInfo& field : TagFields())
+            ShowField(field, nullptr);
+        UpdatingEdits = false;
+    }
+    lblDuration.Caption =
+        AudioInfo.FrameHdr.Valid ? DurationText(AudioInfo.Duration) : std::string("0:00:00");
 }
 
 void TMainModel::AskToSaveEdits() {

@@ -349,6 +349,9 @@ class TMainModel : public TMainModelState {
     void RebuildList();  // remember InputFolder, clear, put it back, fill
     void SetStatus(const std::string& text);
     void ClearCurrentTrackDisplay();
+    // The fill's step for a file between the first and the last: the file is made current and
+    // timed (lblDuration), but not shown; the last file's showing sets everything else.
+    void TimeCurrentTrack();
 
     // Preparing files (renaming, folders, batch) keeps its private helpers below.
   private:

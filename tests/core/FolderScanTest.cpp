@@ -176,6 +176,36 @@ TEST_F(ModelTest, FillGoesOnPastUnreadableFilesAndNamesThemInOneMessage) {
     EXPECT_EQ(Port.Messages.size(), 1u);
 }
 
+// A refill (as after a batch) leaves the last file current, as if each file had been shown in
+// turn: its texts, and a kept field emptied by any file without a tag on the way.
+TEST_F(ModelTest, RefillLeavesTheLastFileShownAndKeptFieldsAsShowingEachWould) {
+    for (const bool untaggedInTheMiddle : {false, true}) {
+        SCOPED_TRACE(untaggedInTheMiddle);
+        for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"})
+            std::remove(Dir.File(name).c_str());
+        PutTagged("a.mp3", {.Title = "A", .Artist = "Artist A"});
+        if (untaggedInTheMiddle)
+            PutUntagged("b.mp3");
+        else
+            PutTagged("b.mp3", {.Title = "B", .Artist = "Artist B"});
+        PutTagged("c.mp3", {.Title = "C", .Artist = "Artist C", .Genre = 17}, 20);
+        PutTagged("d.mp3", {.Title = "D", .Artist = "Artist D", .Genre = 9}, 30);
+        Open();
+        Model.edTitle.Text = "Mine";
+        Model.KeepName.Checked = true;
+        Model.KeepNameClick();
+        Model.Run([&] { Model.FileListFill(Dir.Path()); });
+        EXPECT_EQ(Model.InfoFileName.Caption, "d.mp3");
+        EXPECT_EQ(Model.edArtist.Text, "Artist D");
+        EXPECT_EQ(Model.edGenre.Text, "Metal");
+        EXPECT_EQ(Model.lblDuration.Caption, "0:00:30");
+        EXPECT_EQ(Model.edTitle.Text, untaggedInTheMiddle ? "" : "Mine");
+        EXPECT_FALSE(Model.TagsModified);
+        Model.KeepName.Checked = false;
+        Model.KeepNameClick();
+    }
+}
+
 TEST_F(ModelTest, FillGoesOnPastAFileTheFileSystemCannotRead) {
     TFaultyFs fs;
     fs.FailReads.insert(Dir.File("b.mp3"));
