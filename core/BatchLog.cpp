@@ -37,6 +37,19 @@ std::string Shown(const std::string& path, const std::string& folder) {
 
 }  // namespace
 
+std::string SaveEventDetail(const TID3v1Tag& tag) {
+    uint8_t block[kID3v1Size];
+    TID3v1Tag(tag).SaveToBuffer(block, sizeof block);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * sizeof block);
+    for (uint8_t b : block) {
+        hex += kHex[b >> 4];
+        hex += kHex[b & 15];
+    }
+    return hex;
+}
+
 std::string BatchEventWhat(const TBatchEvent& e, const std::string& folder) {
     switch (e.Kind) {
         case TBatchEvent::TKind::Save: {

@@ -9,6 +9,8 @@
 
 namespace velmora {
 
+class TID3v1Tag;
+
 struct TBatchEvent {
     enum class TKind { Save, Mkdir, Move, Fail, Skip, Warn, Strip };
     TKind Kind;
@@ -18,6 +20,9 @@ struct TBatchEvent {
 };
 using TBatchLog = std::vector<TBatchEvent>;
 
+// The detail of a tag save: the 128-byte block the tag writes, in hex (BatchEventWhat reads it
+// back).
+std::string SaveEventDetail(const TID3v1Tag& tag);
 // The action word of the tab-separated form: save, mkdir, move, fail, skip, warn, strip.
 const char* BatchActionName(TBatchEvent::TKind kind);
 // The action as the user reads it: "Запись тега", "Перемещение", "Ошибка", ...

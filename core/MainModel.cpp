@@ -576,21 +576,10 @@ void TMainModel::btnSaveID3Click() {
 bool TMainModel::SaveTag(const std::string& path) {
     if (!MayWrite(path))
         return false;
-    uint8_t block[kID3v1Size];
-    if (BatchLog != nullptr) {
-        TID3v1Tag written = AudioInfo.ID3v1;
-        written.SaveToBuffer(block, sizeof block);
-    }
+    // Taken before the save: SaveID3v1 may change the tag it is given.
+    const std::string block = BatchLog != nullptr ? SaveEventDetail(AudioInfo.ID3v1) : "";
     Fs.SaveID3v1(path, AudioInfo.ID3v1, AudioInfo.Identity);
-    if (BatchLog != nullptr) {
-        static constexpr char kHex[] = "0123456789abcdef";
-        std::string hex;
-        for (uint8_t b : block) {
-            hex += kHex[b >> 4];
-            hex += kHex[b & 15];
-        }
-        Note(TBatchEvent::TKind::Save, path, "", hex);
-    }
+    Note(TBatchEvent::TKind::Save, path, "", block);
     return true;
 }
 

@@ -39,14 +39,6 @@ TTagged Tagged(size_t tagSize, int seconds, uint8_t seed = 0) {
     return {b.Build(), audio};
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 int Cli(const std::vector<std::string>& args, std::string* out = nullptr) {
     std::ostringstream o, e;
     const int status = RunCli(args, o, e);

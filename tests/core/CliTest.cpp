@@ -17,14 +17,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 TEST(CliFolder, PrintsTotalsAndNamesTheSameWayEveryRun) {
     TempDir dir;
     const auto paths = tools::GenerateFolder(dir.Path(), {.Count = 12, .Cyrillic = true});
@@ -33,7 +25,7 @@ TEST(CliFolder, PrintsTotalsAndNamesTheSameWayEveryRun) {
     EXPECT_EQ(ListFolder(dir.Path(), second, err), 0);
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(first.str(), second.str());
-    const auto lines = SplitLines(first.str());
+    const auto lines = Lines(first.str());
     ASSERT_EQ(lines.size(), 3u + 12u);
     EXPECT_EQ(lines[0], "NumFilesLabel: 12");
     EXPECT_EQ(lines[1].rfind("SizeFilesLabel: ", 0), 0u);
@@ -57,7 +49,7 @@ TEST(CliFolder, ReportModesTakeTheDialogOptionsAsFlags) {
         ParseFileListFlags({"--dir-to-all", "--ext", "--size=bytes", "--count"}, fileOptions, err));
     std::ostringstream out;
     EXPECT_EQ(PrintFileListReport(dir.Path(), fileOptions, "", out, err), 0);
-    EXPECT_THAT(SplitLines(out.str()),
+    EXPECT_THAT(Lines(out.str()),
                 ElementsAre("1 " + dir.File("a.mp3") + " 205128",
                             "2 " + dir.File("b.mp3") + " 7000", "Всего файлов: 2"));
 
@@ -67,7 +59,7 @@ TEST(CliFolder, ReportModesTakeTheDialogOptionsAsFlags) {
         tagOptions, err));
     out.str("");
     EXPECT_EQ(PrintTagListReport(dir.Path(), tagOptions, "", out, err), 0);
-    EXPECT_THAT(SplitLines(out.str()),
+    EXPECT_THAT(Lines(out.str()),
                 ElementsAre("1 Artist/Title/2 3:25", "2 //0 0:07", "Время: 3:32"));
 
     EXPECT_FALSE(ParseFileListFlags({"--size=tb"}, fileOptions, err));
@@ -104,7 +96,7 @@ TEST(Cli, EachCommandHasItsOwnHelpAndInfoListsEveryKeyItPrints) {
     const TCliRun info =
         Cli({"info", std::string(VELMORA_TEST_DATA) + "/mpeg1-l3-cbr64-48k-stereo-id3v2.mp3"});
     ASSERT_EQ(info.Status, 0) << info.Err;
-    for (const std::string& line : SplitLines(info.Out)) {
+    for (const std::string& line : Lines(info.Out)) {
         const std::string key = line.substr(0, line.find(':'));
         if (key != "file") {
             EXPECT_THAT(kInfoCommand.Help, ::testing::ContainsRegex("[ ,]" + key + "[ ,\n]"));
@@ -127,7 +119,7 @@ TEST(Cli, AFolderThatCannotBeReadIsAUsageErrorOfEveryCommand) {
             SCOPED_TRACE(::testing::PrintToString(args));
             EXPECT_EQ(run.Status, 2);
             EXPECT_EQ(run.Out, "");
-            EXPECT_THAT(SplitLines(run.Err), ::testing::SizeIs(1));
+            EXPECT_THAT(Lines(run.Err), ::testing::SizeIs(1));
             EXPECT_THAT(run.Err, HasSubstr(folder + ": "));
         }
     }

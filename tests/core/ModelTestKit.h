@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,15 @@ inline std::vector<uint8_t> Mp3Bytes(int seconds, const TID3v1Fields* tag = null
     if (tag != nullptr)
         b.ID3v1(*tag);
     return b.Build();
+}
+
+// The lines of a text (a command's output), without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 // Every regular file under a folder, as sorted paths relative to it.

@@ -71,16 +71,12 @@ void DialogsTest::batchPlanShowsWhatEachStepWrites() {
     TID3v1Tag tag;
     tag.SetField(fkTitle, Utf8ToCp1251("Звезда"));
     tag.SetField(fkArtist, "DDT");
-    uint8_t block[128];
-    tag.SaveToBuffer(block, sizeof block);
-    std::string hex;
-    for (uint8_t b : block)
-        hex += "0123456789abcdef"[b >> 4], hex += "0123456789abcdef"[b & 15];
     const std::string warning =
         "ID3v2 не удалён: в ID3v1 нет полей название, исполнитель, альбом (их возьмёт «Взять "
         "теги из ID3v2, если нет ID3v1 или он испорчен»)";
     const TBatchLog plan = {
-        {TBatchEvent::TKind::Save, "/m/" + std::string(120, 'n') + ".mp3", "", hex},
+        {TBatchEvent::TKind::Save, "/m/" + std::string(120, 'n') + ".mp3", "",
+         SaveEventDetail(tag)},
         {TBatchEvent::TKind::Strip, "/m/a.mp3", "", "491520"},
         {TBatchEvent::TKind::Warn, "/m/b.mp3", "", warning},
         {TBatchEvent::TKind::Mkdir, "/m/D001", "", ""},
