@@ -317,17 +317,7 @@ void TMainModel::FilesListBoxClick() {
     const int index = FilesListBox.ItemIndex;
     if (index < 0 || static_cast<size_t>(index) >= TrackList.size())
         return;
-    const std::string name = TrackList[static_cast<size_t>(index)];
-    InfoFileName.Caption = name;
-    const std::string path = JoinPath(InputFolder, name);
-    WorkingPath = path;
-    try {
-        Fs.LoadAudioInfo(path, AudioInfo);
-    } catch (...) {
-        // The file is not shown: nothing of the previous file may stay current in its place.
-        ClearCurrentTrackDisplay();
-        throw;
-    }
+    AnalyseSelectedTrack();
     // The analysis's size is the file's (-1 at 2 GiB or more, as the list counts it).
     CurrentFileSizeLabel.Caption = std::to_string(AudioInfo.FileSize);
     UpdatingEdits = true;
@@ -337,16 +327,21 @@ void TMainModel::FilesListBoxClick() {
     InfoFileNameRed = false;
 }
 
-void TMainModel::TimeCurrentTrack() {
+void TMainModel::AnalyseSelectedTrack() {
     const std::string& name = TrackList[static_cast<size_t>(FilesListBox.ItemIndex)];
     InfoFileName.Caption = name;
     WorkingPath = JoinPath(InputFolder, name);
     try {
         Fs.LoadAudioInfo(WorkingPath, AudioInfo);
     } catch (...) {
+        // The file is not shown: nothing of the previous file may stay current in its place.
         ClearCurrentTrackDisplay();
         throw;
     }
+}
+
+void TMainModel::TimeCurrentTrack() {
+    AnalyseSelectedTrack();
     // Showing a file without a tag empties the kept edits too, and the files after it keep
     // that: it is the one part of showing a file that outlives the next file's showing.
     if (!AudioInfo.ID3v1.Exists) {

@@ -349,6 +349,8 @@ class TMainModel : public TMainModelState {
     void RebuildList();  // remember InputFolder, clear, put it back, fill
     void SetStatus(const std::string& text);
     void ClearCurrentTrackDisplay();
+    // Makes the selected track current and analyses it (InfoFileName, WorkingPath, AudioInfo).
+    void AnalyseSelectedTrack();
     // The fill's step for a file between the first and the last: the file is made current and
     // timed (lblDuration), but not shown; the last file's showing sets everything else.
     void TimeCurrentTrack();
