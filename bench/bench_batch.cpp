@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "tests/support/ScriptedPort.h"
 
 namespace {

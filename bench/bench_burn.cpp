@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Burn.h"
+#include "core/burn/Burn.h"
 #include "tools/Mp3Builder.h"
 
 namespace {

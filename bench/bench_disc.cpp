@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
-#include "core/DiscImage.h"
-#include "core/Naming.h"
+#include "core/disc/DiscImage.h"
+#include "core/tags/Naming.h"
 
 namespace {
 

@@ -33,7 +33,7 @@
 #include <tuple>
 
 #include "bench/BenchSupport.h"
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 
 extern char** environ;
 

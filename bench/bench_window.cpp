@@ -15,7 +15,7 @@
 
 #include "audio/ID3Tags.h"
 #include "bench/BenchSupport.h"
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "ui/MainUnit.h"
 #include "ui/QtUserPort.h"
 #include "ui/VelmoraApp.h"

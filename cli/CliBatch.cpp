@@ -4,9 +4,9 @@
 #include <charconv>
 
 #include "cli/CliCommand.h"
-#include "core/MainModel.h"
-#include "core/QuietPort.h"
-#include "core/TextCodec.h"
+#include "core/model/MainModel.h"
+#include "core/model/QuietPort.h"
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 namespace {

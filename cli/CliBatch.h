@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/BatchOptions.h"
+#include "core/model/BatchOptions.h"
 
 namespace velmora {
 

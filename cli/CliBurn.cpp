@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "core/BurnJob.h"
-#include "core/Disc.h"
-#include "core/DiscImage.h"
-#include "core/TextCodec.h"
+#include "core/burn/BurnJob.h"
+#include "core/disc/Disc.h"
+#include "core/disc/DiscImage.h"
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 namespace {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "core/Disc.h"
-#include "core/DiscImage.h"
-#include "core/DiscNames.h"
-#include "core/TextCodec.h"
+#include "core/disc/Disc.h"
+#include "core/disc/DiscImage.h"
+#include "core/disc/DiscNames.h"
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 namespace {

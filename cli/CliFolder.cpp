@@ -3,10 +3,10 @@
 #include <map>
 
 #include "cli/CliCommand.h"
-#include "core/Collation.h"
-#include "core/MainModel.h"
-#include "core/QuietPort.h"
-#include "core/TextCodec.h"
+#include "core/model/MainModel.h"
+#include "core/model/QuietPort.h"
+#include "core/text/Collation.h"
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 namespace {

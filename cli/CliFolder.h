@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ReportOptions.h"
+#include "core/reports/ReportOptions.h"
 
 namespace velmora {
 

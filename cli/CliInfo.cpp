@@ -4,8 +4,8 @@
 
 #include "audio/FileInfoSummary.h"
 #include "cli/CliCommand.h"
-#include "core/ID3v2Text.h"
-#include "core/TextCodec.h"
+#include "core/tags/ID3v2Text.h"
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
-#include "core/ID3v2Text.h"
+#include "core/tags/ID3v2Text.h"
 #include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

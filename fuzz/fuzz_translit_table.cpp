@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/TextCodec.h"
-#include "core/Translit.h"
+#include "core/text/TextCodec.h"
+#include "core/text/Translit.h"
 #include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,7 +7,7 @@
 #include <tuple>
 
 #include "audio/ID3Tags.h"
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tools/CoverImage.h"
 #include "tools/ID3v2Writer.h"
 #include "tools/Mp3Builder.h"

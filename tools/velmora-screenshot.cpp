@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "audio/ID3Tags.h"
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "tests/support/BurnStandIns.h"
 #include "tests/support/ScriptedPort.h"
 #include "tools/GenFolder.h"

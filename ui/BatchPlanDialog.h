@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <string>
 
-#include "core/BatchLog.h"
+#include "core/model/BatchLog.h"
 
 class QLabel;
 class QPushButton;

@@ -7,8 +7,8 @@
 #include <QDialog>
 #include <functional>
 
-#include "core/BurnJob.h"
-#include "core/BurnSetup.h"
+#include "core/burn/BurnJob.h"
+#include "core/burn/BurnSetup.h"
 
 class QCheckBox;
 class QComboBox;

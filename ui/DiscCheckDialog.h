@@ -6,8 +6,8 @@
 
 #include <QDialog>
 
-#include "core/Disc.h"
-#include "core/UserPort.h"
+#include "core/disc/Disc.h"
+#include "core/model/UserPort.h"
 
 class QCheckBox;
 class QComboBox;

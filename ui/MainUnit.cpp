@@ -28,7 +28,7 @@
 #include <climits>
 #include <exception>
 
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "ui/DialogControls.h"
 #include "ui/TypingLimit.h"
 #include "ui/UiText.h"

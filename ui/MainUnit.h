@@ -28,7 +28,7 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 
-#include "core/TagFields.h"
+#include "core/tags/TagFields.h"
 
 namespace velmora {
 

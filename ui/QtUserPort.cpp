@@ -9,7 +9,7 @@
 #include <QProgressDialog>
 #include <QStandardPaths>
 
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "ui/About.h"
 #include "ui/BatchPlanDialog.h"
 #include "ui/DiscCheckDialog.h"

@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "core/UserPort.h"
+#include "core/model/UserPort.h"
 
 class QFileDialog;
 class QWidget;

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "core/ReportOptions.h"
+#include "core/reports/ReportOptions.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -15,8 +15,8 @@
 #include <exception>
 #include <functional>
 
-#include "core/MainModel.h"
-#include "core/Translit.h"
+#include "core/model/MainModel.h"
+#include "core/text/Translit.h"
 #include "ui/UiText.h"
 
 namespace velmora {

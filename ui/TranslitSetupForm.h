@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "core/Translit.h"
+#include "core/text/Translit.h"
 
 class QFrame;
 class QLabel;

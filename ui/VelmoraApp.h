@@ -5,7 +5,7 @@
 #include <QIcon>
 #include <string>
 
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "ui/MainUnit.h"
 #include "ui/QtUserPort.h"
 

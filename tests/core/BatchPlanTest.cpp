@@ -4,8 +4,8 @@
 #include <sstream>
 
 #include "cli/CliBatch.h"
-#include "core/PretendFileSystem.h"
-#include "core/TextCodec.h"
+#include "core/files/PretendFileSystem.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

@@ -5,7 +5,7 @@
 #include <random>
 #include <set>
 
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

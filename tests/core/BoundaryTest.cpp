@@ -12,8 +12,8 @@
 
 #include "cli/CliBatch.h"
 #include "cli/CliCommand.h"
-#include "core/Journal.h"
-#include "core/SafeMove.h"
+#include "core/files/Journal.h"
+#include "core/files/SafeMove.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

@@ -16,8 +16,8 @@
 #include <functional>
 
 #include "cli/CliCommand.h"
-#include "core/BurnSetup.h"
-#include "core/MainModel.h"
+#include "core/burn/BurnSetup.h"
+#include "core/model/MainModel.h"
 #include "tests/support/ScriptedPort.h"
 #include "tools/Mp3Builder.h"
 

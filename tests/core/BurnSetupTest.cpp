@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <limits>
 
-#include "core/BurnJob.h"
-#include "core/BurnSetup.h"
+#include "core/burn/BurnJob.h"
+#include "core/burn/BurnSetup.h"
 #include "tests/support/BurnStandIns.h"
 #include "tools/Mp3Builder.h"
 

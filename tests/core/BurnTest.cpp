@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "core/Burn.h"
-#include "core/IsoImage.h"
+#include "core/burn/Burn.h"
+#include "core/disc/IsoImage.h"
 #include "tools/Mp3Builder.h"
 
 namespace velmora::test {

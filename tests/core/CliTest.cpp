@@ -6,7 +6,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliFolder.h"
-#include "core/IsoImage.h"
+#include "core/disc/IsoImage.h"
 #include "tests/core/ModelTestKit.h"
 #include "tools/GenFolder.h"
 

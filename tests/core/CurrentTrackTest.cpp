@@ -2,8 +2,8 @@
 // edits, the Keep boxes and the genre box.
 #include <cstdio>
 
-#include "core/Collation.h"
-#include "core/TextCodec.h"
+#include "core/text/Collation.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

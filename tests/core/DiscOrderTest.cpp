@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "cli/CliCommand.h"
-#include "core/DiscImage.h"
-#include "core/TextCodec.h"
+#include "core/disc/DiscImage.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

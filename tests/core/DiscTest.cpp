@@ -13,10 +13,10 @@
 #include <sstream>
 
 #include "cli/CliCommand.h"
-#include "core/Disc.h"
-#include "core/DiscImage.h"
-#include "core/DiscNames.h"
-#include "core/IsoImage.h"
+#include "core/disc/Disc.h"
+#include "core/disc/DiscImage.h"
+#include "core/disc/DiscNames.h"
+#include "core/disc/IsoImage.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

@@ -6,8 +6,8 @@
 
 #include "cli/CliBatch.h"
 #include "cli/CliCommand.h"
-#include "core/ID3v2Text.h"
-#include "core/TextCodec.h"
+#include "core/tags/ID3v2Text.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "core/Leftovers.h"
-#include "core/SafeMove.h"
+#include "core/files/Leftovers.h"
+#include "core/files/SafeMove.h"
 #include "tools/Mp3Builder.h"
 
 namespace velmora {

@@ -1,6 +1,6 @@
 // What the folder open removes or puts back, what it leaves alone, temporary names on long
 // names, and report writes in folders that refuse new files.
-#include "core/Leftovers.h"
+#include "core/files/Leftovers.h"
 
 #include <grp.h>
 #include <sys/resource.h>
@@ -15,8 +15,8 @@
 #include <sstream>
 
 #include "cli/CliFolder.h"
-#include "core/Journal.h"
-#include "core/SafeMove.h"
+#include "core/files/Journal.h"
+#include "core/files/SafeMove.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

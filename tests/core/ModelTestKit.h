@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "audio/FileStream.h"
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "tests/support/ScriptedPort.h"
 #include "tools/Mp3Builder.h"
 

@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "audio/FileStream.h"
-#include "core/Collation.h"
+#include "core/text/Collation.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

@@ -2,7 +2,7 @@
 // folder of its own, and the enabling rules of their controls.
 #include <filesystem>
 
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

@@ -5,7 +5,7 @@
 #include <map>
 
 #include "audio/FileStream.h"
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

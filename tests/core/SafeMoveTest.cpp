@@ -1,4 +1,4 @@
-#include "core/SafeMove.h"
+#include "core/files/SafeMove.h"
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>

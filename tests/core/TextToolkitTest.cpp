@@ -1,6 +1,6 @@
 // Walking UTF-8 text that may hold stray bytes (legacy file names keep their exact bytes), and
 // the names built on it: the report line and the folder named after a file agree.
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {

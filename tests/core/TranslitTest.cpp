@@ -1,4 +1,4 @@
-#include "core/Translit.h"
+#include "core/text/Translit.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "audio/FileStream.h"
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tools/Mp3Builder.h"
 
 namespace velmora {

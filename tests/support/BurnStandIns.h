@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/BurnSetup.h"
+#include "core/burn/BurnSetup.h"
 
 namespace velmora::test {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/BurnJob.h"
-#include "core/UserPort.h"
+#include "core/burn/BurnJob.h"
+#include "core/model/UserPort.h"
 
 namespace velmora::test {
 

@@ -14,9 +14,9 @@
 #include <QTest>
 #include <filesystem>
 
-#include "core/MainModel.h"
-#include "core/TextCodec.h"
-#include "core/Translit.h"
+#include "core/model/MainModel.h"
+#include "core/text/TextCodec.h"
+#include "core/text/Translit.h"
 #include "tests/support/ScriptedPort.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tools/Mp3Builder.h"

@@ -16,7 +16,7 @@
 #include <QToolButton>
 #include <filesystem>
 
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tools/Mp3Builder.h"
 #include "ui/VelmoraApp.h"

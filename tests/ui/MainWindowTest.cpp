@@ -18,7 +18,7 @@
 #include <QToolButton>
 #include <filesystem>
 
-#include "core/MainModel.h"
+#include "core/model/MainModel.h"
 #include "tests/support/ScriptedPort.h"
 #include "tests/ui/UiTestSupport.h"
 #include "tools/Mp3Builder.h"

@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <memory>
 
-#include "core/TextCodec.h"
+#include "core/text/TextCodec.h"
 #include "tools/Mp3Builder.h"
 
 namespace velmora::uitest {

@@ -1,0 +1,1078 @@
+#include "core/burn/Burn.h"
+
+#include <fcntl.h>
+#include <libburn/libburn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace velmora {
+namespace {
+
+// libburn.h puts its declarations into the namespace burn when compiled as C++.
+using namespace burn;
+
+using TClock = std::chrono::steady_clock;
+
+constexpr int64_t kSector = 2048;
+constexpr double kOneX = 75.0 * kSector;   // bytes of data a second at 1x
+constexpr int kSpeedKbPerX = 1764;         // libburn's speeds: 1x is 176.4 kB/s (raw bytes)
+constexpr int64_t kMinTrackSectors = 300;  // a CD track lasts at least 4 s; libburn pads to it
+constexpr auto kPoll = std::chrono::milliseconds(2);
+constexpr auto kReportEvery = std::chrono::milliseconds(50);
+// A write whose data stops moving for this long has lost its drive: it is cancelled.
+constexpr auto kStall = std::chrono::seconds(120);
+// How long a write refused by libburn leaves the drive at rest before we know no thread runs.
+constexpr auto kNoWriter = std::chrono::seconds(5);
+// How long a cancelled or failing drive may take to come back to rest.
+constexpr auto kSettle = std::chrono::seconds(60);
+constexpr int kReadChunkSectors = 32;
+
+const char kInsertBlank[] = "Вставьте чистый диск CD-R или CD-RW.";
+
+// libburn is one per process: one call at a time owns it, from burn_initialize to burn_finish.
+std::mutex LibraryLock;
+// Set when a drive did not come back to rest after a cancel: libburn's thread may still use the
+// drive, so it is neither released nor is libburn shut down, and nothing burns until the program
+// starts again.
+bool Stuck = false;
+
+// Without the spaces a drive pads its vendor and model names with.
+std::string Trim(const std::string& s) {
+    const size_t b = s.find_first_not_of(' ');
+    return b == std::string::npos ? std::string() : s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+std::string MB(int64_t sectors, bool roundUp) {
+    const int64_t bytes = sectors * kSector;
+    return std::to_string(roundUp ? (bytes + (1 << 20) - 1) >> 20 : bytes >> 20) + " МБ";
+}
+
+// What libburn said, gathered from its message queue under the library lock: the first
+// complaint (severity SORRY or worse, with the system's reason) not yet taken, and whether the
+// write thread has said that it ended.
+std::string Complaint;
+bool WriterEnded = false;
+constexpr int kWriterEndedCode = 0x00020178;  // "Write thread on drive N ended"
+
+void Listen() {
+    char minimum[] = "ALL";
+    char text[BURN_MSGS_MESSAGE_LEN];
+    char severity[80];
+    int code = 0, osErrno = 0;
+    while (burn_msgs_obtain(minimum, &code, text, &osErrno, severity) == 1) {
+        if (code == kWriterEndedCode)
+            WriterEnded = true;
+        const std::string level = severity;
+        if (Complaint.empty() &&
+            (level == "SORRY" || level == "FAILURE" || level == "FATAL" || level == "ABORT")) {
+            Complaint = text;
+            if (osErrno != 0)
+                Complaint += std::string(" (") + std::strerror(osErrno) + ")";
+        }
+    }
+}
+
+// The first complaint since the last call, "" when there was none.
+std::string TakeMessage() {
+    Listen();
+    std::string first;
+    first.swap(Complaint);
+    return first;
+}
+
+// The message with libburn's reason after it, on one line and ending with one full stop.
+std::string WithReason(std::string message, std::string reason) {
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    while (!reason.empty() && (reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    if (!reason.empty())
+        message += " Причина: " + reason + ".";
+    return message;
+}
+
+class TLibrary {
+  public:
+    TLibrary() : Hold(LibraryLock) {
+        if (Stuck) {
+            Error =
+                "Привод не ответил после прошлой записи. Перезапустите программу, а если "
+                "это не поможет — отключите и снова подключите привод.";
+            return;
+        }
+        if (!burn_initialize()) {
+            Error = "Не удалось запустить libburn, библиотеку записи дисков.";
+            return;
+        }
+        // DEBUG for the message that tells that the write thread has ended.
+        char queue[] = "DEBUG", print[] = "NEVER", id[] = "velmora: ";
+        burn_msgs_set_severities(queue, print, id);
+        TakeMessage();
+        Up = true;
+    }
+    ~TLibrary() {
+        if (Up && !Stuck) {
+            TakeMessage();
+            burn_finish();
+        }
+    }
+    TLibrary(const TLibrary&) = delete;
+    TLibrary& operator=(const TLibrary&) = delete;
+
+    bool Up = false;
+    std::string Error;
+
+  private:
+    std::unique_lock<std::mutex> Hold;
+};
+
+// Waits until the drive is at rest; false when it still is not after `patience`.
+bool WaitIdle(burn_drive* drive, TClock::duration patience) {
+    const TClock::time_point until = TClock::now() + patience;
+    while (burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE) {
+        if (TClock::now() > until)
+            return false;
+        std::this_thread::sleep_for(kPoll);
+    }
+    return true;
+}
+
+std::string PseudoPath(const std::string& address) {
+    return address.substr(std::strlen("stdio:"));
+}
+
+// A grabbed drive, released (and ejected when asked) when it goes out of scope.
+class TGrab {
+  public:
+    TGrab() = default;
+    TGrab(const TGrab&) = delete;
+    TGrab& operator=(const TGrab&) = delete;
+    ~TGrab() { Release(); }
+
+    bool Open(const std::string& address, std::string& error) {
+        if (address.empty() || address.size() >= BURN_DRIVE_ADR_LEN) {
+            error = "Не указан привод. Выберите привод из списка.";
+            return false;
+        }
+        char adr[BURN_DRIVE_ADR_LEN] = {};
+        std::string name = address;
+        // "/dev/cdrom" and other links to a drive: libburn wants the drive's own address.
+        if (!IsPseudoDrive(address) &&
+            burn_drive_convert_fs_adr(const_cast<char*>(address.c_str()), adr) == 1)
+            name = adr;
+        const int rc = burn_drive_scan_and_grab(&Info, const_cast<char*>(name.c_str()), 1);
+        if (rc <= 0) {
+            if (Info)
+                burn_drive_info_free(Info);
+            Info = nullptr;
+            error = WithReason(
+                IsPseudoDrive(address)
+                    ? "Файл " + PseudoPath(address) +
+                          " нельзя открыть вместо диска. Укажите новый файл в существующей папке."
+                    : "Привод " + address +
+                          " не найден или занят другой программой. Проверьте, что он "
+                          "подключён, и выберите его из списка.",
+                TakeMessage());
+            return false;
+        }
+        Drive = Info[0].drive;
+        WaitForDisc();
+        return true;
+    }
+
+    // Lets the drive settle after a grab, a blanking or a write: "unready" while it spins up.
+    void WaitForDisc() {
+        const TClock::time_point until = TClock::now() + std::chrono::seconds(30);
+        while (burn_disc_get_status(Drive) == BURN_DISC_UNREADY && TClock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+
+    void Release() {
+        if (!Drive || Stuck)
+            return;
+        if (!WaitIdle(Drive, std::chrono::seconds(0))) {
+            burn_drive_cancel(Drive);
+            if (!WaitIdle(Drive, kSettle)) {
+                Stuck = true;  // see Stuck: the drive and its info are left to libburn's thread
+                Drive = nullptr;
+                Info = nullptr;
+                return;
+            }
+        }
+        burn_drive_release(Drive, Eject ? 1 : 0);
+        burn_drive_info_free(Info);
+        Drive = nullptr;
+        Info = nullptr;
+    }
+
+    burn_drive* Drive = nullptr;
+    burn_drive_info* Info = nullptr;
+    bool Eject = false;
+};
+
+// Describes what the grabbed drive holds.
+TMediumInfo Inspect(TGrab& grab, const std::string& address, int64_t pseudoCapacitySectors) {
+    TMediumInfo info;
+    info.Address = address;
+    burn_drive* drive = grab.Drive;
+    int profile = 0;
+    char profileName[80] = {};
+    burn_disc_get_profile(drive, &profile, profileName);
+    info.Profile = profileName;
+    const enum burn_disc_status status = burn_disc_get_status(drive);
+    info.Erasable = burn_disc_erasable(drive) != 0;
+
+    if (burn_drive_get_drive_role(drive) != 1) {
+        // A pseudo-drive is a file standing for a blank CD. libburn gives it the profile "stdio
+        // file" (0xffff), which is no CD profile, so the checks below that want a CD let it
+        // through by its kind: it takes the same path a real drive takes, without a burner.
+        // libburn would overwrite a file that has data and would write into a device; we only
+        // write into a new or empty file.
+        info.Kind = TMediumKind::PseudoDrive;
+        info.DummySupported = true;  // libburn goes through the write and writes nothing
+        const std::string path = PseudoPath(address);
+        struct stat st;
+        if (::stat(path.c_str(), &st) == 0) {
+            if (!S_ISREG(st.st_mode)) {
+                info.State = TMediumState::Unusable;
+                info.StateText = path + " — не файл";
+            } else if (st.st_size > 0) {
+                info.State = TMediumState::Full;
+                info.StateText = "Файл " + path + " уже есть и не пуст";
+            } else {
+                info.State = TMediumState::Blank;
+            }
+        } else {
+            info.State = TMediumState::Blank;  // a new file (libburn refuses a missing folder)
+        }
+        if (info.State == TMediumState::Blank) {
+            info.CapacitySectors = pseudoCapacitySectors > 0
+                                       ? pseudoCapacitySectors
+                                       : burn_disc_available_space(drive, nullptr) / kSector;
+            info.StateText =
+                "Файл вместо диска: " + path + ", места " + MB(info.CapacitySectors, false);
+        }
+        return info;
+    }
+
+    info.DummySupported = grab.Info[0].write_simulate != 0;
+    switch (profile) {
+        case 0x00:
+            info.Kind = TMediumKind::None;
+            break;
+        case 0x08:
+            info.Kind = TMediumKind::CdRom;
+            break;
+        case 0x09:
+            info.Kind = TMediumKind::CdR;
+            break;
+        case 0x0a:
+            info.Kind = TMediumKind::CdRw;
+            break;
+        default:
+            info.Kind = TMediumKind::NotCd;
+    }
+    switch (status) {
+        case BURN_DISC_EMPTY:
+            info.State = TMediumState::NoDisc;
+            info.Kind = TMediumKind::None;
+            break;
+        case BURN_DISC_BLANK:
+            info.State = TMediumState::Blank;
+            break;
+        case BURN_DISC_APPENDABLE:
+            info.State = TMediumState::Appendable;
+            break;
+        case BURN_DISC_FULL:
+            info.State = TMediumState::Full;
+            break;
+        default:
+            info.State = TMediumState::Unusable;
+    }
+    if (info.State == TMediumState::Blank) {
+        info.CapacitySectors = burn_disc_available_space(drive, nullptr) / kSector;
+    } else if (info.Kind == TMediumKind::CdRw && info.Erasable) {
+        // What the disc holds once blanked: where its lead-out begins, as the disc's ATIP says.
+        int start = 0, end = 0;
+        if (burn_drive_get_start_end_lba(drive, &start, &end, 0) == 1 && end > 0)
+            info.CapacitySectors = end;
+    }
+    if (info.Kind == TMediumKind::CdR || info.Kind == TMediumKind::CdRw) {
+        struct burn_speed_descriptor* list = nullptr;
+        if (burn_drive_get_speedlist(drive, &list) == 1) {
+            for (auto* s = list; s; s = s->next) {
+                const int x = (s->write_speed * 10 + kSpeedKbPerX / 2) / kSpeedKbPerX;
+                if (s->write_speed > 0 && x > 0)
+                    info.WriteSpeeds.push_back(x);
+            }
+            burn_drive_free_speedlist(&list);
+        }
+        std::sort(info.WriteSpeeds.begin(), info.WriteSpeeds.end());
+        info.WriteSpeeds.erase(std::unique(info.WriteSpeeds.begin(), info.WriteSpeeds.end()),
+                               info.WriteSpeeds.end());
+    }
+
+    const std::string kind =
+        info.Kind == TMediumKind::CdR    ? "CD-R"
+        : info.Kind == TMediumKind::CdRw ? "CD-RW"
+        : info.Kind == TMediumKind::CdRom
+            ? "CD-ROM"
+            : (info.Profile.empty() ? std::string("неизвестный") : info.Profile);
+    switch (info.State) {
+        case TMediumState::NoDisc:
+            info.StateText = "В приводе нет диска";
+            break;
+        case TMediumState::Blank:
+            info.StateText = "Чистый диск " + kind + ", " + MB(info.CapacitySectors, false);
+            break;
+        case TMediumState::Appendable:
+            info.StateText = "Диск " + kind + " с данными (сессия не закрыта)";
+            break;
+        case TMediumState::Full:
+            info.StateText = "Диск " + kind + " с данными" +
+                             (info.Kind == TMediumKind::CdRw && info.Erasable
+                                  ? std::string(" (его можно очистить)")
+                                  : std::string());
+            break;
+        default:
+            info.StateText = "Диск в приводе не распознан";
+    }
+    return info;
+}
+
+// Speeds over the last two seconds from samples of (time, bytes done).
+class TRate {
+  public:
+    void Add(int64_t done) {
+        const TClock::time_point now = TClock::now();
+        Samples.push_back({now, done});
+        while (Samples.size() > 2 && now - Samples.front().first > std::chrono::seconds(2))
+            Samples.pop_front();
+    }
+    double BytesPerSecond() const {
+        if (Samples.size() < 2)
+            return 0;
+        const double seconds =
+            std::chrono::duration<double>(Samples.back().first - Samples.front().first).count();
+        if (seconds < 0.2)
+            return 0;
+        return static_cast<double>(Samples.back().second - Samples.front().second) / seconds;
+    }
+
+  private:
+    std::deque<std::pair<TClock::time_point, int64_t>> Samples;
+};
+
+bool Report(const TBurnProgressFn& progress, TBurnPhase phase, int64_t done, int64_t total,
+            TRate* rate) {
+    if (!progress)
+        return true;
+    TBurnProgress p;
+    p.Phase = phase;
+    p.Done = done;
+    p.Total = total;
+    if (rate) {
+        rate->Add(done);
+        p.BytesPerSecond = rate->BytesPerSecond();
+        if (p.BytesPerSecond > 0)
+            p.SecondsLeft = static_cast<double>(total - done) / p.BytesPerSecond;
+    }
+    return progress(p);
+}
+
+std::string BadSectorText(const std::string& address, int64_t sector, bool unreadable) {
+    return "Диск записан, но проверка не прошла: сектор " + std::to_string(sector) +
+           (unreadable ? " не читается" : " не совпадает с образом") + " (" + address +
+           "). Запишите образ на новый диск, лучше на меньшей скорости.";
+}
+
+// Reads the image's sectors from the drive and compares them with the image, in pieces.
+TVerifyResult Compare(burn_drive* drive, const std::string& address, const std::string& imagePath,
+                      int64_t sectors, const TBurnProgressFn& progress) {
+    TVerifyResult result;
+    // libburn reads a pseudo-drive's file past its end as if it went on (stale bytes, no error):
+    // a file shorter than the image ends where its last whole sector ends.
+    int64_t present = sectors;
+    if (IsPseudoDrive(address)) {
+        struct stat st;
+        present = ::stat(PseudoPath(address).c_str(), &st) == 0 ? st.st_size / kSector : 0;
+    }
+    const int fd = ::open(imagePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        result.Message = "Не удалось открыть образ " + imagePath +
+                         " для проверки: " + std::strerror(errno) + ".";
+        return result;
+    }
+    std::vector<char> image(kReadChunkSectors * kSector), disc(kReadChunkSectors * kSector);
+    TRate rate;
+    const int64_t total = sectors * kSector;
+    TClock::time_point lastReport{};
+    for (int64_t at = 0; at < sectors;) {
+        const bool due = TClock::now() - lastReport >= kReportEvery;
+        if (due)
+            lastReport = TClock::now();
+        if (due && !Report(progress, TBurnPhase::Verifying, at * kSector, total, &rate)) {
+            result.Cancelled = true;
+            result.Message = "Проверка отменена.";
+            break;
+        }
+        const int64_t n = std::min<int64_t>(kReadChunkSectors, sectors - at);
+        const size_t bytes = static_cast<size_t>(n * kSector);
+        // The part of a last sector the image does not fill is written as zeros.
+        std::fill(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(bytes), 0);
+        size_t got = 0;
+        while (got < bytes) {
+            const ssize_t r = ::pread(fd, image.data() + got, bytes - got,
+                                      static_cast<off_t>(at * kSector) + static_cast<off_t>(got));
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0) {
+                result.Message =
+                    "Не удалось прочитать образ " + imagePath + ": " + std::strerror(errno) + ".";
+                ::close(fd);
+                return result;
+            }
+            if (r == 0)
+                break;
+            got += static_cast<size_t>(r);
+        }
+        off_t count = 0;
+        const int rc = burn_read_data(drive, static_cast<off_t>(at * kSector), disc.data(),
+                                      static_cast<off_t>(bytes), &count, 2);
+        int64_t readable = rc == 1 ? n : std::min<int64_t>(n, count / kSector);
+        readable = std::clamp<int64_t>(present - at, 0, readable);
+        for (int64_t i = 0; i < readable; ++i) {
+            if (std::memcmp(image.data() + i * kSector, disc.data() + i * kSector, kSector) != 0) {
+                result.FirstBadSector = at + i;
+                result.Message = BadSectorText(address, at + i, false);
+                break;
+            }
+        }
+        if (result.FirstBadSector < 0 && readable < n) {
+            result.FirstBadSector = at + readable;
+            result.Message = BadSectorText(address, at + readable, true);
+        }
+        if (result.FirstBadSector >= 0) {
+            result.Sectors = result.FirstBadSector;
+            break;
+        }
+        at += n;
+        result.Sectors = at;
+    }
+    ::close(fd);
+    TakeMessage();
+    if (!result.Cancelled && result.FirstBadSector < 0 && result.Message.empty()) {
+        Report(progress, TBurnPhase::Verifying, total, total, nullptr);  // too late to cancel
+        result.Ok = true;
+        result.Message = "Диск записан и проверен: " + std::to_string(sectors) +
+                         " секторов совпадают с образом.";
+    }
+    return result;
+}
+
+// A pseudo-drive's file: removed at the end unless kept, when this call created it; emptied again
+// when it was there empty.
+class TPseudoTarget {
+  public:
+    TPseudoTarget() = default;
+    TPseudoTarget(const TPseudoTarget&) = delete;
+    TPseudoTarget& operator=(const TPseudoTarget&) = delete;
+    void Watch(const std::string& path) {
+        struct stat st;
+        Path = path;
+        Existed = ::lstat(path.c_str(), &st) == 0;
+    }
+    ~TPseudoTarget() {
+        if (Path.empty() || Keep)
+            return;
+        if (!Existed)
+            ::unlink(Path.c_str());
+        else
+            (void)::truncate(Path.c_str(), 0);
+    }
+    bool Keep = false;
+
+  private:
+    std::string Path;
+    bool Existed = true;
+};
+
+struct TDiscParts {
+    burn_write_opts* Opts = nullptr;
+    burn_disc* Disc = nullptr;
+    burn_session* Session = nullptr;
+    burn_track* Track = nullptr;
+    burn_source* Source = nullptr;
+    TDiscParts() = default;
+    TDiscParts(const TDiscParts&) = delete;
+    TDiscParts& operator=(const TDiscParts&) = delete;
+    ~TDiscParts() {
+        if (Stuck)
+            return;  // libburn's thread may still read them
+        if (Source)
+            burn_source_free(Source);
+        if (Track)
+            burn_track_free(Track);
+        if (Session)
+            burn_session_free(Session);
+        if (Disc)
+            burn_disc_free(Disc);
+        if (Opts)
+            burn_write_opts_free(Opts);
+    }
+};
+
+// The image as libburn's track source, read in 1 MB pieces: libburn asks for one sector a call,
+// and a read(2) per sector would cost more than the copying itself.
+struct TImageReader {
+    int Fd = -1;
+    off_t Size = 0;
+    std::vector<unsigned char> Buffer = std::vector<unsigned char>(1 << 20);
+    size_t Begin = 0, End = 0;
+};
+
+TImageReader& ReaderOf(burn_source* source) {
+    return *static_cast<TImageReader*>(source->data);
+}
+
+int ImageRead(burn_source* source, unsigned char* buffer, int size) {
+    TImageReader& r = ReaderOf(source);
+    int done = 0;
+    while (done < size) {
+        if (r.Begin == r.End) {
+            ssize_t n;
+            do
+                n = ::read(r.Fd, r.Buffer.data(), r.Buffer.size());
+            while (n < 0 && errno == EINTR);
+            if (n < 0)
+                return -1;
+            if (n == 0)
+                break;
+            r.Begin = 0;
+            r.End = static_cast<size_t>(n);
+        }
+        const size_t piece = std::min(static_cast<size_t>(size - done), r.End - r.Begin);
+        std::memcpy(buffer + done, r.Buffer.data() + r.Begin, piece);
+        r.Begin += piece;
+        done += static_cast<int>(piece);
+    }
+    return done;
+}
+
+off_t ImageSize(burn_source* source) {
+    return ReaderOf(source).Size;
+}
+
+int ImageSetSize(burn_source*, off_t) {
+    return 1;  // libburn pads or cuts by itself; the image has a fixed size
+}
+
+int ImageCancel(burn_source*) {
+    return 1;
+}
+
+void ImageFree(burn_source* source) {
+    TImageReader* r = &ReaderOf(source);
+    if (r->Fd >= 0)
+        ::close(r->Fd);
+    delete r;
+}
+
+// A new source with one reference, or nullptr with errno set. libburn frees it with free().
+burn_source* NewImageSource(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    auto* source = static_cast<burn_source*>(std::calloc(1, sizeof(burn_source)));
+    if (!source) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto* reader = new TImageReader;
+    reader->Fd = fd;
+    reader->Size = st.st_size;
+    source->refcount = 1;
+    source->read = nullptr;  // version 1: read_xt does the reading
+    source->get_size = ImageSize;
+    source->set_size = ImageSetSize;
+    source->free_data = ImageFree;
+    source->data = reader;
+    source->version = 1;
+    source->read_xt = ImageRead;
+    source->cancel = ImageCancel;
+    return source;
+}
+
+// Blanks the CD-RW in the drive (fast: the table of contents only). A cancel asked for meanwhile
+// is returned in `cancelled`; libburn cannot stop a blanking.
+bool Blank(TGrab& grab, const TBurnProgressFn& progress, bool& cancelled, std::string& error) {
+    burn_drive* drive = grab.Drive;
+    burn_disc_erase(drive, 1);
+    struct burn_progress p = {};
+    while (burn_drive_get_status(drive, &p) != BURN_DRIVE_IDLE) {
+        if (!Report(progress, TBurnPhase::Blanking, p.sector, p.sectors > 0 ? p.sectors : 0x10000,
+                    nullptr))
+            cancelled = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    // The blanking thread leaves libburn's list of running jobs just after the drive is at rest;
+    // a write asked for before that is refused.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (!burn_drive_wrote_well(drive)) {
+        error = WithReason("Не удалось очистить диск CD-RW. Вставьте другой диск.", TakeMessage());
+        return false;
+    }
+    burn_drive_re_assess(drive, 0);
+    grab.WaitForDisc();
+    return true;
+}
+
+}  // namespace
+
+bool IsPseudoDrive(const std::string& address) {
+    return address.rfind("stdio:", 0) == 0;
+}
+
+std::string BurnDriveDisplayName(const std::string& vendor, const std::string& model,
+                                 const std::string& address) {
+    std::string name = Trim(vendor);
+    const std::string m = Trim(model);
+    if (!m.empty())
+        name += (name.empty() ? "" : " ") + m;
+    if (name.empty())
+        name = "Привод";
+    return name + " (" + address + ")";
+}
+
+std::vector<TBurnDrive> FindDrives(std::string& error) {
+    error.clear();
+    std::vector<TBurnDrive> drives;
+    TLibrary library;
+    if (!library.Up) {
+        error = library.Error;
+        return drives;
+    }
+    burn_drive_info* infos = nullptr;
+    unsigned int count = 0;
+    int rc;
+    while ((rc = burn_drive_scan(&infos, &count)) == 0)
+        std::this_thread::sleep_for(kPoll);
+    if (rc < 0) {
+        error = WithReason("Не удалось найти приводы.", TakeMessage());
+        return drives;
+    }
+    bool readersOnly = false;
+    for (unsigned int i = 0; i < count; ++i) {
+        if (!infos[i].write_cdr && !infos[i].write_cdrw) {
+            readersOnly = true;
+            continue;
+        }
+        char adr[BURN_DRIVE_ADR_LEN] = {};
+        if (burn_drive_get_adr(&infos[i], adr) <= 0)
+            continue;
+        TBurnDrive d;
+        d.Address = adr;
+        d.Vendor = Trim(infos[i].vendor);
+        d.Model = Trim(infos[i].product);
+        d.DisplayName = BurnDriveDisplayName(d.Vendor, d.Model, d.Address);
+        drives.push_back(d);
+    }
+    if (infos)
+        burn_drive_info_free(infos);
+    TakeMessage();
+    std::sort(drives.begin(), drives.end(),
+              [](const TBurnDrive& a, const TBurnDrive& b) { return a.Address < b.Address; });
+    if (drives.empty())
+        error = readersOnly ? "Найдены только приводы, которые не записывают CD. Подключите "
+                              "привод, который записывает диски CD-R."
+                            : "Привод для записи дисков не найден. Подключите привод CD или DVD "
+                              "и проверьте, что у вас есть доступ к нему (группа cdrom).";
+    return drives;
+}
+
+TMediumInfo InspectMedium(const std::string& address, int64_t pseudoCapacitySectors) {
+    TMediumInfo info;
+    info.Address = address;
+    TLibrary library;
+    if (!library.Up) {
+        info.Error = library.Error;
+        return info;
+    }
+    TGrab grab;
+    if (!grab.Open(address, info.Error))
+        return info;
+    return Inspect(grab, address, pseudoCapacitySectors);
+}
+
+TBurnCheck CheckBurn(const TMediumInfo& medium, int64_t imageSectors, bool blankAllowed,
+                     bool dummy) {
+    TBurnCheck check;
+    const auto refuse = [&](std::string message) {
+        check.Message = std::move(message);
+        return check;
+    };
+    if (!medium.Error.empty())
+        return refuse(medium.Error);
+    if (imageSectors <= 0)
+        return refuse("Образ пуст: записывать нечего.");
+    const bool pseudo = medium.Kind == TMediumKind::PseudoDrive;
+    if (pseudo && medium.State != TMediumState::Blank)
+        return refuse(medium.StateText +
+                      ": в него ничего не записывается. Укажите новый файл в "
+                      "существующей папке.");
+    switch (medium.Kind) {
+        case TMediumKind::None:
+            return refuse(std::string("В приводе нет диска. ") + kInsertBlank);
+        case TMediumKind::CdRom:
+            return refuse(std::string("Диск CD-ROM записать нельзя. ") + kInsertBlank);
+        case TMediumKind::NotCd:
+            return refuse(
+                "В приводе не CD, а " +
+                (medium.Profile.empty() ? std::string("диск другого вида") : medium.Profile) +
+                "; автомагнитола читает только CD. " + kInsertBlank);
+        default:
+            break;
+    }
+    if (medium.State == TMediumState::Unusable || medium.State == TMediumState::Unknown)
+        return refuse(std::string("Диск в приводе не распознан. ") + kInsertBlank);
+    if (medium.State != TMediumState::Blank) {
+        if (medium.Kind != TMediumKind::CdRw || !medium.Erasable)
+            return refuse(std::string("На диске уже есть данные, дописать их нельзя: диск для "
+                                      "автомагнитолы пишется одной закрытой сессией. ") +
+                          kInsertBlank);
+        if (dummy)
+            return refuse(std::string("Пробная запись идёт только на чистый диск, а на диске "
+                                      "CD-RW есть данные. ") +
+                          kInsertBlank);
+        if (!blankAllowed) {
+            check.NeedsBlanking = true;
+            return refuse(
+                "На диске CD-RW есть данные. Перед записью его нужно очистить, и всё, "
+                "что на нём записано, пропадёт. Разрешите очистку или вставьте "
+                "чистый диск CD-R или CD-RW.");
+        }
+    }
+    const bool willBlank = medium.State != TMediumState::Blank;
+    if (dummy && !medium.DummySupported)
+        return refuse("Этот привод не умеет пробную запись. Запишите диск без пробной записи.");
+    const int64_t needed = std::max(imageSectors, kMinTrackSectors);
+    // A CD-RW with data whose size the drive does not tell is checked again once blanked.
+    if (medium.CapacitySectors > 0 || !willBlank) {
+        if (needed > medium.CapacitySectors) {
+            const std::string where = pseudo ? "в файл" : "на диск";
+            return refuse("Образ (" + MB(imageSectors, true) + ") не помещается " + where + " (" +
+                          MB(medium.CapacitySectors, false) + "). " +
+                          (pseudo ? std::string("Освободите место или укажите другую папку.")
+                                  : std::string("Вставьте чистый диск на 700 МБ (80 минут) или "
+                                                "уберите часть файлов из папки.")));
+        }
+    }
+    check.Ok = true;
+    check.WillBlank = willBlank;
+    return check;
+}
+
+double CdSpeedX(double bytesPerSecond) {
+    return bytesPerSecond / kOneX;
+}
+
+int64_t ImageSectors(const std::string& path, std::string& error) {
+    error.clear();
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        error = "Образ " + path + " не найден: " + std::strerror(errno) +
+                ". Создайте образ диска заново.";
+        return 0;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = path + " — не файл образа. Укажите файл образа диска (.iso).";
+        return 0;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "Не удалось открыть образ " + path + ": " + std::strerror(errno) + ".";
+        return 0;
+    }
+    ::close(fd);
+    if (st.st_size == 0) {
+        error = "Образ " + path + " пуст. Создайте образ диска заново.";
+        return 0;
+    }
+    return (static_cast<int64_t>(st.st_size) + kSector - 1) / kSector;
+}
+
+TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
+                      const TBurnProgressFn& progress) {
+    TBurnResult result;
+    std::string error;
+    const int64_t sectors = ImageSectors(imagePath, error);
+    if (sectors == 0) {
+        result.Message = error;
+        return result;
+    }
+    TLibrary library;
+    if (!library.Up) {
+        result.Message = library.Error;
+        return result;
+    }
+    // Destroyed after the drive is released: the pseudo-drive's file is closed by then.
+    TPseudoTarget target;
+    TGrab grab;
+    if (!grab.Open(options.Address, error)) {
+        result.Message = error;
+        return result;
+    }
+    grab.Eject = options.Eject;
+    TMediumInfo medium = Inspect(grab, options.Address, options.PseudoCapacitySectors);
+    TBurnCheck check = CheckBurn(medium, sectors, options.Blank, options.Dummy);
+    if (!check.Ok) {
+        result.Message = check.Message;
+        return result;
+    }
+    const bool pseudo = medium.Kind == TMediumKind::PseudoDrive;
+    if (pseudo)
+        target.Watch(PseudoPath(options.Address));
+    if (check.WillBlank) {
+        bool cancelled = false;
+        result.Written = true;  // the disc's old data is gone
+        if (!Blank(grab, progress, cancelled, result.Message))
+            return result;
+        if (cancelled) {
+            result.Cancelled = true;
+            result.Message = "Запись отменена. Диск CD-RW очищен, на него ничего не записано.";
+            return result;
+        }
+        medium = Inspect(grab, options.Address, options.PseudoCapacitySectors);
+        check = CheckBurn(medium, sectors, false, options.Dummy);
+        if (!check.Ok) {
+            result.Message = check.Message;
+            return result;
+        }
+    }
+
+    TDiscParts parts;
+    burn_drive* drive = grab.Drive;
+    parts.Opts = burn_write_opts_new(drive);
+    parts.Disc = burn_disc_create();
+    parts.Session = burn_session_create();
+    parts.Track = burn_track_create();
+    burn_source* file = NewImageSource(imagePath);
+    if (!parts.Opts || !parts.Disc || !parts.Session || !parts.Track || !file) {
+        if (file)
+            burn_source_free(file);
+        result.Message =
+            WithReason("Не удалось подготовить запись образа " + imagePath + ".", TakeMessage());
+        return result;
+    }
+    // A burner gets 4 MB between the image and the drive, so a slow moment of the hard disk does
+    // not starve it. libburn's buffer waits in steps of 50 ms, which is nothing at a CD's speed
+    // but most of the time of a pseudo-drive's file: that one reads the image itself.
+    if (pseudo) {
+        parts.Source = file;
+    } else {
+        parts.Source = burn_fifo_source_new(file, 32 * 1024, 128, 0);
+        burn_source_free(file);
+    }
+    if (!parts.Source) {
+        result.Message = WithReason("Не удалось подготовить запись.", TakeMessage());
+        return result;
+    }
+    burn_track_define_data(parts.Track, 0, 0, 1, BURN_MODE1);
+    burn_track_set_source(parts.Track, parts.Source);
+    burn_session_add_track(parts.Session, parts.Track, BURN_POS_END);
+    burn_disc_add_session(parts.Disc, parts.Session, BURN_POS_END);
+
+    burn_write_opts_set_multi(parts.Opts, 0);  // closed: no session can follow
+    burn_write_opts_set_underrun_proof(parts.Opts, 1);
+    burn_write_opts_set_simulate(parts.Opts, options.Dummy ? 1 : 0);
+    burn_write_opts_set_stdio_fsync(parts.Opts, 1);  // a pseudo-drive's file: once, at the end
+    if (options.SpeedX > 0)
+        burn_drive_set_speed(drive, 0, (options.SpeedX * kSpeedKbPerX + 9) / 10);
+    // The whole session at once (DAO, which libburn calls SAO for CD); track at once only where
+    // the drive cannot, still one closed session.
+    char reasons[BURN_REASONS_LEN] = {};
+    result.WriteMode = "SAO";
+    burn_write_opts_set_write_type(parts.Opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
+    if (burn_precheck_write(parts.Opts, parts.Disc, reasons, 1) != 1) {
+        result.WriteMode = "TAO";
+        burn_write_opts_set_write_type(parts.Opts, BURN_WRITE_TAO, BURN_BLOCK_MODE1);
+        if (burn_precheck_write(parts.Opts, parts.Disc, reasons, 1) != 1) {
+            result.WriteMode.clear();
+            TakeMessage();
+            result.Message = WithReason(
+                std::string("Привод не может записать этот диск. ") + kInsertBlank, reasons);
+            return result;
+        }
+    }
+    TakeMessage();
+
+    const int64_t total = sectors * kSector;
+    WriterEnded = false;
+    burn_disc_write(parts.Opts, parts.Disc);
+    // A write that starts has its thread, which says when it ends; one that libburn refuses has
+    // none and leaves the drive at rest. A thread that fails at once also leaves the drive at
+    // rest, then ends half a second later: the two are told apart by that message.
+    const bool started = burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE;
+    TRate rate;
+    bool cancelled = false, stalled = false, refused = false;
+    int64_t lastDone = -1;
+    TClock::time_point lastMove = TClock::now(), idleSince{}, lastReport{};
+    TBurnPhase lastPhase = TBurnPhase::Blanking;
+    struct burn_progress p = {};
+    enum burn_drive_status status;
+    // The drive comes to rest a little before libburn's write thread has ended, and the thread
+    // still uses the drive and the disc then: both must be over before anything is released.
+    for (;;) {
+        status = burn_drive_get_status(drive, &p);
+        Listen();
+        if (status == BURN_DRIVE_IDLE) {
+            if (idleSince == TClock::time_point{})
+                idleSince = TClock::now();
+            if (WriterEnded)
+                break;
+            if (!started && lastDone < 0 && TClock::now() - idleSince > kNoWriter) {
+                refused = true;
+                break;
+            }
+            if (TClock::now() - idleSince > kSettle)
+                break;
+            std::this_thread::sleep_for(kPoll);
+            continue;
+        }
+        idleSince = {};
+        int64_t done = p.sectors > 0 ? static_cast<int64_t>(p.sector) * kSector
+                                     : static_cast<int64_t>(p.buffered_bytes);
+        done = std::clamp<int64_t>(done, 0, total);
+        const bool closing = status == BURN_DRIVE_WRITING_LEADOUT ||
+                             status == BURN_DRIVE_CLOSING_TRACK ||
+                             status == BURN_DRIVE_CLOSING_SESSION;
+        if (done != lastDone || closing) {
+            lastDone = done;
+            lastMove = TClock::now();
+        }
+        const TBurnPhase phase = closing ? TBurnPhase::Closing : TBurnPhase::Writing;
+        if (!cancelled && status != BURN_DRIVE_SPAWNING &&
+            (TClock::now() - lastReport >= kReportEvery || phase != lastPhase)) {
+            lastReport = TClock::now();
+            lastPhase = phase;
+            const bool go = Report(progress, phase, done, total, &rate);
+            stalled = TClock::now() - lastMove > kStall;
+            if (!go || stalled) {
+                cancelled = true;
+                burn_drive_cancel(drive);
+            }
+        } else if (cancelled && TClock::now() - lastMove > kStall + kSettle) {
+            break;  // a drive that does not stop even when cancelled
+        }
+        std::this_thread::sleep_for(kPoll);
+    }
+    if (refused) {
+        result.Message =
+            WithReason(std::string("Привод не начал запись. ") + kInsertBlank, TakeMessage());
+        return result;
+    }
+    result.Written = !options.Dummy;
+    if (!WriterEnded) {
+        Stuck = true;  // libburn's thread still holds the drive: nothing is released
+        result.Message =
+            "Привод перестал отвечать, запись прервана. Перезапустите программу, "
+            "отключите и снова подключите привод; диск CD-R, скорее всего, испорчен.";
+        return result;
+    }
+    // The thread's last steps after its message take microseconds.
+    std::this_thread::sleep_for(kPoll);
+    const bool well = burn_drive_wrote_well(drive) != 0;
+    const std::string reason = TakeMessage();
+    if (stalled) {
+        result.Message =
+            "Привод перестал отвечать, запись прервана. Проверьте, что привод "
+            "подключён; диск CD-R, скорее всего, испорчен.";
+        return result;
+    }
+    if (cancelled) {
+        result.Cancelled = true;
+        result.Message = options.Dummy || pseudo
+                             ? "Запись отменена."
+                             : (medium.Kind == TMediumKind::CdRw
+                                    ? "Запись отменена. Диск CD-RW можно очистить и записать "
+                                      "снова."
+                                    : "Запись отменена. Диск CD-R, на который запись началась, "
+                                      "больше не годится: вставьте новый чистый диск.");
+        return result;
+    }
+    if (!well) {
+        result.Message = WithReason(
+            pseudo ? "Запись в файл " + PseudoPath(options.Address) + " не удалась."
+                   : std::string("Запись диска не удалась; диск, скорее всего, испорчен. "
+                                 "Вставьте новый чистый диск и запишите на меньшей скорости."),
+            reason);
+        return result;
+    }
+    if (options.Dummy) {
+        result.Ok = true;
+        result.Message = "Пробная запись прошла успешно: на диск ничего не записано.";
+        return result;
+    }
+    target.Keep = true;
+    if (!options.Verify) {
+        result.Ok = true;
+        result.Message = "Диск записан.";
+        return result;
+    }
+    // The drive's view of the disc has changed: ask it again before reading.
+    burn_drive_re_assess(drive, 0);
+    grab.WaitForDisc();
+    result.Verify = Compare(drive, options.Address, imagePath, sectors, progress);
+    result.Ok = result.Verify.Ok;
+    result.Message = result.Verify.Cancelled
+                         ? "Диск записан; проверка отменена."
+                         : (result.Verify.Ok ? "Диск записан и проверен." : result.Verify.Message);
+    return result;
+}
+
+TVerifyResult VerifyBurn(const std::string& address, const std::string& imagePath,
+                         const TBurnProgressFn& progress) {
+    TVerifyResult result;
+    std::string error;
+    const int64_t sectors = ImageSectors(imagePath, error);
+    if (sectors == 0) {
+        result.Message = error;
+        return result;
+    }
+    TLibrary library;
+    if (!library.Up) {
+        result.Message = library.Error;
+        return result;
+    }
+    TGrab grab;
+    if (!grab.Open(address, result.Message))
+        return result;
+    if (IsPseudoDrive(address)) {
+        struct stat st;
+        if (::stat(PseudoPath(address).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+            result.Message = "Файла " + PseudoPath(address) + " нет: проверять нечего.";
+            return result;
+        }
+    } else if (burn_disc_get_status(grab.Drive) != BURN_DISC_FULL &&
+               burn_disc_get_status(grab.Drive) != BURN_DISC_APPENDABLE) {
+        result.Message = "В приводе " + address +
+                         " нет записанного диска. Вставьте диск, "
+                         "который нужно проверить.";
+        return result;
+    }
+    return Compare(grab.Drive, address, imagePath, sectors, progress);
+}
+
+}  // namespace velmora

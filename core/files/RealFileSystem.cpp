@@ -1,0 +1,459 @@
+// The file-system layer over Linux.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "audio/FileStream.h"
+#include "core/files/FileSystem.h"
+#include "core/files/Journal.h"
+#include "core/files/Leftovers.h"
+#include "core/files/Paths.h"
+#include "core/files/SafeMove.h"
+#include "core/text/Collation.h"
+
+namespace velmora {
+
+void SortDirEntries(std::vector<TDirEntry>& entries, const TCollator& collator) {
+    struct Keyed {
+        std::string Key;
+        TDirEntry Entry;
+    };
+    std::vector<Keyed> found;
+    found.reserve(entries.size());
+    for (TDirEntry& entry : entries)
+        found.push_back({collator.Key(entry.Name), std::move(entry)});
+    std::sort(found.begin(), found.end(),
+              [](const Keyed& a, const Keyed& b) { return a.Key < b.Key; });
+    entries.clear();
+    for (auto& k : found)
+        entries.push_back(std::move(k.Entry));
+}
+
+void SortDirEntries(std::vector<TDirEntry>& entries) {
+    SortDirEntries(entries, UserCollator());
+}
+
+namespace {
+
+// Added to the reason when a file overwritten in place could not be written whole.
+constexpr char kInPlaceFailureText[] =
+    ". The file was being overwritten in place and is incomplete now";
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+// Writes all bytes, retrying after interruptions; false with errno set on failure.
+bool WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+class TRealFileSystem : public TFileSystem {
+  public:
+    bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) override {
+        DIR* d = ::opendir(dir.c_str());
+        if (d == nullptr)
+            return false;
+        const int dfd = ::dirfd(d);
+        entries.clear();
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..")
+                continue;
+            TDirEntry entry;
+            entry.Name = name;
+            entry.Hidden = name[0] == '.';
+            unsigned char type = e->d_type;
+            // One stat per name that is listed, links followed: it gives the kind and the size
+            // the list sums. Hidden names are never listed and need none.
+            if (!entry.Hidden && type != DT_DIR) {
+                struct stat st;
+                if (type == DT_LNK || type == DT_UNKNOWN) {
+                    struct stat lst;
+                    entry.Link = ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                 S_ISLNK(lst.st_mode);
+                }
+                if (::fstatat(dfd, e->d_name, &st, 0) != 0) {
+                    type = DT_UNKNOWN;  // a dangling link is neither file nor folder
+                } else if (S_ISREG(st.st_mode)) {
+                    type = DT_REG;
+                    entry.Size = static_cast<int64_t>(st.st_size);
+                } else if (S_ISDIR(st.st_mode)) {
+                    type = DT_DIR;
+                } else {
+                    type = DT_UNKNOWN;
+                }
+            } else if (type == DT_LNK || type == DT_UNKNOWN) {
+                // A hidden name: only whether it is a folder matters.
+                struct stat st;
+                entry.Link = type == DT_LNK;
+                const bool dir = ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+                type = dir ? static_cast<unsigned char>(DT_DIR)
+                           : static_cast<unsigned char>(DT_UNKNOWN);
+            }
+            entry.Type = type == DT_REG   ? TDirEntry::Kind::File
+                         : type == DT_DIR ? TDirEntry::Kind::Directory
+                                          : TDirEntry::Kind::Other;
+            entries.push_back(std::move(entry));
+        }
+        ::closedir(d);
+        SortDirEntries(entries);
+        return true;
+    }
+
+    int64_t EntrySize(const std::string& path) override {
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0)
+            return -1;
+        return static_cast<int64_t>(st.st_size);
+    }
+
+    bool FileExists(const std::string& path) override {
+        struct stat st;
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+
+    TMoveResult CreateDir(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0 ? TMoveResult{true, 0} : TMoveResult{false, errno};
+    }
+
+    TMoveResult MoveFile(const std::string& from, const std::string& to) override {
+        Forget(from);
+        Forget(to);
+        return SafeMoveFile(from, to);
+    }
+
+    // A file is analysed once while it stays the file it was: the list's fill, the batch's
+    // steps, the plan and the check all make each file current, and each time would read it
+    // again. The facts are kept by path with the file's identity (device, inode, size,
+    // modification time), checked with one stat before they are used; the program's own writes
+    // forget them at once.
+    void LoadAudioInfo(const std::string& path, TAudioInfo& info) override {
+        const auto it = Analyses.find(path);
+        if (it != Analyses.end()) {
+            struct stat st;
+            const bool enough =
+                it->second.ID3v2FieldsRead || !info.ReadID3v2Fields || !it->second.ID3v2.Present;
+            if (enough && ::stat(path.c_str(), &st) == 0 && IdentityOf(st) == it->second.Identity) {
+                const bool fields = info.ReadID3v2Fields;
+                info = it->second;
+                info.ReadID3v2Fields = fields;
+                return;
+            }
+            Analyses.erase(it);
+        }
+        info.LoadFromFile(path);
+        if (Analyses.size() >= kMaxAnalyses)
+            Analyses.clear();
+        if (info.Identity.Known())
+            Analyses.emplace(path, info);
+    }
+
+    void SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) override {
+        Forget(path);
+        TFileSystem::SaveID3v1(path, tag, identity);
+    }
+
+    TMoveResult DropFilePrefix(const std::string& path, int64_t bytes,
+                               const TFileIdentity& identity, const std::string& head) override {
+        Forget(path);
+        return TFileSystem::DropFilePrefix(path, bytes, identity, head);
+    }
+
+    std::string ReadFile(const std::string& path) override {
+        // Non-blocking open, so that a FIFO cannot hang the program; only regular files are read.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            throw EStreamError(CannotOpenText(path, Reason(errno)));
+        struct stat st;
+        if (::fstat(fd, &st) != 0) {
+            const int error = errno;
+            ::close(fd);
+            throw EStreamError(CannotOpenText(path, Reason(error)));
+        }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            throw EStreamError(CannotOpenText(path, Reason(S_ISDIR(st.st_mode) ? EISDIR : EINVAL)));
+        }
+        std::string bytes;
+        bytes.reserve(static_cast<size_t>(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                const int error = errno;
+                ::close(fd);
+                throw EStreamError(CannotOpenText(path, Reason(error)));
+            }
+            if (n == 0)
+                break;
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+        ::close(fd);
+        return bytes;
+    }
+
+    void WriteFileReplacing(const std::string& path, const std::string& bytes,
+                            bool inPlaceAllowed) override {
+        Forget(path);
+        // A link is kept: the file it points to is the one replaced.
+        std::string target = path;
+        struct stat lst;
+        if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                target = real;
+                std::free(real);
+            }
+        }
+        struct stat old;
+        const bool exists = ::stat(target.c_str(), &old) == 0;
+        if (exists && S_ISDIR(old.st_mode)) {
+            throw EStreamError(CannotCreateText(path, Reason(EISDIR)));
+        }
+
+        // The temporary file sits beside the target, hidden, with a short name no other file
+        // has, so that it fits wherever the target's name fits; its journal comes first.
+        TSysCalls& sys = RealSysCalls();
+        TJournal journal = TJournal::Of(TJournal::EKind::Rewrite, target, "");
+        const int fd = CreateJournaledTemporary(sys, ParentOf(target), journal);
+        if (fd < 0) {
+            const int error = errno;
+            if ((error == EACCES || error == EPERM) && exists && S_ISREG(old.st_mode)) {
+                if (!inPlaceAllowed)
+                    throw EInPlaceNeeded(CannotCreateText(path, Reason(error)));
+                return OverwriteInPlace(path, target, bytes, error);
+            }
+            throw EStreamError(CannotCreateText(path, Reason(error)));
+        }
+        const std::string& temp = journal.Temp;
+        const auto fail = [&](int error) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+            DropJournal(sys, journal);
+            throw EStreamError(CannotCreateText(path, Reason(error)));
+        };
+        if (::fchmod(fd, exists ? old.st_mode & 07777 : CreationMode()) != 0)
+            fail(errno);
+        if (!WriteAll(fd, bytes.data(), bytes.size()))
+            fail(errno);
+        if (::fsync(fd) != 0)
+            fail(errno);
+        if (::close(fd) != 0) {
+            const int error = errno;
+            ::unlink(temp.c_str());
+            DropJournal(sys, journal);
+            throw EStreamError(CannotCreateText(path, Reason(error)));
+        }
+        if (::rename(temp.c_str(), target.c_str()) != 0) {
+            const int error = errno;
+            ::unlink(temp.c_str());
+            DropJournal(sys, journal);
+            throw EStreamError(CannotCreateText(path, Reason(error)));
+        }
+        DropJournal(sys, journal);
+        // Make the new name durable too; a failure here leaves a complete file either way.
+        const int dfd = ::open(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dfd >= 0) {
+            ::fsync(dfd);
+            ::close(dfd);
+        }
+    }
+
+    TLeftovers CleanLeftovers(const std::string& folder) override {
+        return velmora::CleanLeftovers(folder);
+    }
+
+  private:
+    static constexpr size_t kMaxAnalyses = 20000;
+    std::map<std::string, TAudioInfo> Analyses;
+
+    // Forgets the facts of a path, and of every path when it is a link (its file may be
+    // reached by another name).
+    void Forget(const std::string& path) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+            Analyses.clear();
+        else
+            Analyses.erase(path);
+    }
+
+    // The folder refuses a new file, but the file itself may be written: it is overwritten in
+    // place, and a failure once that has begun is told as such.
+    static void OverwriteInPlace(const std::string& path, const std::string& target,
+                                 const std::string& bytes, int folderError) {
+        const int fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            throw EStreamError(CannotCreateText(path, Reason(folderError)));
+        bool ok = WriteAll(fd, bytes.data(), bytes.size()) &&
+                  ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ::fsync(fd) == 0;
+        int error = errno;
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            error = errno;
+        }
+        if (!ok) {
+            throw EStreamError(CannotCreateText(path, Reason(error) + kInPlaceFailureText));
+        }
+    }
+};
+
+}  // namespace
+
+TFileSystem& RealFileSystem() {
+    static TRealFileSystem fs;
+    return fs;
+}
+
+TMoveResult TFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,
+                                        const TFileIdentity& identity, const std::string& head) {
+    return SafeRewriteFile(RealSysCalls(), path, static_cast<uint64_t>(bytes), identity, head);
+}
+
+void TFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) {
+    TFileStream stream(path, TFileStream::Mode::ReadWrite);
+    if (identity.Known() && !(stream.OpenedIdentity() == identity))
+        throw EChangedMeanwhile(ChangedMeanwhileText(path));
+    tag.SaveToWholeStream(stream);
+    identity = stream.CurrentIdentity();
+}
+
+bool TFileSystem::Within(const std::string& folder, const std::string& path) {
+    // A path spelt below the folder is inside unless a link on its way leads elsewhere: one
+    // lstat per part below the folder, and the full resolution only where a link stands.
+    const std::string base = NormalPath(folder);
+    const std::string normal = NormalPath(path);
+    if (PathWithin(normal, base) && normal != base) {
+        bool link = false;
+        for (size_t at = base.size() + (base == "/" ? 0 : 1); !link && at <= normal.size();) {
+            size_t end = normal.find('/', at);
+            if (end == std::string::npos)
+                end = normal.size();
+            struct stat st;
+            if (::lstat(normal.substr(0, end).c_str(), &st) != 0)
+                return true;  // names nothing (yet): inside by its spelling
+            link = S_ISLNK(st.st_mode);
+            at = end + 1;
+        }
+        if (!link)
+            return true;
+    }
+    const auto real = [](const std::string& p) {
+        char* r = ::realpath(p.c_str(), nullptr);
+        std::string result = r ? r : "";
+        std::free(r);
+        return result;
+    };
+    const std::string realBase = real(folder);
+    const std::string resolved = real(path);
+    if (realBase.empty() || resolved.empty())
+        return PathWithin(path, folder);
+    return PathWithin(resolved, realBase);
+}
+
+namespace {
+
+// The folders this process has locked: a descriptor each, with flock(2) on it, and how many
+// takes hold it.
+struct TLockedFolder {
+    int Fd = -1;
+    int Depth = 0;
+};
+std::map<std::string, TLockedFolder>& LockedFolders() {
+    static std::map<std::string, TLockedFolder> folders;
+    return folders;
+}
+
+std::string LockKey(const std::string& folder) {
+    char* r = ::realpath(folder.c_str(), nullptr);
+    std::string key = r ? r : NormalPath(folder);
+    std::free(r);
+    return key;
+}
+
+}  // namespace
+
+bool TFileSystem::LockFolder(const std::string& folder) {
+    TLockedFolder& held = LockedFolders()[LockKey(folder)];
+    if (held.Depth > 0) {
+        ++held.Depth;
+        return true;
+    }
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EWOULDBLOCK || error == EINTR) {
+            ::close(fd);
+            LockedFolders().erase(LockKey(folder));
+            return false;
+        }
+        // A file system without locks (some network ones): the work goes on unlocked.
+    }
+    held.Fd = fd;
+    held.Depth = 1;
+    return true;
+}
+
+void TFileSystem::UnlockFolder(const std::string& folder) {
+    auto& folders = LockedFolders();
+    const auto it = folders.find(LockKey(folder));
+    if (it == folders.end() || --it->second.Depth > 0)
+        return;
+    if (it->second.Fd >= 0)
+        ::close(it->second.Fd);  // releases the lock
+    folders.erase(it);
+}
+
+std::string ChangedMeanwhileText(const std::string& path) {
+    return "Файл «" + path + "» изменён другой программой после чтения: Velmora его не меняет";
+}
+
+std::string ErrorReason(int error) {
+    switch (error) {
+        case EROFS:
+            return "файловая система только для чтения";
+        case EACCES:
+        case EPERM:
+            return "нет прав";
+        case EEXIST:
+        case ENOTEMPTY:
+            return "уже есть";
+        case ENOSPC:
+        case EDQUOT:
+            return "нет места на диске";
+        case ENOENT:
+            return "нет такого файла или папки";
+        case ENAMETOOLONG:
+            return "слишком длинное имя";
+        case ESTALE:
+            return "файл изменён другой программой после чтения";
+        case EINVAL:
+            return "недопустимое имя или файл";
+        case EIO:
+            return "ошибка ввода-вывода";
+        default:
+            return std::strerror(error);
+    }
+}
+
+}  // namespace velmora

@@ -1,0 +1,377 @@
+// The main window's behaviour as plain C++: the state of its controls under the controls' names,
+// the model state, and every handler of the window under its own name. The window mirrors this
+// state into widgets and forwards user input here; it decides nothing itself.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "audio/AudioInfo.h"
+#include "core/files/FileSystem.h"
+#include "core/model/BatchLog.h"
+#include "core/model/BatchOptions.h"
+#include "core/model/UserPort.h"
+#include "core/reports/ReportOptions.h"
+#include "core/reports/Reports.h"
+#include "core/tags/Naming.h"
+#include "core/tags/TagFields.h"
+#include "core/text/TrackRules.h"
+#include "core/text/Translit.h"
+
+namespace velmora {
+
+// ---- Control states (texts are UTF-8) ----
+
+struct TLabel {
+    std::string Caption;
+};
+
+struct TEdit {
+    std::string Text;
+    bool Enabled = true;
+};
+
+struct TCheckBox {
+    bool Checked = false;
+    bool Enabled = true;
+    bool Visible = true;
+};
+
+struct TButton {
+    bool Enabled = true;
+};
+
+// The genre box: Text is the shown or typed text.
+struct TGenreBox : TEdit {
+    struct Item {
+        std::string Name;
+        int32_t Code;
+    };
+    std::vector<Item> Items;
+    int ItemIndex = -1;  // -1: no entry selected
+};
+
+struct TListBox {
+    std::vector<std::string> Items;
+    int ItemIndex = -1;
+    bool Visible = true;
+};
+
+struct TSpinEdit : TEdit {};
+
+// The empty list's hint before a folder is opened.
+inline constexpr const char* kOpenFolderHint =
+    "Откройте папку с MP3 файлами: Файл → Открыть папку (Ctrl+O)";
+
+// Seed source of the shuffle: a monotonic clock unless a test sets a fixed seed.
+using TSeedSource = std::function<uint32_t()>;
+
+// Everything the window shows and the model remembers, as plain values: a copy of it is a model
+// in the same state (the batch plan runs on one).
+struct TMainModelState {
+    // ---- Model state ----
+    std::string InputFolder;
+    std::vector<std::string> FoundFiles;
+    bool TagsModified = false;
+    bool UpdatingEdits = false;
+    TAudioInfo AudioInfo;
+    TTranslitTable TranslitTable;
+    TFileListReportOptions FileListOptions;
+    TTagListReportOptions TagListOptions;
+    TDiscChoice DiscChoice;  // the profile and blank of the disc commands, for the whole run
+    TSeedSource SeedSource;
+    std::string ProgramPath;  // the running program's path (for the table file)
+
+    // ---- Controls of the window ----
+    // Files panel.
+    TLabel lblInputFolder;
+    TListBox FilesListBox;
+    std::string EmptyListHint = kOpenFolderHint;  // shown in the list while it is empty
+    TLabel NumFilesLabel{"0"};
+    TLabel SizeFilesLabel{"0"};
+    TLabel lblTotalTime{"00:00:00"};
+    // Info panel.
+    TLabel InfoFileName;
+    bool InfoFileNameRed = false;  // red while changed, window text otherwise
+    TLabel CurrentFileSizeLabel{"0"};
+    TLabel lblId3Status;
+    TLabel lblID3v2Status;     // what the ID3v2 tag at the start holds
+    std::string ID3v2Details;  // its fields, one "Название: …" line each (the status's hint)
+    TEdit edTitle, edArtist, edAlbum, edYear, edComment;
+    TSpinEdit edTrack{{"0"}};
+    TGenreBox edGenre;
+    TCheckBox KeepName, KeepArtist, KeepAlbum, KeepYear, KeepTrack, KeepGanre, KeepComment;
+    TLabel lblMpegVersion, lblDuration, lblMpegParam, lblMpegFlags, lblMpegInternal;
+    // Command rows.
+    TButton btnTranslit, btnSplit, btnSaveID3, btnRename, btnDirAndMove;
+    TButton btnFromID3v2, btnStripID3v2;
+    TCheckBox cbSplitTrack{false}, cbSplitArtist{true}, cbSplitTitle{true};
+    TEdit edtSeparateSymbol{"-"};
+    TCheckBox cbAddTrack{false}, cbAddArtist{false}, cbAddTitle{true};
+    TEdit edtReplaceSymbol{"_"};
+    TCheckBox rbFileName{false}, rbNum{true};
+    TSpinEdit spedNumDir{{"1"}};
+    // Batch column.
+    TCheckBox cbAllFilesTrans, cbAllFilesSplit, cbAllFilesSaveID3, cbAllFilesRename,
+        cbAllFilesMoveToDir;
+    TCheckBox cbAllFilesFromID3v2;   // take the tags from ID3v2 when a file has no ID3v1 tag
+    TCheckBox cbAllFilesStripID3v2;  // remove the ID3v2 tag after the tag is saved
+    TCheckBox cbRenameMoveOneTime{false, false, true};
+    bool Label19Visible = true;  // the brace "}"
+    TButton btnProcessAll{false};
+    // Shell.
+    std::string StatusText;            // StatusBar1
+    bool CommandPanelVisible = false;  // the warning panel
+    bool BusyCursor = false;
+    int ProgressDone = 0;  // progress of the fill or the batch; ProgressTotal 0 hides it
+    int ProgressTotal = 0;
+};
+
+class TMainModel : public TMainModelState {
+  public:
+    TMainModel(TUserPort& port, TFileSystem& fs = RealFileSystem());
+    // A model in the given state over another port and file system.
+    TMainModel(const TMainModelState& state, TUserPort& port, TFileSystem& fs);
+    TMainModel(const TMainModel&) = delete;
+    TMainModel& operator=(const TMainModel&) = delete;
+
+    // ---- Operations: what the window's handlers, the command line and the tests call ----
+    // Opens a folder as "Открыть папку" does once the folder is chosen: clears the list, tidies
+    // what a stopped run left there, fills the list and shows its first file.
+    void OpenFolder(const std::string& folder);
+    // Sets a check box as a click on it does, and runs that box's rule (the Keep boxes, the merge
+    // and name parts, the batch boxes; the two folder-naming radio buttons through
+    // ChooseFolderNaming).
+    void SetBox(TCheckBox& box, bool on);
+    // Numbered folders D001.. (true) or folders named after the file: exactly one of rbNum and
+    // rbFileName is on.
+    void ChooseFolderNaming(bool numbered);
+    // Sets the batch's controls from the options, as the user would tick them.
+    void ApplyBatchOptions(const TBatchOptions& options);
+    // The batch of the current options over a file system that only pretends, on a copy of the
+    // model: the model and the disk stay as they are.
+    TBatchLog PlanBatch() const;
+    // The batch itself, recorded. Inside a running command an error that stops the batch goes on
+    // to that command; otherwise Run reports it.
+    TBatchLog RunBatch();
+
+    // ---- Entry from the event loop ----
+    // Runs one command: refused (does nothing) while another command runs; an error ends the
+    // command, restores the window and reaches the user through the general error report.
+    void Run(const std::function<void()>& command);
+    bool Running() const { return Depth > 0; }
+
+    std::vector<std::string>& TrackList = FilesListBox.Items;
+
+    // ---- Handlers: folder and list ----
+    void FormCreate();
+    void FileMenuAddDirClick();
+    void ToolButton1Click() { FileMenuAddDirClick(); }
+    void FileMenuNewClick();
+    void FileListFill(const std::string& folder);
+    void ScanFolder(const std::string& folder, std::vector<std::string>& list);
+
+    // ---- Current track and tag editing ----
+    void FilesListBoxClick();
+    void edTitleChange();
+    // The Keep rule: a kept field cannot be edited.
+    void KeepClick(TTagField field) { FieldEdit(field).Enabled = !FieldKeep(field).Checked; }
+    void KeepNameClick() { KeepClick(TTagField::Title); }
+    void KeepArtistClick() { KeepClick(TTagField::Artist); }
+    void KeepAlbumClick() { KeepClick(TTagField::Album); }
+    void KeepYearClick() { KeepClick(TTagField::Year); }
+    void KeepTrackClick() { KeepClick(TTagField::Track); }
+    void KeepGanreClick() { KeepClick(TTagField::Genre); }
+    void KeepCommentClick() { KeepClick(TTagField::Comment); }
+    // A tag field's edit (the genre box and the track spin edit as edits: text and enabled
+    // state) and its Keep box.
+    TEdit& FieldEdit(TTagField field) { return *FieldEdits[FieldIndex(field)]; }
+    const TEdit& FieldEdit(TTagField field) const { return *FieldEdits[FieldIndex(field)]; }
+    TCheckBox& FieldKeep(TTagField field) { return *FieldKeeps[FieldIndex(field)]; }
+    const TCheckBox& FieldKeep(TTagField field) const { return *FieldKeeps[FieldIndex(field)]; }
+
+    void ShowFileInfo();
+    void SelectGenre(int32_t code);
+    // Selects the entry of that name, letter case aside; none when no entry has it.
+    void SelectGenreByName(const std::string& name);
+    void ApplyEditsToTag();
+    // Programmatic and user changes of the edits go through these: a different text is a change
+    // (edTitleChange runs), the same text is not.
+    void SetEditText(TEdit& edit, const std::string& text);
+    void SetTrackText(const std::string& text);
+    void SetGenreIndex(int index);               // selects an entry (its name becomes the text)
+    void SetGenreText(const std::string& text);  // typed text; selects the entry it names
+    void SelectTrack(int index);                 // selects a list position (no FilesListBoxClick)
+
+    // ---- Track order ----
+    void bt_UpClick();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void btMixClick();
+
+    // ---- Preparing files ----
+    void btnTranslitClick();
+    void btnSplitClick();
+    void cbSplitTrackClick();
+    void btnSaveID3Click();
+    std::string GetNewFileName();
+    std::string CheckName(const std::string& name) {
+        return velmora::CheckName(name, NameReplacement(edtReplaceSymbol.Text));
+    }
+    bool RenameMoveFile(const std::string& oldPath, const std::string& newPath);
+    void btnRenameClick();
+    void cbAddTrackClick();
+    std::string MakeFolderName();
+    void btnDirAndMoveClick();
+    void rbNumClick();
+    void rbFileNameClick() { rbNumClick(); }
+    void spedNumDirChange() {}
+    void SetNumDir(int32_t value);  // stores the value clamped to 1..253
+    // ID3v2: fill the edits from the tag; remove the tag from the file.
+    void btnFromID3v2Click();
+    void btnStripID3v2Click();
+    void btnProcessAllClick();
+    // What the window's button and menu item run: the plan of the batch first, the batch once
+    // the user agrees, then what it did.
+    void ProcessAllWithPlan();
+    void ConvertMenuProcessAll();
+    // "Проверка диска" and "Создать образ диска…" on the opened folder (MainModelDisc.cpp).
+    void ConvertMenuDiscCheckClick();
+    void ConvertMenuDiscImageClick();
+    // "Записать диск…" (core/MainModelBurn.cpp, library velmora_burn_model): the opened folder's
+    // image written into a temporary file and burnt onto a CD; an image file written before,
+    // burnt. The burn runs on a thread of its own while the window shows its progress.
+    void ConvertMenuBurnClick();
+    void BurnImageFile(const std::string& image);
+    // What "Создать образ диска…" does once the image is written, when set (EnableBurning);
+    // otherwise it says where the image is.
+    std::function<void(const std::string& image, const std::string& message)> OnImageWritten;
+    void cbAllFilesTransClick();
+
+    // ---- Reports ----
+    std::vector<std::string> BuildTagListReport(const TTagListReportOptions& options,
+                                                const std::string& totalTime);
+    void TrackListMenuSaveFilesListClick();
+    void TrackListMenuSaveFromID3v1Click();
+
+    // ---- Shell ----
+    void SetupMenuTransSetClick();
+    void HelpMenuAboutClick();
+    void Label5DblClick() { CommandPanelVisible = false; }
+    void StatusBar1DblClick() { CommandPanelVisible = true; }
+    static bool FormCanResize(int newWidth, int newHeight) {
+        return newWidth >= 720 && newHeight >= 705;
+    }
+
+    // The current track's full path ("" when there is none).
+    std::string CurrentPath() const;
+    // Puts the window back after an error: list shown, cursor normal, status empty,
+    // UpdatingEdits clear, no progress.
+    void RestoreAfterError();
+
+    TUserPort& Port;
+    TFileSystem& Fs;
+    // Set on the copy that runs the plan: the list it would fill at the end is thrown away, so
+    // it is not filled.
+    bool Planning = false;
+    // While set, every change the commands make on the disk, and what the batch passes over or
+    // warns of, is written here as well.
+    TBatchLog* BatchLog = nullptr;
+
+  private:
+    int Depth = 0;
+    // The controls of each tag field, in the table's order.
+    std::array<TEdit*, kTagFieldCount> FieldEdits;
+    std::array<TCheckBox*, kTagFieldCount> FieldKeeps;
+    // Shows a field's value from the file information, or its empty value (no text, track 0,
+    // no genre) when `shown` is null.
+    void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
+    // The disc commands' first steps: false, after saying so, when no folder is open; the check
+    // of the opened folder shown (with the choice of profile and blank, and before an image or a
+    // burn the choice to go on), false when the user did not go on.
+    bool FolderOpenForDisc();
+    bool ShowFolderDiscCheck(bool beforeImage, TDiscCheck& check);
+    // Fills the edits from the ID3v2 tag (not the kept ones): every field it holds, or with
+    // `repairOnly` only those the ID3v1 tag lacks, has empty, or holds as a damaged copy.
+    // Returns the fields it took.
+    std::vector<TTagField> TakeFromID3v2(bool repairOnly);
+    // The fields of the ID3v2 tag whose text the ID3v1 tag does not hold (no ID3v1 tag, the
+    // field empty or a damaged copy), as nouns ("название, исполнитель").
+    std::vector<TTagField> ID3v2FieldsNotInID3v1() const;
+    // The batch's file at hand: the ID3v2 fields its ID3v1 tag did not hold when it was read and
+    // that the batch did not take from the ID3v2 tag. A strip would lose them.
+    std::vector<TTagField> FieldsAStripWouldLose;
+    // Removes the current file's ID3v2 tag; false when it has none that can be removed.
+    bool StripCurrentID3v2();
+    // The question about unsaved edits of the current track, saving them on Yes.
+    void AskToSaveEdits();
+    // Writes the tag of the analysis into the file; false when the file may not be written.
+    bool SaveTag(const std::string& path);
+    // True when the command may write the file: it lies inside the opened folder once links are
+    // resolved. Otherwise the refusal is told (a line of the batch, else a message) and false
+    // returned.
+    bool MayWrite(const std::string& path);
+    // Writes report lines into a file; where that can only be done in place, asks first.
+    void SaveReport(const std::string& path, const std::vector<std::string>& lines);
+    // The opened folder locked for a command that changes it (core/FileSystem.h LockFolder);
+    // throws when another copy of the program works in it.
+    class TFolderGuard {
+      public:
+        explicit TFolderGuard(TMainModel& model);
+        ~TFolderGuard();
+        TFolderGuard(const TFolderGuard&) = delete;
+        TFolderGuard& operator=(const TFolderGuard&) = delete;
+
+      private:
+        TFileSystem& Fs;
+        std::string Folder;
+    };
+    // The file the command is working on: what a failure that stops the batch names.
+    std::string WorkingPath;
+    // The sizes the last ScanFolder's listing gave with its names (-1 where it gave none), and
+    // whether it saw names like those of the program's own hidden files.
+    std::vector<int64_t> ScannedSizes;
+    bool LeftoversSeen = false;
+    // Warns of each text field the tag could not hold whole.
+    void NoteCutFields(const std::string& path);
+    // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.
+    bool MakeFolder(const std::string& folder, const std::string& file);
+    // Warns of what a new name will do (empty, a name twice, Cyrillic left); false, with a
+    // warning, for a name that would hide the file (it begins with "."): the file keeps its name.
+    bool NoteNewName(const std::string& oldPath, const std::string& newName);
+    std::vector<std::string> NewNamesSeen;  // the new names of this batch so far
+    void Note(TBatchEvent::TKind kind, const std::string& path, const std::string& target,
+              const std::string& detail);
+    void RebuildList();  // remember InputFolder, clear, put it back, fill
+    void SetStatus(const std::string& text);
+    void ClearCurrentTrackDisplay();
+    // Makes the selected track current and analyses it (InfoFileName, WorkingPath, AudioInfo).
+    void AnalyseSelectedTrack();
+    // The fill's step for a file between the first and the last: the file is made current and
+    // timed (lblDuration), but not shown; the last file's showing sets everything else.
+    void TimeCurrentTrack();
+
+    // Preparing files (renaming, folders, batch) keeps its private helpers below.
+  private:
+    // "D" and the counter in three digits; advances the counter.
+    std::string NextNumberedFolder();
+    // Makes a folder for the current track and moves the file into it; true when it moved.
+    bool MoveCurrentIntoFolder();
+    // The file stage of the batch, one way each.
+    void RenameAllFiles();
+    void MoveAllIntoFolders();
+    void RenameAndMoveAtOnce();
+    void RenameThenMoveEach();
+    // Progress of the batch: one step done; repaints at each whole percent.
+    void BatchStep();
+};
+
+// Lets "Создать образ диска…" offer to burn the image it wrote (core/MainModelBurn.cpp): for
+// the programs that burn, so that the others need not load libburn.
+void EnableBurning(TMainModel& model);
+
+}  // namespace velmora

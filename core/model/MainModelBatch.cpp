@@ -1,0 +1,276 @@
+// The batch over the whole list: the tag stage, the file stage in one of its four ways, and the
+// rebuilt list.
+#include <algorithm>
+#include <ostream>
+#include <set>
+
+#include "core/files/PretendFileSystem.h"
+#include "core/model/MainModel.h"
+#include "core/model/QuietPort.h"
+
+namespace velmora {
+namespace {
+
+constexpr const char* kTagStageStatus =
+    "Транслитерация, объединение полей и запись тегов. Подождите, пожалуйста...";
+constexpr const char* kFileStageStatus =
+    "Переименование и перемещение файлов. Подождите, пожалуйста...";
+constexpr const char* kFillStatus =
+    "Создание списка файлов. Подсчет размера и времени. Подождите, пожалуйста...";
+
+}  // namespace
+
+void TMainModel::BatchStep() {
+    const auto percent = [this] {
+        return ProgressTotal > 0 ? int64_t{ProgressDone} * 100 / ProgressTotal : int64_t{0};
+    };
+    const int64_t before = percent();
+    ++ProgressDone;
+    const int64_t after = percent();
+    if (after != before)
+        Port.Refresh();
+}
+
+void TMainModel::RenameAllFiles() {
+    for (size_t i = 0; i < FoundFiles.size(); ++i) {
+        const std::string oldPath = JoinPath(InputFolder, FoundFiles[i]);
+        SelectTrack(static_cast<int>(i));
+        FilesListBoxClick();
+        const std::string newName = GetNewFileName();
+        if (NoteNewName(oldPath, newName))
+            RenameMoveFile(oldPath, JoinPath(InputFolder, newName));
+        BatchStep();
+    }
+}
+
+void TMainModel::MoveAllIntoFolders() {
+    const size_t count = TrackList.size();
+    for (size_t i = 0; i < count; ++i) {
+        SelectTrack(static_cast<int>(i));
+        FilesListBoxClick();
+        if (!InfoFileName.Caption.empty() && Fs.FileExists(CurrentPath()))
+            MoveCurrentIntoFolder();
+        BatchStep();
+    }
+}
+
+void TMainModel::RenameAndMoveAtOnce() {
+    const size_t count = TrackList.size();
+    for (size_t i = 0; i < count; ++i) {
+        const std::string oldName = TrackList[i];
+        SelectTrack(static_cast<int>(i));
+        FilesListBoxClick();
+        std::string newName = GetNewFileName();
+        // A folder named after the file takes the name the file had before the batch.
+        const std::string folder =
+            JoinPath(InputFolder,
+                     CheckName(rbNum.Checked ? NextNumberedFolder() : FolderNameOfFile(oldName)));
+        if (!NoteNewName(JoinPath(InputFolder, oldName), newName))
+            newName = oldName;  // into its folder under the name it has
+        if (MakeFolder(folder, JoinPath(InputFolder, oldName))) {
+            RenameMoveFile(JoinPath(InputFolder, oldName), JoinPath(folder, newName));
+        }
+        BatchStep();
+    }
+}
+
+void TMainModel::RenameThenMoveEach() {
+    RenameAllFiles();
+    // The rebuilds below show the progress of their fill; the batch's own is put back after each.
+    int done = ProgressDone;
+    const int total = ProgressTotal;
+    RebuildList();
+    // Moving the first file of the list again and again would never end at a file that cannot
+    // be moved (its folder exists, the counter stands at its last number, the move fails): such
+    // a file is passed over and the next one taken.
+    std::set<std::string> passedOver;
+    for (;;) {
+        const auto next = std::find_if(TrackList.begin(), TrackList.end(), [&](const auto& name) {
+            return passedOver.count(name) == 0;
+        });
+        if (next == TrackList.end())
+            break;
+        const std::string name = *next;
+        FilesListBox.Visible = false;
+        ProgressDone = done;
+        ProgressTotal = total;
+        SelectTrack(static_cast<int>(next - TrackList.begin()));
+        FilesListBoxClick();
+        btnDirAndMoveClick();
+        if (std::find(TrackList.begin(), TrackList.end(), name) != TrackList.end()) {
+            passedOver.insert(name);
+        }
+        ProgressDone = done;
+        ProgressTotal = total;
+        BatchStep();
+        done = ProgressDone;
+    }
+    FilesListBox.Visible = false;
+}
+
+void TMainModel::btnProcessAllClick() {
+    if (TrackList.empty())
+        return;
+    const TFolderGuard guard(*this);
+    const bool oldCursor = BusyCursor;
+    BusyCursor = true;
+    FilesListBox.Visible = false;
+    const bool rename = cbAllFilesRename.Checked;
+    const bool move = cbAllFilesMoveToDir.Checked;
+    const size_t count = TrackList.size();
+    ProgressDone = 0;
+    // One step per file for the tag stage, the renames, and the moves.
+    const bool oneAfterTheOther = rename && move && !cbRenameMoveOneTime.Checked;
+    ProgressTotal =
+        static_cast<int>(count * ((rename || move ? 2 : 1) + (oneAfterTheOther ? 1 : 0)));
+    SetStatus(kTagStageStatus);
+
+    for (size_t i = 0; i < count; ++i) {
+        SelectTrack(static_cast<int>(i));
+        FilesListBoxClick();
+        UpdatingEdits = true;
+        // What the ID3v1 tag lacks as read, less what is taken from the ID3v2 tag now, is what
+        // a strip would lose.
+        FieldsAStripWouldLose =
+            cbAllFilesStripID3v2.Checked ? ID3v2FieldsNotInID3v1() : std::vector<TTagField>{};
+        if (cbAllFilesFromID3v2.Checked) {
+            for (TTagField field : TakeFromID3v2(true))
+                std::erase(FieldsAStripWouldLose, field);
+        }
+        if (cbAllFilesTrans.Checked)
+            btnTranslitClick();
+        if (cbAllFilesSplit.Checked)
+            btnSplitClick();
+        if (cbAllFilesSaveID3.Checked)
+            btnSaveID3Click();
+        if (cbAllFilesStripID3v2.Checked)
+            StripCurrentID3v2();
+        BatchStep();
+    }
+    UpdatingEdits = false;
+
+    FoundFiles = TrackList;
+    SetStatus(kFileStageStatus);
+    NewNamesSeen.clear();
+    if (move && rbNum.Checked) {
+        const int32_t first =
+            std::clamp(SpinValue(spedNumDir.Text, kFirstFolder), kFirstFolder, kLastFolder);
+        const size_t numbers = static_cast<size_t>(kLastFolder - first + 1);
+        if (count > numbers) {
+            Note(TBatchEvent::TKind::Warn, InputFolder, "",
+                 "файлов " + std::to_string(count) + ", а номеров папок от " +
+                     NumberedFolderName(first) + " до D253 только " + std::to_string(numbers) +
+                     ": остальные файлы останутся на месте");
+        }
+    }
+    if (rename && !move) {
+        RenameAllFiles();
+    } else if (move && !rename) {
+        MoveAllIntoFolders();
+    } else if (rename && move && cbRenameMoveOneTime.Checked) {
+        RenameAndMoveAtOnce();
+    } else if (rename && move) {
+        RenameThenMoveEach();
+    }
+
+    if (!Planning) {
+        const std::string folder = InputFolder;
+        FileMenuNewClick();
+        InputFolder = folder;
+        SetStatus(kFillStatus);
+        FileListFill(InputFolder);
+        if (TrackList.empty() && (move || rename))
+            EmptyListHint = "Все файлы разложены по папкам в " + folder +
+                            ". Проверить диск: Обработка → Проверка диска";
+        if (!TrackList.empty())
+            SelectTrack(0);
+        FilesListBoxClick();
+    }
+
+    ProgressDone = 0;
+    ProgressTotal = 0;
+    FilesListBox.Visible = true;
+    SetStatus("");
+
+    for (TCheckBox* box :
+         {&cbAllFilesTrans, &cbAllFilesSplit, &cbAllFilesSaveID3, &cbAllFilesRename,
+          &cbAllFilesMoveToDir, &cbAllFilesFromID3v2, &cbAllFilesStripID3v2}) {
+        box->Checked = false;
+        cbAllFilesTransClick();
+    }
+    for (TTagField field : kEditorRowOrder) {
+        FieldKeep(field).Checked = false;
+        KeepClick(field);
+    }
+    BusyCursor = oldCursor;
+    Port.Refresh();
+}
+
+void TMainModel::ProcessAllWithPlan() {
+    if (TrackList.empty())
+        return;
+    // The unsaved-edits question comes before the plan, so the plan is the batch the user gets.
+    // Edits not saved go: the edits show the file's own tag again.
+    const bool changed = TagsModified;
+    AskToSaveEdits();
+    if (changed && !InfoFileName.Caption.empty()) {
+        UpdatingEdits = true;
+        ShowFileInfo();
+        UpdatingEdits = false;
+    }
+    TagsModified = false;
+    InfoFileNameRed = false;
+    if (!Port.ShowBatchPlan(PlanBatch(), InputFolder))
+        return;
+    const TBatchLog done = RunBatch();
+    Port.ShowBatchDone(done, InputFolder);
+}
+
+TBatchLog TMainModel::PlanBatch() const {
+    // Nobody is asked and nothing is shown: a failed move is a "fail" line.
+    std::ostream nowhere(nullptr);
+    TQuietPort port(nowhere);
+    TPretendFileSystem pretend;
+    TMainModel copy(*this, port, pretend);
+    copy.Planning = true;
+    return copy.RunBatch();
+}
+
+TBatchLog TMainModel::RunBatch() {
+    TBatchLog log;
+    WorkingPath.clear();
+    const auto batch = [&] {
+        BatchLog = &log;
+        try {
+            btnProcessAllClick();
+        } catch (const std::exception& e) {
+            // An error that stops the batch is its last line, naming the file it was at.
+            log.push_back({TBatchEvent::TKind::Fail, WorkingPath, "", e.what()});
+            BatchLog = nullptr;
+            throw;
+        }
+        BatchLog = nullptr;
+    };
+    if (Running())
+        batch();
+    else
+        Run(batch);
+    return log;
+}
+
+void TMainModel::ConvertMenuProcessAll() {
+    if (btnProcessAll.Enabled)
+        ProcessAllWithPlan();
+}
+
+void TMainModel::cbAllFilesTransClick() {
+    // Tag saving follows transliteration and merge. Turning it on or off runs this rule once
+    // more, which gives the states below.
+    cbAllFilesSaveID3.Checked =
+        cbAllFilesTrans.Checked || cbAllFilesSplit.Checked || cbAllFilesFromID3v2.Checked;
+    btnProcessAll.Enabled = cbAllFilesSaveID3.Checked || cbAllFilesRename.Checked ||
+                            cbAllFilesMoveToDir.Checked || cbAllFilesStripID3v2.Checked;
+    cbRenameMoveOneTime.Enabled = cbAllFilesRename.Checked && cbAllFilesMoveToDir.Checked;
+}
+
+}  // namespace velmora

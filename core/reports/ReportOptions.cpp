@@ -1,0 +1,50 @@
+#include "core/reports/ReportOptions.h"
+
+namespace velmora {
+namespace {
+
+// Moves the selected item (the first when none is selected) to the end of the other list; then
+// neither list has a selected item.
+void MoveOne(std::vector<std::string>& from, int& fromIndex, std::vector<std::string>& to,
+             int& toIndex) {
+    if (from.empty())
+        return;
+    const size_t pos =
+        fromIndex >= 0 && static_cast<size_t>(fromIndex) < from.size() ? fromIndex : 0;
+    to.push_back(from[pos]);
+    from.erase(from.begin() + static_cast<std::ptrdiff_t>(pos));
+    fromIndex = -1;
+    toIndex = -1;
+}
+
+// Appends every item, in order, to the other list and empties the source.
+void MoveAll(std::vector<std::string>& from, int& fromIndex, std::vector<std::string>& to) {
+    to.insert(to.end(), from.begin(), from.end());
+    from.clear();
+    fromIndex = -1;
+}
+
+}  // namespace
+
+void TTagListReportOptions::FormShow() {
+    if (!lb_avaliable.empty())
+        lb_avaliableIndex = 0;
+}
+
+void TTagListReportOptions::btAddOneClick() {
+    MoveOne(lb_avaliable, lb_avaliableIndex, lb_select, lb_selectIndex);
+}
+
+void TTagListReportOptions::btAddAllClick() {
+    MoveAll(lb_avaliable, lb_avaliableIndex, lb_select);
+}
+
+void TTagListReportOptions::btRemoveAllClick() {
+    MoveAll(lb_select, lb_selectIndex, lb_avaliable);
+}
+
+void TTagListReportOptions::btRemoveOneClick() {
+    MoveOne(lb_select, lb_selectIndex, lb_avaliable, lb_avaliableIndex);
+}
+
+}  // namespace velmora

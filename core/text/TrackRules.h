@@ -1,0 +1,26 @@
+// The small pure rules of the track list: file sizes, playing-time sums, roundings and the values
+// of spin edits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/files/FileSystem.h"
+
+namespace velmora {
+
+// Size of the named file as a signed 32-bit number: 0 when missing, -1 at 2 GiB or more.
+int32_t TrackFileSize(TFileSystem& fs, const std::string& path);
+// The same for a size already known (-1 for a missing file).
+int32_t TrackSize(int64_t bytes);
+// Sum of two "h:m:s" texts as "H:MM:SS"; throws std::invalid_argument on a bad field.
+std::string AddTime(const std::string& total, const std::string& add);
+// bytes / 1024 / 1024 (or / 1024 once) rounded half to even.
+int64_t RoundMegabytes(int64_t bytes);
+int64_t RoundKilobytes(int64_t bytes);
+// The value of a spin edit: its text as a decimal integer, fallback when it is not a number.
+int32_t SpinValue(const std::string& text, int32_t fallback);
+// Leading "0" and ":" removed while the text is longer than four characters.
+std::string StripLeadingZeros(const std::string& time);
+
+}  // namespace velmora
