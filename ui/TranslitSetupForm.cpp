@@ -15,6 +15,7 @@
 #include <exception>
 #include <functional>
 
+#include "core/files/TranslitFile.h"
 #include "core/model/MainModel.h"
 #include "core/text/Translit.h"
 #include "ui/UiText.h"
@@ -318,7 +319,7 @@ void TTranslitSetup::Button2Click() {
 void TTranslitSetup::Button3Click() {
     CommitEdit();
     try {
-        Model.TranslitTable.LoadFromFile(Model.Fs, TablePlace().Path);
+        LoadTranslitTableFile(Model.TranslitTable, Model.Fs, TablePlace().Path);
     } catch (const std::exception& e) {
         Model.Port.ShowError(e.what());
     }

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "core/text/Translit.h"
+#include "core/files/TranslitFile.h"
 
 class QFrame;
 class QLabel;

@@ -1,6 +1,7 @@
 // The main window's model: start-up, the folder scan and the track list, the current track with
 // its tag edits, the order of the list, saving the tag and the entry guard.
 #include "core/model/MainModel.h"
+#include "core/files/TranslitFile.h"
 
 #include <algorithm>
 #include <chrono>
@@ -205,8 +206,9 @@ void TMainModel::FileListFill(const std::string& folder) {
             TrackList.push_back(NameOf(FoundFiles[i]));
             // The listing's own size where it had one, else a look at the file.
             const int64_t listed = i < ScannedSizes.size() ? ScannedSizes[i] : -1;
-            totalBytes += listed >= 0 ? TrackSize(listed)
-                                      : TrackFileSize(Fs, JoinPath(InputFolder, TrackList.back()));
+            totalBytes += listed >= 0
+                              ? TrackSize(listed)
+                              : TrackSize(Fs.EntrySize(JoinPath(InputFolder, TrackList.back())));
         }
         SizeFilesLabel.Caption = std::to_string(RoundMegabytes(totalBytes));
 
@@ -799,7 +801,7 @@ TBatchOptionsProblem CheckBatchOptions(const TBatchOptions& o) {
 
 void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
     if (!o.Table.empty())
-        TranslitTable.LoadFromFile(Fs, o.Table);
+        LoadTranslitTableFile(TranslitTable, Fs, o.Table);
     if (o.Separator)
         edtSeparateSymbol.Text = *o.Separator;
     if (o.Replace)

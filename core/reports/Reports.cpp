@@ -27,7 +27,7 @@ std::vector<std::string> BuildFileListReport(TFileSystem& fs,
         lines.push_back(inputFolder);
     for (size_t i = 0; i < count; ++i) {
         const std::string& name = trackList[i];
-        const int32_t size = TrackFileSize(fs, JoinPath(inputFolder, name));
+        const int32_t size = TrackSize(fs.EntrySize(JoinPath(inputFolder, name)));
         totalBytes += size;
         std::string line;
         if (options.cb_NumFiles) {

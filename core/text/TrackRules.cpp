@@ -68,10 +68,6 @@ std::string TwoDigits(int64_t value) {
 
 }  // namespace
 
-int32_t TrackFileSize(TFileSystem& fs, const std::string& path) {
-    return TrackSize(fs.EntrySize(path));
-}
-
 int32_t TrackSize(int64_t size) {
     if (size < 0)
         return 0;

@@ -5,13 +5,10 @@
 #include <cstdint>
 #include <string>
 
-#include "core/files/FileSystem.h"
-
 namespace velmora {
 
-// Size of the named file as a signed 32-bit number: 0 when missing, -1 at 2 GiB or more.
-int32_t TrackFileSize(TFileSystem& fs, const std::string& path);
-// The same for a size already known (-1 for a missing file).
+// A file's size (-1 for a missing file) as a signed 32-bit number: 0 when missing, -1 at 2 GiB
+// or more.
 int32_t TrackSize(int64_t bytes);
 // Sum of two "h:m:s" texts as "H:MM:SS"; throws std::invalid_argument on a bad field.
 std::string AddTime(const std::string& total, const std::string& add);

@@ -65,14 +65,14 @@ TEST(RealFileSystem, SizesExistenceAndTheTwoGibibyteLimit) {
     EXPECT_EQ(fs.EntrySize(dir.File("none")), -1);
     EXPECT_TRUE(fs.FileExists(dir.File("f")));
     EXPECT_FALSE(fs.FileExists(dir.Path()));
-    EXPECT_EQ(TrackFileSize(fs, dir.File("f")), 1234);
-    EXPECT_EQ(TrackFileSize(fs, dir.File("none")), 0);
+    EXPECT_EQ(TrackSize(fs.EntrySize(dir.File("f"))), 1234);
+    EXPECT_EQ(TrackSize(fs.EntrySize(dir.File("none"))), 0);
     // Sparse files: no disk space is used.
     for (const auto& [size, expected] : std::vector<std::pair<off_t, int32_t>>{
              {(off_t{1} << 31) - 1, 0x7FFFFFFF}, {off_t{1} << 31, -1}, {off_t{5} << 32, -1}}) {
         WriteFile(dir.File("big"), std::string());
         ASSERT_EQ(truncate(dir.File("big").c_str(), size), 0);
-        EXPECT_EQ(TrackFileSize(fs, dir.File("big")), expected) << size;
+        EXPECT_EQ(TrackSize(fs.EntrySize(dir.File("big"))), expected) << size;
     }
     EXPECT_TRUE(fs.CreateDir(dir.File("new")).Ok);
     EXPECT_EQ(fs.CreateDir(dir.File("new")).Error, EEXIST);

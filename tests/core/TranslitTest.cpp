@@ -1,3 +1,4 @@
+#include "core/files/TranslitFile.h"
 #include "core/text/Translit.h"
 
 #include <gmock/gmock.h>
@@ -133,7 +134,7 @@ TEST(TranslitTable, FileRoundTripInWindows1251) {
     TempDir dir;
     const std::string path = dir.File("velmora.trs");
     TTranslitTable table;
-    table.SaveToFile(RealFileSystem(), path);
+    SaveTranslitTableFile(table, RealFileSystem(), path);
     const std::string bytes = RealFileSystem().ReadFile(path);
     EXPECT_EQ(bytes.substr(0, 5), "\xe0=a\r\n");
     EXPECT_EQ(bytes.substr(bytes.size() - 6), "\xdf=Ya\r\n");
@@ -144,12 +145,12 @@ TEST(TranslitTable, FileRoundTripInWindows1251) {
 
     // A table edited in another editor: LF line ends, a row that wins over the defaults.
     test::WriteFile(path, std::string("\xd7=Ch\nx=a=b\n") + Utf8ToCp1251("ч=tch") + "\n");
-    table.LoadFromFile(RealFileSystem(), path);
+    LoadTranslitTableFile(table, RealFileSystem(), path);
     EXPECT_EQ(table.Rows, (std::vector<std::string>{"Ч=Ch", "x=a=b", "ч=tch"}));
     EXPECT_EQ(Tr(table, "Чч"), "CHCh");
-    table.SaveToFile(RealFileSystem(), path);
+    SaveTranslitTableFile(table, RealFileSystem(), path);
     TTranslitTable again;
-    again.LoadFromFile(RealFileSystem(), path);
+    LoadTranslitTableFile(again, RealFileSystem(), path);
     EXPECT_EQ(again.Rows, table.Rows);
 }
 
@@ -157,14 +158,14 @@ TEST(TranslitTable, FileErrorsLeaveTheTableAsItWas) {
     TempDir dir;
     TTranslitTable table;
     const std::string missing = dir.File("never-saved.trs");
-    EXPECT_THAT([&] { table.LoadFromFile(RealFileSystem(), missing); },
+    EXPECT_THAT([&] { LoadTranslitTableFile(table, RealFileSystem(), missing); },
                 ThrowsMessage<EStreamError>(
                     StrEq("Cannot open file \"" + missing + "\". No such file or directory")));
     EXPECT_EQ(table.Rows, TTranslitTable::DefaultRows());
 
     const std::string unwritable = dir.File("no-folder/velmora.trs");
     EXPECT_THAT(
-        [&] { table.SaveToFile(RealFileSystem(), unwritable); },
+        [&] { SaveTranslitTableFile(table, RealFileSystem(), unwritable); },
         ThrowsMessage<EStreamError>(StartsWith("Cannot create file \"" + unwritable + "\". ")));
     EXPECT_EQ(table.Rows, TTranslitTable::DefaultRows());
 
@@ -175,7 +176,7 @@ TEST(TranslitTable, FileErrorsLeaveTheTableAsItWas) {
         {std::string("\xFF\xFB\x90\x00", 4) + std::string(100, '\0'), "не текст"}};
     for (const auto& [bytes, why] : notTables) {
         test::WriteFile(dir.File("x.trs"), bytes);
-        EXPECT_THAT([&] { table.LoadFromFile(RealFileSystem(), dir.File("x.trs")); },
+        EXPECT_THAT([&] { LoadTranslitTableFile(table, RealFileSystem(), dir.File("x.trs")); },
                     ThrowsMessage<EStreamError>(::testing::HasSubstr(why)));
         EXPECT_EQ(table.Rows, TTranslitTable::DefaultRows());
     }

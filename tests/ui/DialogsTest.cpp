@@ -14,6 +14,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "core/files/TranslitFile.h"
 #include "core/model/MainModel.h"
 #include "core/text/TextCodec.h"
 #include "core/text/Translit.h"
@@ -506,7 +507,7 @@ void DialogsTest::translitTypingSurvivesEveryKeyAndButton() {
     dialog.Button2->click();
     QCOMPARE(rows[0], std::string("а=A"));
     TTranslitTable saved;
-    saved.LoadFromFile(model.Fs, dir.File("velmora.trs"));
+    LoadTranslitTableFile(saved, model.Fs, dir.File("velmora.trs"));
     QCOMPARE(saved.Rows, rows);
     typeInto(1, 1, "B");
     dialog.Button1->click();
