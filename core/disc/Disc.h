@@ -96,6 +96,13 @@ struct TDiscCheck {
     bool HasFatal() const;
 };
 
+// The folders of `folder` (their names, in the natural order of names) in the list's order: a
+// folder named after the MP3 file it holds, as the batch names it, takes the place that file had
+// in the list, so files listed "Help!.mp3", "Help.mp3" play in that order from their folders
+// "Help!" and "Help"; any other folder is ordered by its own name.
+std::vector<std::string> FoldersInListOrder(TFileSystem& fs, const std::string& folder,
+                                            const std::vector<std::string>& dirs);
+
 // Checks the folder (its files and its folders, one level) against the profile.
 TDiscCheck CheckDisc(TFileSystem& fs, const std::string& folder, const TDiscProfile& profile);
 

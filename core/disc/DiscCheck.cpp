@@ -11,6 +11,7 @@
 #include "core/tags/ID3v2Text.h"
 #include "core/tags/Naming.h"
 #include "core/tags/TagFields.h"
+#include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
 
 namespace velmora {
@@ -45,6 +46,18 @@ void TakeTags(const TAudioInfo& info, TDiscEntry& entry) {
     }
 }
 
+// True when `folder` is the name the batch gives the folder of the file `file`: its name without
+// ".mp3", with the characters a name may not hold replaced by one character.
+bool NamedAfter(const std::string& folder, const std::string& file) {
+    const std::string stem = FolderNameOfFile(file);
+    const size_t bad = stem.find_first_of("\\/?:*<>|\"");
+    if (bad == std::string::npos)
+        return stem == folder;
+    if (folder.size() <= bad || folder.compare(0, bad, stem, 0, bad) != 0)
+        return false;
+    return CheckName(stem, folder.substr(bad, Utf8CharLength(folder, bad))) == folder;
+}
+
 // One check of one folder, step by step: the root's files and its folders, each folder's files,
 // the counts against the profile, the size against the blank.
 class TDiscChecker {
@@ -59,7 +72,8 @@ class TDiscChecker {
     TDiscCheck Run() {
         std::vector<std::string> dirs;
         std::vector<TDiscEntry> rootFiles = FolderFiles("", &dirs);
-        const std::vector<TDiscEntry> folders = NamedFolders(dirs);
+        const std::vector<TDiscEntry> folders =
+            NamedFolders(FoldersInListOrder(Fs, Check.Folder, dirs));
         // The root's files share their folder of the disc with the folders.
         std::vector<std::string> taken;
         for (const TDiscEntry& f : folders) {
@@ -218,7 +232,7 @@ class TDiscChecker {
                         " — дайте папке имя короче или сложите файлы в нумерованные папки "
                         "(D001…)");
         }
-        if (!AllAscii(own))
+        if (HasNonLatinLetters(own))
             Add(entry.Source, "name-chars",
                 "Имя не латиницей: на диске будет «" + entry.Name +
                     "» — если это имя не подходит, переименуйте " + what);
@@ -387,6 +401,30 @@ class TDiscChecker {
 };
 
 }  // namespace
+
+std::vector<std::string> FoldersInListOrder(TFileSystem& fs, const std::string& folder,
+                                            const std::vector<std::string>& dirs) {
+    const TCollator& collator = UserCollator();
+    std::vector<std::pair<std::string, std::string>> keyed;  // (key, folder)
+    for (const std::string& dir : dirs) {
+        std::string key = dir;
+        std::vector<TDirEntry> entries;
+        if (fs.ListDir(JoinPath(folder, dir), entries))
+            for (const TDirEntry& e : entries)
+                if (e.Type == TDirEntry::Kind::File && IsMp3Name(e.Name) &&
+                    NamedAfter(dir, e.Name)) {
+                    key = e.Name;
+                    break;
+                }
+        keyed.emplace_back(collator.Key(key), dir);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> ordered;
+    for (auto& [key, dir] : keyed)
+        ordered.push_back(std::move(dir));
+    return ordered;
+}
 
 const std::vector<TDiscBlank>& DiscBlanks() {
     static const std::vector<TDiscBlank> blanks = {{80, 700, 359849}, {74, 650, 332850}};

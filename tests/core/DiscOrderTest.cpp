@@ -8,12 +8,14 @@
 
 #include <csignal>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
 
 #include "cli/CliCommand.h"
 #include "core/disc/DiscImage.h"
+#include "core/tags/Naming.h"
 #include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
@@ -105,12 +107,13 @@ std::vector<std::string> Listed(const std::string& folder, bool folders) {
 
 // In every folder of the disc the ISO 9660 records, the Joliet records and the data follow the
 // list, record by record with the file's own bytes; Joliet names have no ";1" and at most 64
-// characters.
-void ExpectThePlayOrderIsTheList(const TDiscCheck& check, const std::string& iso) {
+// characters. The folders play in the order `folders` gives, by default the listing's.
+void ExpectThePlayOrderIsTheList(const TDiscCheck& check, const std::string& iso,
+                                 std::optional<std::vector<std::string>> order = std::nullopt) {
     std::vector<std::string> folders;
     for (const TDiscEntry& f : check.Folders)
         folders.push_back(f.Source);
-    EXPECT_EQ(folders, Listed(check.Folder, true));
+    EXPECT_EQ(folders, order ? *order : Listed(check.Folder, true));
     uint32_t lastBlock = 0;
     for (const bool joliet : {false, true}) {
         TTree tree = ReadRecords(iso, joliet);
@@ -169,6 +172,18 @@ std::string RandomName(std::mt19937& random) {
     return name;
 }
 
+// A name and, often, the names it is the beginning of: "X", "X!", "X 2", "X (live)" sort
+// otherwise with ".mp3" after them than without.
+std::vector<std::string> RandomNames(std::mt19937& random) {
+    const std::string name = RandomName(random);
+    std::vector<std::string> names = {name};
+    if (random() % 2)
+        for (const char* tail : {"!", " 2", " (live)"})
+            if (random() % 3)
+                names.push_back(name + tail);
+    return names;
+}
+
 TEST(DiscOrder, RandomFoldersPlayInTheListsOrderInBothTreesAndTheData) {
     for (uint32_t seed = 1; seed <= 30; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -176,12 +191,14 @@ TEST(DiscOrder, RandomFoldersPlayInTheListsOrderInBothTreesAndTheData) {
         TempDir music, out;
         int number = 0;
         std::set<std::string> folders = {""};
-        for (int n = static_cast<int>(random() % 5); n > 0; --n)
-            folders.insert(RandomName(random));
+        for (int n = static_cast<int>(random() % 3); n > 0; --n)
+            for (const std::string& name : RandomNames(random))
+                folders.insert(name);
         for (const std::string& folder : folders) {
             std::set<std::string> names;
-            for (int n = 1 + static_cast<int>(random() % 12); n > 0; --n)
-                names.insert(RandomName(random) + (random() % 5 ? ".mp3" : ".MP3"));
+            for (int n = 1 + static_cast<int>(random() % 8); n > 0; --n)
+                for (const std::string& name : RandomNames(random))
+                    names.insert(name + (random() % 5 ? ".mp3" : ".MP3"));
             for (const std::string& name : names)
                 PutSong(JoinPath(folder.empty() ? music.Path() : music.File(folder), name),
                         ++number);
@@ -192,6 +209,32 @@ TEST(DiscOrder, RandomFoldersPlayInTheListsOrderInBothTreesAndTheData) {
         ASSERT_TRUE(WriteDiscImage(check, out.File("d.iso"), false, nullptr).Ok);
         ExpectThePlayOrderIsTheList(check, out.File("d.iso"));
         EXPECT_EQ(fs::file_size(out.File("d.iso")), uintmax_t(check.Sectors) * 2048);
+    }
+}
+
+// Files listed with names that begin other names, each moved into a folder named after it by the
+// batch: the folders play in the order the files were listed.
+TEST(DiscOrder, FoldersNamedAfterTheirFilesPlayInTheListsOrder) {
+    for (uint32_t seed = 1; seed <= 8; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        TempDir music, out;
+        std::set<std::string> names;
+        for (int n = 1 + static_cast<int>(random() % 4); n > 0; --n)
+            for (const std::string& name : RandomNames(random))
+                names.insert(name + ".mp3");
+        int number = 0;
+        for (const std::string& name : names)
+            PutSong(music.File(name), ++number);
+        std::vector<std::string> listed;
+        for (const std::string& name : Listed(music.Path(), false))
+            listed.push_back(CheckName(FolderNameOfFile(name), "_"));
+        std::ostringstream sink;
+        ASSERT_EQ(RunCli({"run", music.Path(), "--folders=named"}, sink, sink), 0) << sink.str();
+        ASSERT_TRUE(Listed(music.Path(), false).empty());
+        const TDiscCheck check = CheckDisc(RealFileSystem(), music.Path(), DiscProfiles()[1]);
+        ASSERT_TRUE(WriteDiscImage(check, out.File("d.iso"), false, nullptr).Ok);
+        ExpectThePlayOrderIsTheList(check, out.File("d.iso"), listed);
     }
 }
 
