@@ -6,7 +6,6 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QStandardPaths>
 
 #include "core/model/MainModel.h"
@@ -14,6 +13,7 @@
 #include "ui/BatchPlanDialog.h"
 #include "ui/DiscCheckDialog.h"
 #include "ui/MainUnit.h"
+#include "ui/ProgressDialog.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
 #include "ui/TranslitSetupForm.h"
@@ -241,9 +241,9 @@ void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder
     ShowBox(MainForm, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool TQtUserPort::ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+bool TQtUserPort::ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                                 const TDiscRecheck& recheck) {
-    TDiscCheckDialog dialog(check, beforeImage, choice, recheck, MainForm);
+    TDiscCheckDialog dialog(check, purpose, choice, recheck, MainForm);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     // The profile and blank chosen hold for the rest of the run, whatever the answer.
     check = dialog.Check();
@@ -281,20 +281,17 @@ std::optional<TUserPort::TImageTarget> TQtUserPort::AskImageFile(const std::stri
 
 void TQtUserPort::BeginProgress(const std::string& caption) {
     delete Progress.data();
-    Progress = new QProgressDialog(ToQt(caption), "Отмена", 0, 1000, MainForm);
-    Progress->setObjectName("ProgressDialog");
-    Progress->setWindowTitle(kAppTitle);
+    Progress = new TProgressDialog(ToQt(caption), MainForm);
     Progress->setWindowModality(Qt::WindowModal);
-    Progress->setMinimumDuration(0);
-    Progress->setValue(0);
+    Progress->show();
 }
 
-bool TQtUserPort::StepProgress(int64_t done, int64_t total) {
+bool TQtUserPort::StepProgress(const TProgress& progress) {
     if (!Progress)
         return true;
-    Progress->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+    Progress->Show(progress);
     QCoreApplication::processEvents();
-    return !Progress->wasCanceled();
+    return !Progress || !Progress->TakeCancel();
 }
 
 void TQtUserPort::EndProgress() {

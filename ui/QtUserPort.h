@@ -10,12 +10,11 @@
 
 class QFileDialog;
 class QWidget;
-class QProgressDialog;
 
 namespace velmora {
 
 class TMainForm;
-class TBurnProgressDialog;
+class TProgressDialog;
 class TTranslitSetup;
 class TAboutBox;
 class TSaveFilesForm;
@@ -44,17 +43,15 @@ class TQtUserPort : public TUserPort {
     void Refresh() override;
     bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
     void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
-    bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+    bool ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                        const TDiscRecheck& recheck) override;
     std::optional<TImageTarget> AskImageFile(const std::string& suggested) override;
+    // The progress of a long command (ui/ProgressDialog.h).
     void BeginProgress(const std::string& caption) override;
-    bool StepProgress(int64_t done, int64_t total) override;
+    bool StepProgress(const TProgress& progress) override;
     void EndProgress() override;
-    // Burning (ui/QtUserPortBurn.cpp, ui/BurnDialog.h).
+    // The burn dialog (ui/QtUserPortBurn.cpp, ui/BurnDialog.h).
     bool AskBurn(TBurnSetup& setup) override;
-    void BeginBurnProgress() override;
-    bool StepBurnProgress(const TBurnStatus& status) override;
-    void EndBurnProgress() override;
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();
@@ -82,8 +79,7 @@ class TQtUserPort : public TUserPort {
     QPointer<QFileDialog> ImageSaveDialog;
     bool ImageSaved = false;   // an image has been written: its folder is proposed again
     bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
-    QPointer<QProgressDialog> Progress;
-    QPointer<TBurnProgressDialog> BurnProgress;
+    QPointer<TProgressDialog> Progress;
     QElapsedTimer EventsClock;  // since the events were last let through
 };
 

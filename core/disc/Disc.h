@@ -68,6 +68,7 @@ struct TDiscProblem {
     std::string Code;    // too-many-folders, name-too-long, ... (the command line's column)
     std::string Text;    // what happens and what to do, for the user
     bool Fatal = false;  // the disc would not play: no image is written
+    bool Note = false;   // tells what the disc will be, needs nothing done ("numbered")
 };
 
 // A file or a folder as it goes on the disc.
@@ -111,7 +112,8 @@ std::string DiscSummary(const TDiscCheck& check);
 // The image's size against the largest the blank takes, in units that tell the two apart:
 // "61 МБ из 702 МБ", or sectors where megabytes would show the same number on both sides.
 std::string DiscSizeText(int64_t sectors, int64_t capacity);
-// "problem\tPATH\tCODE\tTEXT", path and text on one line each (EscapeForLine).
+// "problem\tPATH\tCODE\tTEXT" ("note\t…" for a note), path and text on one line each
+// (EscapeForLine).
 std::string FormatDiscProblem(const TDiscProblem& problem);
 
 // The folders, then the files, whose names on the disc are not their own (capitals aside).

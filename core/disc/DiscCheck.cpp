@@ -107,6 +107,9 @@ class TDiscChecker {
              bool fatal = false) {
         Check.Problems.push_back({path, code, text, fatal});
     }
+    void AddNote(const std::string& path, const char* code, const std::string& text) {
+        Check.Problems.push_back({path, code, text, false, true});
+    }
 
     // The MP3 files of one folder (relative path `rel`, "" for the root) that go on the disc, in
     // the list's order; its folders into `dirs`, or a problem each when folders may not nest
@@ -125,6 +128,12 @@ class TDiscChecker {
                 Add(Relative(rel, e.Name), "hidden",
                     "Скрытый файл (имя начинается с точки): на диск не попадёт — переименуйте "
                     "файл, чтобы имя не начиналось с точки");
+                continue;
+            }
+            if (!e.Hidden && e.Link && e.Type == TDirEntry::Kind::Other) {
+                Add(Relative(rel, e.Name), "link-broken",
+                    "Ссылка никуда не ведёт: на диск не попадёт — удалите ссылку или верните "
+                    "файл, на который она указывала");
                 continue;
             }
             if (e.Hidden || e.Type == TDirEntry::Kind::Other)
@@ -177,7 +186,7 @@ class TDiscChecker {
         }
         const EDiscNaming how = NameInListOrder(refs, false, Check.Profile);
         if (how != EDiscNaming::Own)
-            Add(".", "numbered", NumberedText(how, false, folders.size()));
+            AddNote(".", "numbered", NumberedText(how, false, folders.size()));
         for (const TDiscEntry& f : folders)
             CheckName(f, false, false);
         return folders;
@@ -191,7 +200,7 @@ class TDiscChecker {
             refs.push_back(&f);
         const EDiscNaming how = NameInListOrder(refs, true, Check.Profile, taken);
         if (how != EDiscNaming::Own)
-            Add(rel.empty() ? "." : rel, "numbered", NumberedText(how, true, files.size()));
+            AddNote(rel.empty() ? "." : rel, "numbered", NumberedText(how, true, files.size()));
         for (const TDiscEntry& f : files)
             CheckName(f, true, Titled.count(f.Source) > 0);
     }
@@ -512,8 +521,8 @@ std::string DiscSummary(const TDiscCheck& check) {
 }
 
 std::string FormatDiscProblem(const TDiscProblem& problem) {
-    return "problem\t" + EscapeForLine(problem.Path) + "\t" + problem.Code + "\t" +
-           EscapeForLine(problem.Text);
+    return (problem.Note ? "note\t" : "problem\t") + EscapeForLine(problem.Path) + "\t" +
+           problem.Code + "\t" + EscapeForLine(problem.Text);
 }
 
 }  // namespace velmora

@@ -91,6 +91,22 @@ TIsoLayout DiscLayout(const TDiscCheck& check) {
     return layout;
 }
 
+std::string DiscRefusal(const TDiscCheck& check) {
+    std::string why;
+    bool onlyTooBig = true;
+    for (const TDiscProblem& p : check.Problems) {
+        if (!p.Fatal)
+            continue;
+        onlyTooBig = onlyTooBig && p.Code == "disc-full";
+        why += "\n" + p.Path + ": " + p.Text;
+    }
+    if (!why.empty())
+        return (onlyTooBig ? "папка не помещается на диск" : "диск не будет играть") + why;
+    if (check.Files.empty())
+        return "в папке нет MP3 файлов, которые сыграет магнитола";
+    return "";
+}
+
 TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out, bool replace,
                                 const TDiscProgress& progress, TSysCalls& sys) {
     TDiscImageResult result;
@@ -98,15 +114,8 @@ TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out,
         result.Message = "Образ диска не записан: " + why;
         return result;
     };
-    if (check.HasFatal()) {
-        std::string why = "диск не будет играть";
-        for (const TDiscProblem& p : check.Problems)
-            if (p.Fatal)
-                why += "\n" + p.Path + ": " + p.Text;
+    if (const std::string why = DiscRefusal(check); !why.empty())
         return fail(why);
-    }
-    if (check.Files.empty())
-        return fail("в папке нет MP3 файлов, которые сыграет магнитола");
     if (!replace && Exists(sys, out))
         return fail("файл «" + out + "» уже есть");
     const TIsoLayout layout = DiscLayout(check);

@@ -242,11 +242,10 @@ class TMainModel : public TMainModelState {
     // "Проверка диска" and "Создать образ диска…" on the opened folder (MainModelDisc.cpp).
     void ConvertMenuDiscCheckClick();
     void ConvertMenuDiscImageClick();
-    // "Записать диск…" (core/MainModelBurn.cpp, library velmora_burn_model): the opened folder's
-    // image written into a temporary file and burnt onto a CD; an image file written before,
-    // burnt. The burn runs on a thread of its own while the window shows its progress.
+    // "Записать диск…": the opened folder burnt, by OnBurnFolder when the program burns
+    // (EnableBurning in core/model/BurnCommands.h, library velmora_burn_model).
     void ConvertMenuBurnClick();
-    void BurnImageFile(const std::string& image);
+    std::function<void()> OnBurnFolder;
     // What "Создать образ диска…" does once the image is written, when set (EnableBurning);
     // otherwise it says where the image is.
     std::function<void(const std::string& image, const std::string& message)> OnImageWritten;
@@ -290,11 +289,8 @@ class TMainModel : public TMainModelState {
     // Shows a field's value from the file information, or its empty value (no text, track 0,
     // no genre) when `shown` is null.
     void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
-    // The disc commands' first steps: false, after saying so, when no folder is open; the check
-    // of the opened folder shown (with the choice of profile and blank, and before an image or a
-    // burn the choice to go on), false when the user did not go on.
+    // The disc commands' first step: false, after saying so, when no folder is open.
     bool FolderOpenForDisc();
-    bool ShowFolderDiscCheck(bool beforeImage, TDiscCheck& check);
     // Fills the edits from the ID3v2 tag (not the kept ones): every field it holds, or with
     // `repairOnly` only those the ID3v1 tag lacks, has empty, or holds as a damaged copy.
     // Returns the fields it took.
@@ -369,9 +365,5 @@ class TMainModel : public TMainModelState {
     // Progress of the batch: one step done; repaints at each whole percent.
     void BatchStep();
 };
-
-// Lets "Создать образ диска…" offer to burn the image it wrote (core/MainModelBurn.cpp): for
-// the programs that burn, so that the others need not load libburn.
-void EnableBurning(TMainModel& model);
 
 }  // namespace velmora

@@ -649,7 +649,7 @@ TEST_F(DiscImageTest, TheCommandLineChecksAndWrites) {
     EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--volume-id", "Лето"}, out, err), 0);
     EXPECT_THAT(out.str(), HasSubstr("renamed\tПесня.mp3\tPesnya.mp3\tPESNYA.MP3\n"));
     EXPECT_THAT(out.str(), HasSubstr("image\t" + Iso + "\tLETO\n"));
-    EXPECT_THAT(err.str(), HasSubstr("progress\t100%"));
+    EXPECT_THAT(err.str(), HasSubstr("progress\timage\t100%"));
     err.str("");
     EXPECT_EQ(RunCli({"image", Music.Path(), Iso}, out, err), 1);  // exists, no --replace
     EXPECT_EQ(err.str(), "velmora-cli: файл «" + Iso +
@@ -678,15 +678,17 @@ class TDiscPort : public TScriptedPort {
     std::optional<TDiscChoice> Choose;  // what the user picks in the dialog
     std::vector<TDiscChoice> Shown;     // the choice each dialog opened with
     int Checks = 0;
-    bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+    std::vector<EDiscPurpose> Purposes;
+    bool ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                        const TDiscRecheck& recheck) override {
+        Purposes.push_back(purpose);
         ++Checks;
         Shown.push_back(choice);
         if (Choose) {
             choice = *Choose;
             check = recheck(choice);
         }
-        return !beforeImage || (Confirm && !check.HasFatal());
+        return purpose == EDiscPurpose::Check || (Confirm && !check.HasFatal());
     }
     std::optional<TImageTarget> AskImageFile(const std::string&) override { return Target; }
 };
