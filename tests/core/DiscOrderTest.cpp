@@ -407,7 +407,7 @@ TEST(DiscOutput, AnInterruptedImageCommandLeavesNothing) {
     TempDir music;
     WriteFile(music.File("01.mp3"), TMp3Builder().Frames({}, 4).Build());
     ASSERT_EQ(::truncate(music.File("01.mp3").c_str(), 600 << 20), 0);  // sparse
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         TempDir out;
         const pid_t child = ::fork();
         if (child == 0) {

@@ -268,6 +268,10 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
          [&](const TempDir& d) {
              ASSERT_EQ(::symlink(outside.Path().c_str(), d.File("D001").c_str()), 0);
          }},
+        {"link-broken",
+         [&](const TempDir& d) {
+             ASSERT_EQ(::symlink(d.File("gone.mp3").c_str(), d.File("A.mp3").c_str()), 0);
+         }},
         {"not-mp3",
          [](const TempDir& d) { WriteFile(d.File("noise.mp3"), std::string(500, 'x')); }},
         {"mpeg-version",
@@ -644,6 +648,12 @@ TEST_F(DiscImageTest, TheCommandLineChecksAndWrites) {
     EXPECT_EQ(RunCli({"check", clean.Path(), "--profile", "Стандартный MP3 CD", "--650"}, out, err),
               0);
     EXPECT_EQ(out.str(), "summary\tПапок: 0 из 255, файлов: 1, 1 МБ из 649 МБ\n");
+    // Names that get numbers on the disc are a note: nothing to do, exit 0.
+    PutGood(clean.File("9.mp3"));
+    PutGood(clean.File("10.mp3"));
+    out.str("");
+    EXPECT_EQ(RunCli({"check", clean.Path()}, out, err), 0);
+    EXPECT_THAT(out.str(), HasSubstr("note\t.\tnumbered\t"));
 
     out.str("");
     EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--volume-id", "Лето"}, out, err), 0);
