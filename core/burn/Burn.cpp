@@ -15,6 +15,8 @@
 #include <optional>
 #include <thread>
 
+#include "core/text/TrackRules.h"
+
 namespace velmora {
 namespace {
 
@@ -476,8 +478,10 @@ TVerifyResult Compare(burn_drive* drive, const std::string& address, const std::
     if (!result.Cancelled && result.FirstBadSector < 0 && result.Message.empty()) {
         Report(progress, TBurnPhase::Verifying, total, total, nullptr);  // too late to cancel
         result.Ok = true;
-        result.Message = "Диск записан и проверен: " + std::to_string(sectors) +
-                         " секторов совпадают с образом.";
+        result.Message =
+            "Диск записан и проверен: " +
+            CountOf(sectors, "сектор совпадает", "сектора совпадают", "секторов совпадают") +
+            " с образом.";
     }
     return result;
 }

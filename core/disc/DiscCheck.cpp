@@ -13,6 +13,7 @@
 #include "core/tags/TagFields.h"
 #include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
+#include "core/text/TrackRules.h"
 
 namespace velmora {
 namespace {
@@ -232,12 +233,14 @@ class TDiscChecker {
             const std::string cut = "обрежется до «" + entry.IsoName + "»";
             if (isFile)
                 Add(entry.Source, "name-too-long",
-                    "Имя на диске длиннее " + std::to_string(isoStem) + " символов и " + cut +
+                    "Имя на диске длиннее " + CountOf(isoStem, "символа", "символов", "символов") +
+                        " и " + cut +
                         ", а названия в теге нет: магнитола покажет обрезанное имя — заполните "
                         "название в теге (Сохранение ID3 тегов)");
             else
                 Add(entry.Source, "name-too-long",
-                    "Имя папки на диске длиннее " + std::to_string(isoStem) + " символов и " + cut +
+                    "Имя папки на диске длиннее " +
+                        CountOf(isoStem, "символа", "символов", "символов") + " и " + cut +
                         " — дайте папке имя короче или сложите файлы в нумерованные папки "
                         "(D001…)");
         }
@@ -510,7 +513,8 @@ std::string DiscSizeText(int64_t sectors, int64_t capacity) {
     // above its limit: then sectors, which are exact.
     if (used != room && (used < room) == (sectors <= capacity))
         return std::to_string(used) + " МБ из " + std::to_string(room) + " МБ";
-    return Grouped(sectors) + " из " + Grouped(capacity) + " секторов";
+    return Grouped(sectors) + " из " + Grouped(capacity) + " " +
+           Plural(capacity, "сектора", "секторов", "секторов");
 }
 
 std::string DiscSummary(const TDiscCheck& check) {
