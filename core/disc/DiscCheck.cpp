@@ -36,15 +36,17 @@ std::string Relative(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
 }
 
-// The tag texts the track list shows: ID3v1 where the file has it, else ID3v2.
+// The tag texts the track list shows, field by field: the ID3v1 field where the file has one that
+// is not damaged, else the ID3v2 field, else nothing (never a damaged field's bytes).
 void TakeTags(const TAudioInfo& info, TDiscEntry& entry) {
-    if (info.ID3v1.Exists && !(info.ID3v1.Artist.empty() && info.ID3v1.Title.empty())) {
-        entry.Artist = Cp1251ToUtf8(info.ID3v1.Artist);
-        entry.Title = Cp1251ToUtf8(info.ID3v1.Title);
-    } else if (!info.ID3v2.Damaged) {
-        entry.Artist = DecodeID3v2Text(info.ID3v2.Artist);
-        entry.Title = DecodeID3v2Text(info.ID3v2.Title);
-    }
+    const auto take = [&info](const std::string& v1, const TID3v2Text& v2) {
+        const std::string fromV2 = info.ID3v2.Damaged ? std::string() : DecodeID3v2Text(v2);
+        if (info.ID3v1.Exists && !v1.empty() && !IsDamagedField(v1, fromV2))
+            return Cp1251ToUtf8(v1);
+        return fromV2;
+    };
+    entry.Artist = take(info.ID3v1.Artist, info.ID3v2.Artist);
+    entry.Title = take(info.ID3v1.Title, info.ID3v2.Title);
 }
 
 // True when `folder` is the name the batch gives the folder of the file `file`: its name without
@@ -331,16 +333,11 @@ class TDiscChecker {
         if (p.WantsID3v1) {
             // The text a tagger lost ("?" or control bytes for letters) shows as rubbish.
             bool damaged = false;
-            for (const TTagFieldInfo& field : TagFields()) {
-                if (field.V1Text == nullptr || !info.ID3v1.Exists)
-                    continue;
-                const std::string& bytes = info.ID3v1.*field.V1Text;
-                const bool control = std::any_of(bytes.begin(), bytes.end(), [](char c) {
-                    return static_cast<unsigned char>(c) < 0x20;
-                });
-                damaged = damaged || control ||
-                          IsDamagedCopy(bytes, DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
-            }
+            for (const TTagFieldInfo& field : TagFields())
+                if (field.V1Text != nullptr && info.ID3v1.Exists)
+                    damaged = damaged ||
+                              IsDamagedField(info.ID3v1.*field.V1Text,
+                                             DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
             const std::string fromID3v2 = "нажмите «Из ID3v2» и сохраните тег ID3v1";
             if (!info.ID3v1.Exists && info.ID3v2Size > 0)
                 Add(entry.Source, "id3v2-present",

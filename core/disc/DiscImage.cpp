@@ -1,5 +1,6 @@
 #include "core/disc/DiscImage.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -138,8 +139,13 @@ std::string DiscTrackList(const TDiscCheck& check) {
     size_t nameWidth = 0, tagWidth = 0;
     std::vector<std::string> tags;
     for (const TDiscEntry& f : check.Files) {
-        std::string tag = f.Artist;
-        if (!f.Artist.empty() && !f.Title.empty())
+        // A merged title that begins with the artist already ("Kino-Gruppa krovi") is shown
+        // alone.
+        const bool merged = !f.Artist.empty() && f.Title.rfind(f.Artist, 0) == 0 &&
+                            (f.Title.size() == f.Artist.size() ||
+                             !std::isalnum(static_cast<unsigned char>(f.Title[f.Artist.size()])));
+        std::string tag = merged ? std::string() : f.Artist;
+        if (!tag.empty() && !f.Title.empty())
             tag += " – ";
         tag += f.Title;
         tags.push_back(tag);

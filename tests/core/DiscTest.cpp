@@ -298,6 +298,10 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
          [&](const TempDir& d) {  // a tagger wrote the low bytes of "Поворот"
              WriteFile(d.File("A.mp3"), frames({}, 4, TID3v1Fields{.Title = "\x1f>2>@>B"}));
          }},
+        {"tag-damaged",  // "?" for letters, and nothing to compare them with
+         [&](const TempDir& d) {
+             WriteFile(d.File("A.mp3"), frames({}, 4, TID3v1Fields{.Title = "?????? ????"}));
+         }},
         {"hidden", [](const TempDir& d) { PutGood(d.File(".mp3")); }},
         {"disc-full", [](const TempDir& d) { PutGood(d.File("A.mp3"), 60); }, true, &tiny},
     };
@@ -775,16 +779,16 @@ TEST(DiscTrackList, ListsTheDiscInPlayOrder) {
     check.Files = {
         {"01.mp3", "01.mp3", "01.MP3", -1, 0, {}, 65000, "Кино", "Звезда"},
         {"Альбом/2.mp3", "02 Long Name.mp3", "02_LONG_NAME.MP3", 0, 0, {}, 3725000, "", "Title"},
-        {"Альбом/3.mp3", "03.mp3", "03.MP3", 0, 0, {}, 0, "", ""}};
+        {"Альбом/3.mp3", "03.mp3", "03.MP3", 0, 0, {}, 0, "Kino", "Kino-Gruppa krovi"}};
     EXPECT_EQ(DiscTrackList(check),
               "Диск LETO (Blaupunkt MP3 CD (Chevrolet, GM Daewoo))\n"
               "\n"
               "Корень диска\n"
-              "  1  01.mp3            Кино – Звезда  1:05\n"
+              "  1  01.mp3            Кино – Звезда      1:05\n"
               "\n"
               "Al'bom\n"
-              "  1  02 Long Name.mp3  Title          1:02:05\n"
-              "  2  03.mp3                           0:00\n"
+              "  1  02 Long Name.mp3  Title              1:02:05\n"
+              "  2  03.mp3            Kino-Gruppa krovi  0:00\n"
               "\n"
               "Файлов: 3, папок: 1, время звучания: 1:03:10, 61 МБ из 702 МБ\n");
     EXPECT_EQ(TrackListPathFor("/a/Music.iso"), "/a/Music.txt");
