@@ -89,6 +89,8 @@ bool ParseDiscArgs(const std::vector<std::string>& args, const TCliCommand& comm
             parsed.TrackList = args[++i];
         } else if (image && a == "--replace") {
             parsed.Replace = true;
+        } else if (image && a == "--discs") {
+            parsed.Choice.Split = true;
         } else if (burn && a == "--drive" && hasValue) {
             parsed.Drive = args[++i];
         } else if (burn && a == "--speed" && hasValue) {
@@ -145,7 +147,6 @@ bool TCliDiscPort::ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscC
             Out << "renamed\t" << EscapeForLine(f->Source) << "\t" << f->Name << "\t" << f->IsoName
                 << "\n";
     Out << "summary\t" << DiscSummary(check) << "\n";
-    VolumeId = check.VolumeId;
     // The sequence itself refuses a disc that would not play, with its reasons.
     return true;
 }
@@ -215,7 +216,11 @@ constexpr char kImageHelp[] =
     "  --profile NAME, --650   as for check\n"
     "  --volume-id TEXT        the volume name (default: the folder's name), made Latin capitals\n"
     "  --list FILE             also write the disc's track list (UTF-8 text) to FILE\n"
-    "  --replace               replace an existing OUT.iso (and the --list FILE)\n";
+    "  --replace               replace an existing OUT.iso (and the --list FILE)\n"
+    "  --discs                 a folder too big for one disc goes onto several, in the order of\n"
+    "                          the list: OUT-1.iso, OUT-2.iso … (and FILE-1, FILE-2 … for\n"
+    "                          --list), each within the blank and the profile's limits of\n"
+    "                          folders and files, with its volume id ending _1, _2 …\n";
 
 // True when something is at the path already.
 bool Exists(const std::string& path) {
@@ -250,11 +255,13 @@ int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     if (!outcome.Ok())
         return PrintFailure(outcome.Message, err);
-    out << "image\t" << EscapeForLine(iso) << "\t" << port.VolumeId << "\n";
+    for (size_t n = 0; n < outcome.Images.size(); ++n)
+        out << "image\t" << EscapeForLine(outcome.Images[n]) << "\t" << outcome.VolumeIds[n]
+            << "\n";
+    for (const std::string& list : outcome.TrackLists)
+        out << "list\t" << EscapeForLine(list) << "\n";
     if (!outcome.TrackListProblem.empty())
         return PrintFailure(outcome.TrackListProblem, err);
-    if (!outcome.TrackList.empty())
-        out << "list\t" << EscapeForLine(outcome.TrackList) << "\n";
     return 0;
 }
 
@@ -264,7 +271,8 @@ const TCliCommand kCheckCommand = {"check", "check DIR [--profile NAME] [--650]"
                                    RunCheck};
 const TCliCommand kImageCommand = {
     "image",
-    "image DIR OUT.iso [--profile NAME] [--650] [--volume-id TEXT] [--list FILE] [--replace]",
+    "image DIR OUT.iso [--profile NAME] [--650] [--volume-id TEXT] [--list FILE] [--replace] "
+    "[--discs]",
     kImageHelp, RunImage};
 
 }  // namespace velmora

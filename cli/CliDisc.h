@@ -53,8 +53,6 @@ class TCliDiscPort : public TQuietPort {
                        const TDiscRecheck& recheck) override;
     std::optional<TImageTarget> AskImageFile(const std::string& suggested) override;
     bool StepProgress(const TProgress& progress) override;
-    // The volume id of the check shown last (after --volume-id).
-    std::string VolumeId;
 
   protected:
     const TDiscArgs& Args;

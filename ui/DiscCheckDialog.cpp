@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+#include "core/disc/DiscSplit.h"
+#include "core/text/TrackRules.h"
 #include "ui/UiText.h"
 
 namespace velmora {
@@ -87,6 +89,16 @@ TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, EDiscPurpose purpose
     });
 
     auto* buttons = new QHBoxLayout;
+    if (goesOn) {
+        cbSplit = new QCheckBox("Разделить на диски по порядку списка", this);
+        cbSplit->setObjectName("cbSplit");
+        cbSplit->setChecked(choice.Split);
+        connect(cbSplit, &QCheckBox::toggled, this, [this](bool on) {
+            Chosen.Split = on;
+            Fill();
+        });
+        buttons->addWidget(cbSplit);
+    }
     if (beforeImage) {
         cbTrackList = new QCheckBox("Записать рядом с образом список треков (.txt)", this);
         cbTrackList->setObjectName("cbTrackList");
@@ -114,11 +126,26 @@ void TDiscCheckDialog::Fill() {
     QString summary = ToQt(DiscSummary(Shown));
     const bool notesOnly = std::all_of(Shown.Problems.begin(), Shown.Problems.end(),
                                        [](const TDiscProblem& p) { return p.Note; });
-    if (Shown.HasFatal())
+    // The split is offered where one disc is too small, and shown with the discs it makes.
+    const bool splittable = std::any_of(Shown.Problems.begin(), Shown.Problems.end(),
+                                        [](const TDiscProblem& p) { return SplitCures(p); });
+    if (cbSplit)
+        cbSplit->setVisible(splittable || Chosen.Split);
+    bool writable = !Shown.HasFatal();
+    if (Chosen.Split && splittable) {
+        const TDiscSplit split = SplitDisc(Shown);
+        writable = split.Problem.empty();
+        summary += writable ? "\nБудет " +
+                                  ToQt(CountOf(static_cast<int64_t>(split.Discs.size()), "диск",
+                                               "диска", "дисков")) +
+                                  " по порядку списка"
+                            : "\nНе разделить: " + ToQt(split.Problem);
+    } else if (Shown.HasFatal()) {
         summary += "\nДиск не будет играть: он не записывается";
-    else if (notesOnly)
+    } else if (notesOnly) {
         summary += Shown.Problems.empty() ? "\nПроблем не найдено"
                                           : "\nПроблем не найдено, только заметки";
+    }
     lblSummary->setText(summary);
 
     struct TRow {
@@ -153,7 +180,7 @@ void TDiscCheckDialog::Fill() {
     ProblemTable->setCurrentCell(rows.empty() ? -1 : 0, 0);
     if (rows.empty())
         lblDetails->clear();
-    btnOk->setEnabled(Purpose == EDiscPurpose::Check || !Shown.HasFatal());
+    btnOk->setEnabled(Purpose == EDiscPurpose::Check || writable);
 }
 
 void TDiscCheckDialog::ChoiceChanged() {

@@ -31,6 +31,7 @@ class TDiscCheckDialog : public QDialog {
     QComboBox* cbProfile;
     QComboBox* cbBlank;
     QCheckBox* cbTrackList = nullptr;  // before an image only
+    QCheckBox* cbSplit = nullptr;      // before an image or a burn, when one disc is too small
     QLabel* lblSummary;
     QTableWidget* ProblemTable;
     QLabel* lblDetails;  // the chosen row's whole text

@@ -59,6 +59,7 @@ struct TDiscChoice {
     size_t Profile = 0;
     size_t Blank = 0;
     bool TrackList = false;
+    bool Split = false;  // a folder too big for one disc goes onto several, in the list's order
 };
 TDiscProfile ProfileOf(const TDiscChoice& choice);
 

@@ -49,6 +49,11 @@ void TakeTags(const TAudioInfo& info, TDiscEntry& entry) {
     entry.Title = take(info.ID3v1.Title, info.ID3v2.Title);
 }
 
+// What cures a disc too full or with too many folders or files.
+const std::string kSplitAdvice =
+    "разделите на несколько дисков по порядку списка («Разделить на диски» перед записью образа "
+    "или диска, velmora-cli image --discs)";
+
 // True when `folder` is the name the batch gives the folder of the file `file`: its name without
 // ".mp3", with the characters a name may not hold replaced by one character.
 bool NamedAfter(const std::string& folder, const std::string& file) {
@@ -371,8 +376,7 @@ class TDiscChecker {
         if (p.MaxFolders > 0 && folderCount > p.MaxFolders)
             Add(".", "too-many-folders",
                 ofFolders +
-                    ": магнитола не прочтёт диск — объедините папки или разделите на два "
-                    "диска",
+                    ": магнитола не прочтёт диск — объедините папки или " + kSplitAdvice,
                 true);
         else if (p.WarnFolders > 0 && folderCount > p.WarnFolders)
             Add(".", "too-many-folders",
@@ -383,12 +387,12 @@ class TDiscChecker {
         if (p.MaxFiles > 0 && fileCount > p.MaxFiles)
             Add(".", "too-many-files",
                 "Файлов " + std::to_string(fileCount) + " из " + std::to_string(p.MaxFiles) +
-                    ": лишние магнитола не увидит — разделите на два диска");
+                    ": лишние магнитола не увидит — " + kSplitAdvice);
         else if (p.MaxEntries > 0 && entries > p.MaxEntries)
             Add(".", "too-many-files",
                 "Файлов и папок вместе с корневой " + std::to_string(entries) + " из " +
                     std::to_string(p.MaxEntries) +
-                    ": некоторые магнитолы не увидят лишние — разделите на два диска");
+                    ": некоторые магнитолы не увидят лишние — " + kSplitAdvice);
     }
 
     // The image's size as libisofs will lay it out; too large for the blank is fatal.
@@ -404,7 +408,7 @@ class TDiscChecker {
         if (sectors > Check.Profile.MaxImageSectors())
             Add(".", "disc-full",
                 "Не помещается на диск: " + DiscSizeText(sectors, Check.Profile.MaxImageSectors()) +
-                    " — уберите часть файлов",
+                    " — " + kSplitAdvice + ", или уберите часть файлов",
                 true);
     }
 };

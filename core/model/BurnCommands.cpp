@@ -110,35 +110,75 @@ TDiscOutcome TBurnCommands::Burn(const std::string& image, const TBurnOptions& o
 
 TDiscOutcome TBurnCommands::BurnFolder(const std::string& folder) {
     using EKind = TDiscOutcome::EKind;
-    std::optional<TFolderHold> hold(std::in_place, Fs, folder);
-    bool goOn = false;
-    const TDiscCheck check = TDiscJob(Port, Fs, Choice).ShowCheck(folder, EDiscPurpose::Burn, goOn);
-    if (!goOn)
-        return {};
-    if (const std::string why = DiscRefusal(check); !why.empty())
-        return {EKind::Refused, "Диск не записан: " + why};
-    TBurnSetup setup("Папка " + folder + ", образ около " + Megabytes(check.Sectors), check.Sectors,
-                     Sources);
+    TDiscCheck check;
+    std::vector<TDiscCheck> discs;
+    {
+        const TFolderHold hold(Fs, folder);
+        TDiscJob job(Port, Fs, Choice);
+        bool goOn = false;
+        check = job.ShowCheck(folder, EDiscPurpose::Burn, goOn);
+        if (!goOn)
+            return {};
+        std::string refusal;
+        discs = job.DiscsOf(check, "Диск не записан", refusal);
+        if (!refusal.empty())
+            return {EKind::Refused, refusal};
+    }
+    TDiscOutcome outcome;
+    const size_t count = discs.size();
+    for (size_t n = 0; n < count; ++n) {
+        if (n > 0 && !Port.AskYesNo(NextDiscQuestion(n, count)))
+            return {EKind::Stopped, outcome.Message};
+        TDiscOutcome one = BurnChecked(folder, discs[n], n, count);
+        if (!one.Ok())
+            return {one.Kind, outcome.Message + (outcome.Message.empty() ? "" : "\r") + one.Message};
+        outcome.Kind = EKind::Done;
+        outcome.WriteMode = one.WriteMode;
+        outcome.Message += (outcome.Message.empty() ? "" : "\r") + one.Message;
+    }
+    return outcome;
+}
+
+std::string TBurnCommands::NextDiscQuestion(size_t done, size_t count) {
+    return "Диск " + std::to_string(done) + " из " + std::to_string(count) +
+           " записан. Вставьте чистый диск для диска " + std::to_string(done + 1) + " из " +
+           std::to_string(count) + " и нажмите «Да»; «Нет» остановит запись.";
+}
+
+TDiscOutcome TBurnCommands::BurnChecked(const std::string& folder, const TDiscCheck& disc,
+                                        size_t n, size_t count) {
+    using EKind = TDiscOutcome::EKind;
+    const std::string which = count > 1 ? "Диск " + std::to_string(n + 1) + " из " +
+                                              std::to_string(count) + ": "
+                                        : "";
+    TBurnSetup setup(which + "папка " + folder + ", образ около " + Megabytes(disc.Sectors),
+                     disc.Sectors, Sources);
     TBurnOptions options;
     if (!Choose(setup, options))
         return {};
     TTemporaryImage temp;
     if (const std::string problem =
-            temp.Error().empty() ? temp.CheckRoom(check.Sectors) : temp.Error();
+            temp.Error().empty() ? temp.CheckRoom(disc.Sectors) : temp.Error();
         !problem.empty())
         return {EKind::Failed, problem};
     const TProgressShown shown(Port, "Запись диска");
     const TMediumKind kind = setup.Medium.Kind;
-    const TDiscImageResult image =
-        WriteDiscImage(check, temp.Path(), false, [&](int64_t done, int64_t total) {
+    TDiscImageResult image;
+    {
+        // The folder is locked while its image is written, and the files must still be those
+        // checked; the burn no longer reads the folder.
+        const TFolderHold hold(Fs, folder);
+        image = WriteDiscImage(disc, temp.Path(), false, [&](int64_t done, int64_t total) {
             return GoOn(Port, ImageProgressOf(done, total), TBurnStep::Image, kind);
         });
-    hold.reset();  // the folder is only read while its image is written
+    }
     if (image.Cancelled)
-        return {EKind::Cancelled, "Запись отменена: на диск ничего не записано."};
+        return {EKind::Cancelled, which + "Запись отменена: на диск ничего не записано."};
     if (!image.Ok)
-        return {EKind::Failed, image.Message};
-    return Burn(temp.Path(), options, kind);
+        return {EKind::Failed, which + image.Message};
+    TDiscOutcome burnt = Burn(temp.Path(), options, kind);
+    burnt.Message = which + burnt.Message;
+    return burnt;
 }
 
 TDiscOutcome TBurnCommands::BurnImageFile(const std::string& image) {
@@ -153,11 +193,27 @@ TDiscOutcome TBurnCommands::BurnImageFile(const std::string& image) {
     return Burn(image, options, setup.Medium.Kind);
 }
 
+TDiscOutcome TBurnCommands::BurnImageFiles(const std::vector<std::string>& images) {
+    TDiscOutcome outcome;
+    for (size_t n = 0; n < images.size(); ++n) {
+        if (n > 0 && !Port.AskYesNo(NextDiscQuestion(n, images.size())))
+            return {TDiscOutcome::EKind::Stopped, outcome.Message};
+        TDiscOutcome one = BurnImageFile(images[n]);
+        outcome.Message += (outcome.Message.empty() ? "" : "\r") + one.Message;
+        if (!one.Ok())
+            return {one.Kind, outcome.Message};
+        outcome.Kind = one.Kind;
+        outcome.WriteMode = one.WriteMode;
+    }
+    return outcome;
+}
+
 void EnableBurning(TMainModel& model) {
     const auto tell = [&model](const TDiscOutcome& outcome) {
-        if (outcome.Kind == TDiscOutcome::EKind::Stopped)
+        if (outcome.Kind == TDiscOutcome::EKind::Stopped && outcome.Message.empty())
             return;
-        if (outcome.Ok() || outcome.Kind == TDiscOutcome::EKind::Cancelled)
+        if (outcome.Ok() || outcome.Kind == TDiscOutcome::EKind::Cancelled ||
+            outcome.Kind == TDiscOutcome::EKind::Stopped)
             model.Port.ShowMessage(outcome.Message);
         else
             model.Port.ShowError(outcome.Message);
@@ -165,9 +221,11 @@ void EnableBurning(TMainModel& model) {
     model.OnBurnFolder = [&model, tell] {
         tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice).BurnFolder(model.InputFolder));
     };
-    model.OnImageWritten = [&model, tell](const std::string& image, const std::string& message) {
-        if (model.Port.AskYesNo(message + "\rЗаписать его на диск?"))
-            tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice).BurnImageFile(image));
+    model.OnImageWritten = [&model, tell](const std::vector<std::string>& images,
+                                          const std::string& message) {
+        if (model.Port.AskYesNo(message + (images.size() > 1 ? "\rЗаписать их на диски?"
+                                                             : "\rЗаписать его на диск?")))
+            tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice).BurnImageFiles(images));
     };
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/burn/BurnSetup.h"
 #include "core/model/DiscJob.h"
@@ -27,6 +28,10 @@ class TBurnCommands {
     TDiscOutcome BurnFolder(const std::string& folder);
     // An image file: refused unless it is a whole ISO 9660 image; then as above.
     TDiscOutcome BurnImageFile(const std::string& image);
+    // Image files one after the other, asking for the next blank before each but the first.
+    TDiscOutcome BurnImageFiles(const std::vector<std::string>& images);
+    // "Диск 1 из 3 записан. Вставьте чистый диск для диска 2 из 3 …".
+    static std::string NextDiscQuestion(size_t done, size_t count);
 
   private:
     TUserPort& Port;
@@ -37,6 +42,9 @@ class TBurnCommands {
     // user stops at either.
     bool Choose(TBurnSetup& setup, TBurnOptions& options);
     TDiscOutcome Burn(const std::string& image, const TBurnOptions& options, TMediumKind kind);
+    // One disc of a checked folder: the drive chosen, the image written, burnt, read back.
+    TDiscOutcome BurnChecked(const std::string& folder, const TDiscCheck& disc, size_t n,
+                             size_t count);
 };
 
 // Lets the window burn: "Записать диск…" burns the opened folder, and "Создать образ диска…"

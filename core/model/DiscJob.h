@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "core/disc/Disc.h"
 #include "core/disc/DiscImage.h"
@@ -26,8 +27,9 @@ struct TDiscOutcome {
     };
     EKind Kind = EKind::Stopped;
     std::string Message{};           // what happened, in Russian ("" when Stopped)
-    std::string Image{};             // the image written
-    std::string TrackList{};         // the track list written
+    std::vector<std::string> Images{};      // the images written, one a disc, in play order
+    std::vector<std::string> TrackLists{};  // the track lists written beside them
+    std::vector<std::string> VolumeIds{};   // the images' volume ids
     std::string TrackListProblem{};  // why the track list was not written
     std::string WriteMode{};         // the burn's "SAO" or "TAO"
     bool Ok() const { return Kind == EKind::Done; }
@@ -72,8 +74,13 @@ class TDiscJob {
     TDiscCheck ShowCheck(const std::string& folder, EDiscPurpose purpose, bool& goOn);
     // "Создать образ диска…": the folder locked, checked and shown; a disc that would not play
     // refused; the image's file asked for, written with its progress, and the track list beside
-    // it when the choice asks for one.
+    // it when the choice asks for one. A folder too big for one disc, when the choice splits it,
+    // goes into one image a disc, named after the file asked for with "-1", "-2"….
     TDiscOutcome WriteImage(const std::string& folder);
+    // The discs of a check: the check alone, or with the choice to split, its discs; "" or why
+    // it cannot be written (the refusal's reasons after `what`, "Образ диска не записан").
+    std::vector<TDiscCheck> DiscsOf(const TDiscCheck& check, const std::string& what,
+                                    std::string& refusal) const;
 
   private:
     TUserPort& Port;

@@ -246,9 +246,10 @@ class TMainModel : public TMainModelState {
     // (EnableBurning in core/model/BurnCommands.h, library velmora_burn_model).
     void ConvertMenuBurnClick();
     std::function<void()> OnBurnFolder;
-    // What "Создать образ диска…" does once the image is written, when set (EnableBurning);
-    // otherwise it says where the image is.
-    std::function<void(const std::string& image, const std::string& message)> OnImageWritten;
+    // What "Создать образ диска…" does once its images (one a disc) are written, when set
+    // (EnableBurning); otherwise it says where they are.
+    std::function<void(const std::vector<std::string>& images, const std::string& message)>
+        OnImageWritten;
     void cbAllFilesTransClick();
 
     // ---- Reports ----

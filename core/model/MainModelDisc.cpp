@@ -32,7 +32,7 @@ void TMainModel::ConvertMenuDiscImageClick() {
             return;
         case TDiscOutcome::EKind::Done:
             if (OnImageWritten)
-                OnImageWritten(outcome.Image, outcome.Message);
+                OnImageWritten(outcome.Images, outcome.Message);
             else
                 Port.ShowMessage(outcome.Message);
             return;

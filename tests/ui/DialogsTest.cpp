@@ -153,6 +153,15 @@ void DialogsTest::discCheckDialogListsProblemsAndNames() {
     QCOMPARE(burn.ProblemTable->item(0, 1)->text(),
              QString("Заметка: Имена файлов на диске получат номера"));
     QCOMPARE(burn.lblDetails->text(), QString(".: Заметка: Имена файлов на диске получат номера"));
+    QVERIFY(!burn.cbSplit->isVisibleTo(&burn));
+
+    // A disc too full: the split is offered, and with it the disc can be written.
+    check.Problems = {{".", "disc-full", "Не помещается на диск", true}};
+    TDiscCheckDialog full(check, EDiscPurpose::Burn, {}, recheck);
+    QVERIFY(full.cbSplit->isVisibleTo(&full) && !full.btnOk->isEnabled());
+    full.cbSplit->setChecked(true);
+    QVERIFY(full.Choice().Split && full.btnOk->isEnabled());
+    QVERIFY(full.lblSummary->text().contains("Будет 1 диск по порядку списка"));
 }
 
 void DialogsTest::fileListOptionsStartWithTheirDefaults() {
