@@ -76,6 +76,9 @@ TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, EDiscPurpose purpose
     ProblemTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     ProblemTable->horizontalHeader()->setStretchLastSection(true);
     ProblemTable->setWordWrap(true);
+    // Each row as high as its wrapped text, whenever the text's column changes width.
+    connect(ProblemTable->horizontalHeader(), &QHeaderView::sectionResized, ProblemTable,
+            [this] { ProblemTable->resizeRowsToContents(); });
     layout->addWidget(ProblemTable, 1);
     lblDetails = new QLabel(this);
     lblDetails->setObjectName("lblDetails");
