@@ -340,9 +340,9 @@ class TDiscChecker {
             bool damaged = false;
             for (const TTagFieldInfo& field : TagFields())
                 if (field.V1Text != nullptr && info.ID3v1.Exists)
-                    damaged = damaged ||
-                              IsDamagedField(info.ID3v1.*field.V1Text,
-                                             DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
+                    damaged =
+                        damaged || IsDamagedField(info.ID3v1.*field.V1Text,
+                                                  DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
             const std::string fromID3v2 = "нажмите «Из ID3v2» и сохраните тег ID3v1";
             if (!info.ID3v1.Exists && info.ID3v2Size > 0)
                 Add(entry.Source, "id3v2-present",
@@ -375,8 +375,7 @@ class TDiscChecker {
             "Папок " + std::to_string(folderCount) + " из " + std::to_string(p.MaxFolders);
         if (p.MaxFolders > 0 && folderCount > p.MaxFolders)
             Add(".", "too-many-folders",
-                ofFolders +
-                    ": магнитола не прочтёт диск — объедините папки или " + kSplitAdvice,
+                ofFolders + ": магнитола не прочтёт диск — объедините папки или " + kSplitAdvice,
                 true);
         else if (p.WarnFolders > 0 && folderCount > p.WarnFolders)
             Add(".", "too-many-folders",
@@ -391,8 +390,8 @@ class TDiscChecker {
         else if (p.MaxEntries > 0 && entries > p.MaxEntries)
             Add(".", "too-many-files",
                 "Файлов и папок вместе с корневой " + std::to_string(entries) + " из " +
-                    std::to_string(p.MaxEntries) +
-                    ": некоторые магнитолы не увидят лишние — " + kSplitAdvice);
+                    std::to_string(p.MaxEntries) + ": некоторые магнитолы не увидят лишние — " +
+                    kSplitAdvice);
     }
 
     // The image's size as libisofs will lay it out; too large for the blank is fatal.

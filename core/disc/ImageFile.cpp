@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -72,10 +73,12 @@ std::string LooksLike(const std::string& head) {
                    "\x7F"
                    "ELF"))
         return "программу";
-    if (!head.empty() && head.find_first_of(std::string("\0\x01\x02\x03\x04\x05\x06\x07\x08\x0B"
-                                                        "\x0E\x0F\x10\x11\x12\x13\x14\x15\x16"
-                                                        "\x17\x18\x19\x1A\x1C\x1D\x1E\x1F",
-                                                        30)) == std::string::npos)
+    // Text: no control byte but tab, line ends and form feed.
+    const bool text = !head.empty() && std::none_of(head.begin(), head.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f';
+    });
+    if (text)
         return "текст";
     return "";
 }

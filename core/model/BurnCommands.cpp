@@ -131,7 +131,8 @@ TDiscOutcome TBurnCommands::BurnFolder(const std::string& folder) {
             return {EKind::Stopped, outcome.Message};
         TDiscOutcome one = BurnChecked(folder, discs[n], n, count);
         if (!one.Ok())
-            return {one.Kind, outcome.Message + (outcome.Message.empty() ? "" : "\r") + one.Message};
+            return {one.Kind,
+                    outcome.Message + (outcome.Message.empty() ? "" : "\r") + one.Message};
         outcome.Kind = EKind::Done;
         outcome.WriteMode = one.WriteMode;
         outcome.Message += (outcome.Message.empty() ? "" : "\r") + one.Message;
@@ -145,12 +146,11 @@ std::string TBurnCommands::NextDiscQuestion(size_t done, size_t count) {
            std::to_string(count) + " и нажмите «Да»; «Нет» остановит запись.";
 }
 
-TDiscOutcome TBurnCommands::BurnChecked(const std::string& folder, const TDiscCheck& disc,
-                                        size_t n, size_t count) {
+TDiscOutcome TBurnCommands::BurnChecked(const std::string& folder, const TDiscCheck& disc, size_t n,
+                                        size_t count) {
     using EKind = TDiscOutcome::EKind;
-    const std::string which = count > 1 ? "Диск " + std::to_string(n + 1) + " из " +
-                                              std::to_string(count) + ": "
-                                        : "";
+    const std::string which =
+        count > 1 ? "Диск " + std::to_string(n + 1) + " из " + std::to_string(count) + ": " : "";
     TBurnSetup setup(which + "папка " + folder + ", образ около " + Megabytes(disc.Sectors),
                      disc.Sectors, Sources);
     TBurnOptions options;

@@ -77,10 +77,11 @@ TDiscOutcome TDiscJob::WriteImage(const std::string& folder) {
         for (const std::string& path : {nth(target->Path, n), list.empty() ? "" : nth(list, n)})
             if (!path.empty() && Fs.EntrySize(path) >= 0)
                 return {EKind::Refused, "Образ диска не записан: файл «" + path + "» уже есть"};
-    outcome.Message = count > 1 ? "Папка разделена на " + CountOf(static_cast<int64_t>(count),
-                                                                   "диск", "диска", "дисков") +
-                                      " по порядку списка."
-                                : "";
+    outcome.Message = count > 1
+                          ? "Папка разделена на " +
+                                CountOf(static_cast<int64_t>(count), "диск", "диска", "дисков") +
+                                " по порядку списка."
+                          : "";
     for (size_t n = 0; n < count; ++n) {
         const std::string path = nth(target->Path, n);
         const std::string step = count > 1 ? "Запись образа диска " + std::to_string(n + 1) +
@@ -100,8 +101,8 @@ TDiscOutcome TDiscJob::WriteImage(const std::string& folder) {
             return {EKind::Failed, result.Message};
         outcome.Images.push_back(path);
         outcome.VolumeIds.push_back(discs[n].VolumeId);
-        outcome.Message += std::string(outcome.Message.empty() ? "" : "\r") +
-                           "Образ диска записан: " + path;
+        outcome.Message +=
+            std::string(outcome.Message.empty() ? "" : "\r") + "Образ диска записан: " + path;
         if (list.empty())
             continue;
         const std::string listPath = nth(list, n);

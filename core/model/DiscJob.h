@@ -26,12 +26,12 @@ struct TDiscOutcome {
         Cancelled,  // the user cancelled during the work
     };
     EKind Kind = EKind::Stopped;
-    std::string Message{};           // what happened, in Russian ("" when Stopped)
+    std::string Message{};                  // what happened, in Russian ("" when Stopped)
     std::vector<std::string> Images{};      // the images written, one a disc, in play order
     std::vector<std::string> TrackLists{};  // the track lists written beside them
     std::vector<std::string> VolumeIds{};   // the images' volume ids
-    std::string TrackListProblem{};  // why the track list was not written
-    std::string WriteMode{};         // the burn's "SAO" or "TAO"
+    std::string TrackListProblem{};         // why the track list was not written
+    std::string WriteMode{};                // the burn's "SAO" or "TAO"
     bool Ok() const { return Kind == EKind::Done; }
 };
 
