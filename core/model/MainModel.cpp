@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <set>
 
@@ -29,20 +28,6 @@ constexpr const char* kUnreadableText =
 constexpr const char* kLookAlikeText =
     "В папке есть файлы с именами, как у временных файлов Velmora, но сделанные не ею для этой "
     "папки. Они оставлены как есть:";
-
-// The code of the genre of that name, letter case aside; -1 when no genre has it. The names'
-// keys are made once.
-int32_t GenreCodeByName(const std::string& name) {
-    static const std::map<std::string, int32_t> codes = [] {
-        BuildID3Genres();
-        std::map<std::string, int32_t> byKey;
-        for (const auto& item : ID3Genres().Items)
-            byKey.emplace(UserCollator().EquivalenceKey(item.Name), item.Code);
-        return byKey;
-    }();
-    const auto it = codes.find(UserCollator().EquivalenceKey(name));
-    return it == codes.end() ? -1 : it->second;
-}
 
 uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
