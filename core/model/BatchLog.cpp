@@ -25,7 +25,7 @@ const TAction& ActionOf(TBatchEvent::TKind kind) {
         {"save", "Запись тега", false},      {"mkdir", "Новая папка", false},
         {"move", "Перемещение", false},      {"fail", "Ошибка", true},
         {"skip", "Остаётся на месте", true}, {"warn", "Предупреждение", false},
-        {"strip", "Удаление ID3v2", false},
+        {"strip", "Удаление ID3v2", false},  {"convert", "Перекодирование", false},
     };
     return kActions[static_cast<size_t>(kind)];
 }
@@ -78,6 +78,8 @@ std::string BatchEventWhat(const TBatchEvent& e, const std::string& folder) {
         }
         case TBatchEvent::TKind::Move:
             return Shown(e.Target, folder);
+        case TBatchEvent::TKind::Convert:
+            return Shown(e.Target, folder) + ": " + EscapeForLine(e.Detail);
         case TBatchEvent::TKind::Mkdir:
             return "";
         case TBatchEvent::TKind::Fail:
@@ -116,6 +118,7 @@ std::string FormatBatchEvent(const TBatchEvent& e, const std::string& folder, bo
         case TBatchEvent::TKind::Mkdir:
             return word + path;
         case TBatchEvent::TKind::Move:
+        case TBatchEvent::TKind::Convert:
             return word + path + " → " + what;
         case TBatchEvent::TKind::Warn:
             return word + path + ": " + what;
@@ -129,14 +132,19 @@ std::string FormatBatchEvent(const TBatchEvent& e, const std::string& folder, bo
 }
 
 std::string BatchSummary(const TBatchLog& log, bool done) {
-    size_t saves = 0, strips = 0, renames = 0, moves = 0, both = 0, warnings = 0, failures = 0;
+    size_t saves = 0, strips = 0, renames = 0, moves = 0, both = 0, warnings = 0, failures = 0,
+           converts = 0, others = 0;
     std::set<std::string> folders;
     for (const TBatchEvent& e : log) {
         if (IsFailure(e.Kind)) {
             ++failures;
             continue;
         }
+        others += e.Kind != TBatchEvent::TKind::Convert && e.Kind != TBatchEvent::TKind::Warn;
         switch (e.Kind) {
+            case TBatchEvent::TKind::Convert:
+                ++converts;
+                break;
             case TBatchEvent::TKind::Save:
                 ++saves;
                 break;
@@ -164,7 +172,19 @@ std::string BatchSummary(const TBatchLog& log, bool done) {
     std::string range;
     if (!folders.empty())
         range = " " + *folders.begin() + (folders.size() > 1 ? "–" + *folders.rbegin() : "");
-    std::string text = done ? "Записано тегов: " : "Будет записано тегов: ";
+    std::string text;
+    if (converts > 0) {
+        text = (done ? "Перекодировано в MP3: " : "Будет перекодировано в MP3: ") +
+               std::to_string(converts);
+        if (others == 0) {
+            return text + (done ? "; не сделано: " : "; не получится: ") +
+                   std::to_string(failures) + "; предупреждений: " + std::to_string(warnings);
+        }
+        text += ", ";
+    }
+    text += converts > 0 ? "записано тегов: "
+            : done       ? "Записано тегов: "
+                         : "Будет записано тегов: ";
     text += std::to_string(saves);
     if (strips > 0)
         text += ", удалено ID3v2: " + std::to_string(strips);

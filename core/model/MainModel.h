@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
+#include "core/convert/ConvertRun.h"
 #include "core/files/FileSystem.h"
 #include "core/model/BatchLog.h"
 #include "core/model/BatchOptions.h"
@@ -83,6 +84,7 @@ struct TMainModelState {
     TFileListReportOptions FileListOptions;
     TTagListReportOptions TagListOptions;
     TDiscChoice DiscChoice;  // the profile and blank of the disc commands, for the whole run
+    int ConvertKbps = kDefaultConvertKbps;  // the conversion's bitrate, for the whole run
     TSeedSource SeedSource;
     std::string ProgramPath;  // the running program's path (for the table file)
 
@@ -247,6 +249,18 @@ class TMainModel : public TMainModelState {
     // burnt. The burn runs on a thread of its own while the window shows its progress.
     void ConvertMenuBurnClick();
     void BurnImageFile(const std::string& image);
+    // "Перекодировать для магнитолы…" (MainModelConvert.cpp): the plan of the opened folder's
+    // conversion for the chosen radio profile, then the conversion on every core with its
+    // progress and a way out, then the list again with the new files.
+    void ConvertMenuConvertClick();
+    // The conversion's settings: the chosen profile's limits at ConvertKbps.
+    TConvertSettings ConvertSettings() const;
+    // The plan of converting the opened folder; reads only (busy cursor and progress meanwhile).
+    TConvertPlan PlanConvert(const TConvertSettings& settings);
+    // The plan's conversions under the folder's lock, on `jobs` workers (0: one per core);
+    // `tick` as for RunConversion. The lines of what was done.
+    TBatchLog RunConvert(const TConvertPlan& plan, int jobs,
+                         const std::function<bool(const TConvertStatus&)>& tick);
     // What "Создать образ диска…" does once the image is written, when set (EnableBurning);
     // otherwise it says where the image is.
     std::function<void(const std::string& image, const std::string& message)> OnImageWritten;
@@ -309,6 +323,9 @@ class TMainModel : public TMainModelState {
     bool StripCurrentID3v2();
     // The question about unsaved edits of the current track, saving them on Yes.
     void AskToSaveEdits();
+    // Before a command over the whole folder: the question about unsaved edits, and edits not
+    // saved put back to the file's own tag.
+    void SettleEdits();
     // Writes the tag of the analysis into the file; false when the file may not be written.
     bool SaveTag(const std::string& path);
     // True when the command may write the file: it lies inside the opened folder once links are

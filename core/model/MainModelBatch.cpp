@@ -210,6 +210,14 @@ void TMainModel::ProcessAllWithPlan() {
     if (TrackList.empty())
         return;
     // The unsaved-edits question comes before the plan, so the plan is the batch the user gets.
+    SettleEdits();
+    if (!Port.ShowBatchPlan(PlanBatch(), InputFolder))
+        return;
+    const TBatchLog done = RunBatch();
+    Port.ShowBatchDone(done, InputFolder);
+}
+
+void TMainModel::SettleEdits() {
     // Edits not saved go: the edits show the file's own tag again.
     const bool changed = TagsModified;
     AskToSaveEdits();
@@ -220,10 +228,6 @@ void TMainModel::ProcessAllWithPlan() {
     }
     TagsModified = false;
     InfoFileNameRed = false;
-    if (!Port.ShowBatchPlan(PlanBatch(), InputFolder))
-        return;
-    const TBatchLog done = RunBatch();
-    Port.ShowBatchDone(done, InputFolder);
 }
 
 TBatchLog TMainModel::PlanBatch() const {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/convert/ConvertRun.h"
 #include "core/disc/Disc.h"
 #include "core/model/BatchLog.h"
 #include "core/reports/ReportOptions.h"
@@ -55,6 +56,25 @@ class TUserPort {
         (void)done;
         (void)folder;
     }
+    // "Перекодировать для магнитолы…": the plan before anything is written, with the bitrate to
+    // choose (`kbps`; a change calls `relabel` for the plan's lines at that bitrate). True runs
+    // it ("Выполнить").
+    virtual bool ShowConvertPlan(const TBatchLog& plan, const std::string& folder, int& kbps,
+                                 const std::function<TBatchLog(int)>& relabel) {
+        (void)plan;
+        (void)folder;
+        (void)kbps;
+        (void)relabel;
+        return true;
+    }
+    // The progress of a conversion: files done, the files at hand, the time left, "Отмена". Step
+    // lets the window's events through and returns false once the user cancelled.
+    virtual void BeginConvertProgress() {}
+    virtual bool StepConvertProgress(const TConvertStatus& status) {
+        (void)status;
+        return true;
+    }
+    virtual void EndConvertProgress() {}
     // The check again, for another profile or blank.
     using TDiscRecheck = std::function<TDiscCheck(const TDiscChoice&)>;
     // "Проверка диска", or before an image its warnings and the names made for the disc, modal:

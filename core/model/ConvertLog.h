@@ -1,0 +1,24 @@
+// What "Перекодировать для магнитолы…" and velmora-cli convert show of a conversion: the plan's
+// and the run's lines, in the form of the batch's (core/model/BatchLog.h), and the settings a
+// radio profile gives.
+#pragma once
+
+#include <vector>
+
+#include "core/convert/ConvertRun.h"
+#include "core/disc/Disc.h"
+#include "core/model/BatchLog.h"
+
+namespace velmora {
+
+// The conversion for the radio of this profile, at `kbps`.
+TConvertSettings ConvertSettingsFor(const TDiscProfile& profile, int kbps);
+
+// One line per item: a conversion ("convert": source, new MP3, what it makes of what), or a
+// file that cannot be converted ("fail" with the reason).
+TBatchLog ConvertPlanLines(const TConvertPlan& plan, int kbps);
+// The same after the run, from the outcomes: the names the files got, failures with their
+// reasons, "skip" for those a cancel left as they were.
+TBatchLog ConvertDoneLines(const TConvertPlan& plan, const std::vector<TConvertOutcome>& outcomes);
+
+}  // namespace velmora
