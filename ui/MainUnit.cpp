@@ -336,6 +336,7 @@ void TMainForm::BuildMenus() {
          {&ConvertMenuCDCreate, "ConvertMenuCDCreate", "Создать папку", {}, 10},
          separator,
          {&ConvertMenuProcessAll, "ConvertMenuProcessAll", "Обработать все файлы", {}, -1},
+         {&ConvertMenuRecode, "ConvertMenuRecode", "Перекодировать для магнитолы…", {}, -1},
          separator,
          {&ConvertMenuDiscCheck, "ConvertMenuDiscCheck", "Проверка диска", {}, -1},
          {&ConvertMenuDiscImage, "ConvertMenuDiscImage", "Создать образ диска…", {}, -1},
@@ -713,6 +714,8 @@ void TMainForm::Connect() {
     connect(ConvertMenuCDCreate, &QAction::triggered, form, run(&TMainModel::btnDirAndMoveClick));
     connect(ConvertMenuProcessAll, &QAction::triggered, this,
             run(&TMainModel::ConvertMenuProcessAll));
+    connect(ConvertMenuRecode, &QAction::triggered, form,
+            run(&TMainModel::ConvertMenuConvertClick));
     connect(ConvertMenuDiscCheck, &QAction::triggered, form,
             run(&TMainModel::ConvertMenuDiscCheckClick));
     connect(ConvertMenuDiscImage, &QAction::triggered, form,

@@ -226,6 +226,40 @@ bool TQtUserPort::ShowBatchPlan(const TBatchLog& plan, const std::string& folder
     return dialog.exec() == QDialog::Accepted;
 }
 
+bool TQtUserPort::ShowConvertPlan(const TBatchLog& plan, const std::string& folder, int& kbps,
+                                  const std::function<TBatchLog(int)>& relabel) {
+    TBatchPlanDialog dialog(plan, folder, kbps, relabel, MainForm);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    kbps = dialog.Kbps();
+    return accepted;
+}
+
+void TQtUserPort::BeginConvertProgress() {
+    delete ConvertProgress.data();
+    ConvertProgress = new QProgressDialog("Перекодирование…", "Отмена", 0, 1000, MainForm);
+    ConvertProgress->setObjectName("ConvertProgressDialog");
+    ConvertProgress->setWindowTitle("Перекодирование для магнитолы");
+    ConvertProgress->setWindowModality(Qt::WindowModal);
+    ConvertProgress->setMinimumDuration(0);
+    ConvertProgress->setMinimumWidth(480);
+    ConvertProgress->setValue(0);
+}
+
+bool TQtUserPort::StepConvertProgress(const TConvertStatus& status) {
+    if (!ConvertProgress)
+        return true;
+    const int64_t total = std::max<int64_t>(1, status.MsTotal);
+    ConvertProgress->setLabelText(ToQt(ConvertStatusText(status)));
+    ConvertProgress->setValue(
+        static_cast<int>(std::min<int64_t>(status.MsDone, total) * 1000 / total));
+    QCoreApplication::processEvents();
+    return ConvertProgress && !ConvertProgress->wasCanceled();
+}
+
+void TQtUserPort::EndConvertProgress() {
+    delete ConvertProgress.data();
+}
+
 void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder) {
     std::string text = BatchSummary(done, true);
     int shown = 0;

@@ -43,6 +43,11 @@ class TQtUserPort : public TUserPort {
     void ProcessEvents() override;
     void Refresh() override;
     bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
+    bool ShowConvertPlan(const TBatchLog& plan, const std::string& folder, int& kbps,
+                         const std::function<TBatchLog(int)>& relabel) override;
+    void BeginConvertProgress() override;
+    bool StepConvertProgress(const TConvertStatus& status) override;
+    void EndConvertProgress() override;
     void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
     bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
                        const TDiscRecheck& recheck) override;
@@ -83,6 +88,7 @@ class TQtUserPort : public TUserPort {
     bool ImageSaved = false;   // an image has been written: its folder is proposed again
     bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
     QPointer<QProgressDialog> Progress;
+    QPointer<QProgressDialog> ConvertProgress;
     QPointer<TBurnProgressDialog> BurnProgress;
     QElapsedTimer EventsClock;  // since the events were last let through
 };
