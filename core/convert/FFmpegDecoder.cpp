@@ -334,9 +334,7 @@ class TFFmpegDecoder : public TDecoder {
         }
     }
 
-    [[noreturn]] void Damaged(int error) {
-        Fail(Reason(error) + " (на " + Clock(PositionMs()) + ")");
-    }
+    [[noreturn]] void Damaged(int error) { Fail(Reason(error) + " на " + Clock(PositionMs())); }
 
     // More converted samples into Pending; false at the end of the stream.
     bool Refill() {

@@ -12,7 +12,8 @@ namespace velmora {
 class TID3v1Tag;
 
 struct TBatchEvent {
-    enum class TKind { Save, Mkdir, Move, Fail, Skip, Warn, Strip, Convert };
+    // Unconverted: a file the conversion could not convert, or that a cancel left as it was.
+    enum class TKind { Save, Mkdir, Move, Fail, Skip, Warn, Strip, Convert, Unconverted };
     TKind Kind;
     std::string Path;    // full path
     std::string Target;  // full path of a move's target or of a new MP3, else ""
@@ -24,7 +25,8 @@ using TBatchLog = std::vector<TBatchEvent>;
 // The detail of a tag save: the 128-byte block the tag writes, in hex (BatchEventWhat reads it
 // back).
 std::string SaveEventDetail(const TID3v1Tag& tag);
-// The action word of the tab-separated form: save, mkdir, move, fail, skip, warn, strip, convert.
+// The action word of the tab-separated form: save, mkdir, move, fail, skip, warn, strip, convert
+// (and fail for Unconverted).
 const char* BatchActionName(TBatchEvent::TKind kind);
 // The action as the user reads it: "Запись тега", "Перемещение", "Ошибка", ...
 const char* BatchActionWord(TBatchEvent::TKind kind);
@@ -43,7 +45,8 @@ std::string FormatBatchEvent(const TBatchEvent& event, const std::string& folder
 // "Будет записано тегов: 12, переименовано и перемещено в папки D001–D012: 12; не получится: 0;
 // предупреждений: 2" (with done = false), or the same in the past tense with done = true. A
 // move that renames a file and puts it into a folder counts once, as both. Conversions come
-// first ("Будет перекодировано в MP3: 3, записано тегов: …"), alone when nothing else is done.
+// first ("Будет перекодировано в MP3: 3, записано тегов: …"), alone when nothing else is done
+// ("Перекодировано в MP3: 2; не сделано: 1; предупреждений: 0").
 std::string BatchSummary(const TBatchLog& log, bool done);
 
 }  // namespace velmora

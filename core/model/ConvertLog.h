@@ -14,11 +14,11 @@ namespace velmora {
 // The conversion for the radio of this profile, at `kbps`.
 TConvertSettings ConvertSettingsFor(const TDiscProfile& profile, int kbps);
 
-// One line per item: a conversion ("convert": source, new MP3, what it makes of what), or a
-// file that cannot be converted ("fail" with the reason).
+// One line per item: a conversion (Convert: source, new MP3, what it makes of what), or a file
+// that cannot be converted (Unconverted, with the reason).
 TBatchLog ConvertPlanLines(const TConvertPlan& plan, int kbps);
 // The same after the run, from the outcomes: the names the files got, failures with their
-// reasons, "skip" for those a cancel left as they were.
+// reasons, and the files a cancel left as they were ("перекодирование отменено").
 TBatchLog ConvertDoneLines(const TConvertPlan& plan, const std::vector<TConvertOutcome>& outcomes);
 
 }  // namespace velmora

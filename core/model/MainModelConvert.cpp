@@ -32,7 +32,7 @@ TBatchLog ConvertPlanLines(const TConvertPlan& plan, int kbps) {
             lines.push_back({TBatchEvent::TKind::Convert, item.Source, item.Target,
                              ConvertDetail(item, kbps, item.Original)});
         else
-            lines.push_back({TBatchEvent::TKind::Fail, item.Source, "", item.Problem});
+            lines.push_back({TBatchEvent::TKind::Unconverted, item.Source, "", item.Problem});
     }
     return lines;
 }
@@ -48,11 +48,9 @@ TBatchLog ConvertDoneLines(const TConvertPlan& plan, const std::vector<TConvertO
                                  ConvertDetail(item, plan.Settings.Kbps, done.Original)});
                 break;
             case TConvertOutcome::EState::Failed:
-                lines.push_back({TBatchEvent::TKind::Fail, item.Source, "", done.Message});
-                break;
             case TConvertOutcome::EState::Waiting:
             case TConvertOutcome::EState::Cancelled:
-                lines.push_back({TBatchEvent::TKind::Skip, item.Source, "", done.Message});
+                lines.push_back({TBatchEvent::TKind::Unconverted, item.Source, "", done.Message});
                 break;
         }
     }
