@@ -35,6 +35,10 @@ class TScriptedPort : public TUserPort {
     // step's (default: go on).
     std::function<bool(TBurnSetup&)> OnBurnSetup;
     std::function<bool(const TBurnStatus&)> OnBurnStep;
+    // The bitrate the conversion's plan is answered with (default: as proposed), and each
+    // conversion progress step's answer (default: go on).
+    int ConvertKbpsAnswer = 0;
+    std::function<bool(const TConvertStatus&)> OnConvertStep;
 
     // ---- Records ----
     std::deque<bool> PlanAnswers;  // default: Выполнить
@@ -52,6 +56,8 @@ class TScriptedPort : public TUserPort {
     int RefreshCalls = 0;
     std::vector<TBurnStatus> BurnSteps;
     int BurnProgressShown = 0;  // begun and not yet ended
+    std::vector<TConvertStatus> ConvertSteps;
+    int ConvertProgressShown = 0;  // begun and not yet ended
 
     bool AskYesNo(const std::string& text) override {
         Questions.push_back(text);
@@ -106,6 +112,21 @@ class TScriptedPort : public TUserPort {
         return !OnBurnStep || OnBurnStep(status);
     }
     void EndBurnProgress() override { --BurnProgressShown; }
+
+    bool ShowConvertPlan(const TBatchLog& plan, const std::string&, int& kbps,
+                         const std::function<TBatchLog(int)>& relabel) override {
+        if (ConvertKbpsAnswer > 0)
+            kbps = ConvertKbpsAnswer;
+        Plans.push_back(relabel(kbps));
+        (void)plan;
+        return Take(PlanAnswers, true);
+    }
+    void BeginConvertProgress() override { ++ConvertProgressShown; }
+    bool StepConvertProgress(const TConvertStatus& status) override {
+        ConvertSteps.push_back(status);
+        return !OnConvertStep || OnConvertStep(status);
+    }
+    void EndConvertProgress() override { --ConvertProgressShown; }
 
   private:
     template <typename T, typename D>
