@@ -6,6 +6,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
+#include <libavutil/mem.h>
 #include <libswresample/swresample.h>
 }
 
@@ -24,6 +25,9 @@ namespace {
 
 constexpr int kOutputRate = 44100;
 constexpr int kIoBufferSize = 64 * 1024;
+// No block FFmpeg asks for is larger: a damaged header that claims gigabytes (a RIFF chunk's
+// size, say) fails the file instead of taking the memory.
+constexpr size_t kLargestBlock = size_t{256} << 20;
 // The containers of audio files as people have them. Playlists, image sequences and every other
 // kind that would open further files or addresses are not among them.
 constexpr char kContainers[] =
@@ -174,8 +178,11 @@ AVChannelLayout UsableLayout(const AVChannelLayout& layout) {
 class TFFmpegDecoder : public TDecoder {
   public:
     TFFmpegDecoder(TByteSource& source, const std::string& name) {
-        static std::once_flag quiet;
-        std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+        static std::once_flag once;
+        std::call_once(once, [] {
+            av_log_set_level(AV_LOG_QUIET);
+            av_max_alloc(kLargestBlock);
+        });
         Io.Source = &source;
         Io.Size = source.Size();
         if (Io.Size == 0)
