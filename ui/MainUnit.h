@@ -119,7 +119,8 @@ class TMainForm : public QMainWindow {
     QFrame* Panel2;
     QLabel* Label18;
     QCheckBox *cbAllFilesTrans, *cbAllFilesSplit, *cbAllFilesSaveID3, *cbAllFilesRename,
-        *cbAllFilesMoveToDir, *cbRenameMoveOneTime, *cbAllFilesFromID3v2, *cbAllFilesStripID3v2;
+        *cbAllFilesMoveToDir, *cbRenameMoveOneTime, *cbAllFilesFromID3v2, *cbAllFilesStripID3v2,
+        *cbAllFilesConvert;
     QLabel* Label19;
     QFrame *ID3v2BatchPanel, *ProcessAllPanel;
     QPushButton* btnProcessAll;

@@ -191,11 +191,13 @@ class TPlanner {
                 item.From += ", моно";
         }
         item.DurationMs = std::max<int64_t>(0, facts.DurationMs);
+        item.Channels = facts.Channels == 1 ? 1 : 2;
         ReadSourceTags(source.Fd, facts, item.Tags);
         const std::string withCover = RenderID3v2(item.Tags, 0);
         const std::string tag = RenderID3v2(item.Tags, Plan.Settings.MaxID3v2);
         item.Cover = !item.Tags.Cover.empty() && tag.size() == withCover.size();
         item.ID3v2Size = static_cast<int64_t>(tag.size());
+        item.CoverSize = item.Cover ? static_cast<int64_t>(item.Tags.Cover.size()) : 0;
         item.Tags.Cover.clear();
         TID3v1Tag v1 = ID3v1Of(item.Tags);
         item.ID3v1.resize(kID3v1Size);
@@ -225,6 +227,32 @@ TConvertPlan PlanConversion(TFileSystem& fs, const std::string& folder,
                             const TConvertSettings& settings,
                             const std::function<void(size_t, size_t)>& step) {
     return TPlanner(fs, folder, settings, step).Run();
+}
+
+std::vector<uint8_t> PlannedFileBytes(const TConvertItem& item, int kbps) {
+    TCarriedTags tags = item.Tags;
+    tags.Cover.assign(static_cast<size_t>(item.CoverSize), '\0');
+    const std::string tag = RenderID3v2(tags, 0);
+    std::vector<uint8_t> bytes(tag.begin(), tag.end());
+    // MPEG-1 Layer III at 44.1 kHz: the bitrate's index, joint stereo or mono.
+    static const int kBitrates[] = {0,   32,  40,  48,  56,  64,  80, 96,
+                                    112, 128, 160, 192, 224, 256, 320};
+    int index = 11;
+    for (int i = 1; i < 15; ++i)
+        if (kBitrates[i] == kbps)
+            index = i;
+    const size_t length = static_cast<size_t>(144 * kBitrates[index] * 1000 / 44100);
+    const bool mono = item.Channels == 1;
+    for (int frame = 0; frame < 2; ++frame) {
+        const size_t at = bytes.size();
+        bytes.resize(at + length, 0);
+        bytes[at] = 0xFF;
+        bytes[at + 1] = 0xFB;
+        bytes[at + 2] = static_cast<uint8_t>(index << 4);
+        bytes[at + 3] = mono ? 0xC0 : 0x40;
+    }
+    bytes.insert(bytes.end(), item.ID3v1.begin(), item.ID3v1.end());
+    return bytes;
 }
 
 std::string ConvertDetail(const TConvertItem& item, int kbps, const std::string& original) {

@@ -35,10 +35,12 @@ struct TConvertItem {
     TFileIdentity Identity;  // the source as the plan read it
     std::string From;  // what the source is: "FLAC, 44100 Гц" or "MPEG Layer II, 48000 Гц"
     int64_t DurationMs = 0;  // its playing time, 0 when not known
+    int Channels = 2;        // of the new file: 1 for a mono source, else 2
     // The tags the new file gets (the cover's bytes are taken from the source again when it is
     // converted), whether the cover goes in, the ID3v1 block, and the ID3v2 tag's size.
     TCarriedTags Tags;
     bool Cover = false;
+    int64_t CoverSize = 0;
     std::string ID3v1;
     int64_t ID3v2Size = 0;
 };
@@ -57,6 +59,11 @@ struct TConvertPlan {
 TConvertPlan PlanConversion(TFileSystem& fs, const std::string& folder,
                             const TConvertSettings& settings,
                             const std::function<void(size_t, size_t)>& step = {});
+
+// The new file as a plan sees it before it is made: its ID3v2 tag (the cover as zeros of the
+// cover's size, so the tag has its true size), two silent frames of its kind at `kbps`, and its
+// ID3v1 tag. What the batch's plan reads where a conversion will have put a file.
+std::vector<uint8_t> PlannedFileBytes(const TConvertItem& item, int kbps);
 
 // "FLAC, 44100 Гц → MP3 192 кбит/с, 44100 Гц" and, for an MP3, "; оригинал останется как
 // «Song.mp3.orig»": what the plan and the run say of an item.

@@ -3,10 +3,12 @@
 // radio profile gives.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "core/convert/ConvertRun.h"
 #include "core/disc/Disc.h"
+#include "core/files/PretendFileSystem.h"
 #include "core/model/BatchLog.h"
 
 namespace velmora {
@@ -20,5 +22,9 @@ TBatchLog ConvertPlanLines(const TConvertPlan& plan, int kbps);
 // The same after the run, from the outcomes: the names the files got, failures with their
 // reasons, and the files a cancel left as they were ("перекодирование отменено").
 TBatchLog ConvertDoneLines(const TConvertPlan& plan, const std::vector<TConvertOutcome>& outcomes);
+
+// The file system the plan of a batch that converts first runs over: the disk with the batch's
+// changes laid over it, and the plan's new files there already (core/model/PretendConverted.cpp).
+std::unique_ptr<TPretendFileSystem> PretendConverted(const TConvertPlan& plan);
 
 }  // namespace velmora

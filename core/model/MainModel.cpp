@@ -759,6 +759,7 @@ void TMainModel::SetBox(TCheckBox& box, bool on) {
         {&TMainModelState::cbAllFilesMoveToDir, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbAllFilesFromID3v2, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbAllFilesStripID3v2, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesConvert, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbRenameMoveOneTime, &TMainModel::cbAllFilesTransClick},
     };
     box.Checked = on;
@@ -779,7 +780,8 @@ void TMainModel::ChooseFolderNaming(bool numbered) {
 TBatchOptionsProblem CheckBatchOptions(const TBatchOptions& o) {
     if (o.AtOnce && !(o.Rename && o.Numbered))
         return TBatchOptionsProblem::AtOnceNeedsRenameAndFolders;
-    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2)
+    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2 &&
+        !o.Convert)
         return TBatchOptionsProblem::NothingToDo;
     return TBatchOptionsProblem::None;
 }
@@ -809,6 +811,8 @@ void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
         SetBox(cbAllFilesFromID3v2, true);
     if (o.StripID3v2)
         SetBox(cbAllFilesStripID3v2, true);
+    if (o.Convert)
+        SetBox(cbAllFilesConvert, true);
     if (o.Numbered) {
         ChooseFolderNaming(*o.Numbered);
         SetBox(cbAllFilesMoveToDir, true);

@@ -122,6 +122,7 @@ struct TMainModelState {
         cbAllFilesMoveToDir;
     TCheckBox cbAllFilesFromID3v2;   // take the tags from ID3v2 when a file has no ID3v1 tag
     TCheckBox cbAllFilesStripID3v2;  // remove the ID3v2 tag after the tag is saved
+    TCheckBox cbAllFilesConvert;     // convert what the radio cannot play first
     TCheckBox cbRenameMoveOneTime{false, false, true};
     bool Label19Visible = true;  // the brace "}"
     TButton btnProcessAll{false};
@@ -155,11 +156,13 @@ class TMainModel : public TMainModelState {
     // Sets the batch's controls from the options, as the user would tick them.
     void ApplyBatchOptions(const TBatchOptions& options);
     // The batch of the current options over a file system that only pretends, on a copy of the
-    // model: the model and the disk stay as they are.
-    TBatchLog PlanBatch() const;
-    // The batch itself, recorded. Inside a running command an error that stops the batch goes on
-    // to that command; otherwise Run reports it.
-    TBatchLog RunBatch();
+    // model: the model and the disk stay as they are. With `convert`, the batch that converts
+    // first: the conversion's lines, then the batch over the files the conversion will have made.
+    TBatchLog PlanBatch(const TConvertPlan* convert = nullptr) const;
+    // The batch itself, recorded; with `convert`, that conversion first (with its progress) and
+    // the list made again. Inside a running command an error that stops the batch goes on to
+    // that command; otherwise Run reports it.
+    TBatchLog RunBatch(const TConvertPlan* convert = nullptr);
 
     // ---- Entry from the event loop ----
     // Runs one command: refused (does nothing) while another command runs; an error ends the

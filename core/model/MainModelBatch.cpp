@@ -1,10 +1,13 @@
 // The batch over the whole list: the tag stage, the file stage in one of its four ways, and the
 // rebuilt list.
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 
 #include "core/files/PretendFileSystem.h"
+#include "core/model/ConvertLog.h"
 #include "core/model/MainModel.h"
 #include "core/model/QuietPort.h"
 
@@ -194,7 +197,7 @@ void TMainModel::btnProcessAllClick() {
 
     for (TCheckBox* box :
          {&cbAllFilesTrans, &cbAllFilesSplit, &cbAllFilesSaveID3, &cbAllFilesRename,
-          &cbAllFilesMoveToDir, &cbAllFilesFromID3v2, &cbAllFilesStripID3v2}) {
+          &cbAllFilesMoveToDir, &cbAllFilesFromID3v2, &cbAllFilesStripID3v2, &cbAllFilesConvert}) {
         box->Checked = false;
         cbAllFilesTransClick();
     }
@@ -207,13 +210,18 @@ void TMainModel::btnProcessAllClick() {
 }
 
 void TMainModel::ProcessAllWithPlan() {
-    if (TrackList.empty())
+    // A folder of files to convert may list none yet.
+    if (TrackList.empty() && !(cbAllFilesConvert.Checked && !InputFolder.empty()))
         return;
     // The unsaved-edits question comes before the plan, so the plan is the batch the user gets.
     SettleEdits();
-    if (!Port.ShowBatchPlan(PlanBatch(), InputFolder))
+    std::optional<TConvertPlan> convert;
+    if (cbAllFilesConvert.Checked)
+        convert = PlanConvert(ConvertSettings());
+    const TConvertPlan* converting = convert ? &*convert : nullptr;
+    if (!Port.ShowBatchPlan(PlanBatch(converting), InputFolder))
         return;
-    const TBatchLog done = RunBatch();
+    const TBatchLog done = RunBatch(converting);
     Port.ShowBatchDone(done, InputFolder);
 }
 
@@ -230,20 +238,41 @@ void TMainModel::SettleEdits() {
     InfoFileNameRed = false;
 }
 
-TBatchLog TMainModel::PlanBatch() const {
+TBatchLog TMainModel::PlanBatch(const TConvertPlan* convert) const {
     // Nobody is asked and nothing is shown: a failed move is a "fail" line.
     std::ostream nowhere(nullptr);
     TQuietPort port(nowhere);
-    TPretendFileSystem pretend;
-    TMainModel copy(*this, port, pretend);
+    const std::unique_ptr<TPretendFileSystem> pretend =
+        convert ? PretendConverted(*convert) : std::make_unique<TPretendFileSystem>();
+    TMainModel copy(*this, port, *pretend);
     copy.Planning = true;
-    return copy.RunBatch();
+    if (convert == nullptr)
+        return copy.RunBatch();
+    // The new files join the list the batch works through.
+    TBatchLog log = ConvertPlanLines(*convert, convert->Settings.Kbps);
+    copy.RebuildList();
+    const TBatchLog rest = copy.RunBatch();
+    log.insert(log.end(), rest.begin(), rest.end());
+    return log;
 }
 
-TBatchLog TMainModel::RunBatch() {
+TBatchLog TMainModel::RunBatch(const TConvertPlan* convert) {
     TBatchLog log;
     WorkingPath.clear();
     const auto batch = [&] {
+        if (convert != nullptr) {
+            Port.BeginConvertProgress();
+            try {
+                log = RunConvert(*convert, 0, [this](const TConvertStatus& status) {
+                    return Port.StepConvertProgress(status);
+                });
+            } catch (...) {
+                Port.EndConvertProgress();
+                throw;
+            }
+            Port.EndConvertProgress();
+            RebuildList();
+        }
         BatchLog = &log;
         try {
             btnProcessAllClick();
@@ -273,7 +302,8 @@ void TMainModel::cbAllFilesTransClick() {
     cbAllFilesSaveID3.Checked =
         cbAllFilesTrans.Checked || cbAllFilesSplit.Checked || cbAllFilesFromID3v2.Checked;
     btnProcessAll.Enabled = cbAllFilesSaveID3.Checked || cbAllFilesRename.Checked ||
-                            cbAllFilesMoveToDir.Checked || cbAllFilesStripID3v2.Checked;
+                            cbAllFilesMoveToDir.Checked || cbAllFilesStripID3v2.Checked ||
+                            cbAllFilesConvert.Checked;
     cbRenameMoveOneTime.Enabled = cbAllFilesRename.Checked && cbAllFilesMoveToDir.Checked;
 }
 

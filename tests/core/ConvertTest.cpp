@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli/CliBatch.h"
 #include "cli/CliCommand.h"
 #include "core/convert/ConvertRun.h"
 #include "core/disc/Disc.h"
@@ -307,6 +308,26 @@ TEST(Convert, BadInputGetsItsReasonAndTheRestGoesOn) {
     EXPECT_EQ(FilesUnder(dir.Path()).size(), before.size() + 1);
 }
 
+TEST(Convert, TheBatchThatConvertsFirstPlansWhatItDoes) {
+    TempDir dir;
+    Tone(dir.File("Песня.flac"), "-ac 2 " + std::string(kTags), 1);
+    fs::copy_file(std::string(VELMORA_TEST_DATA) + "/mpeg2-l3-cbr32-22k-mono.mp3",
+                  dir.File("old.mp3"));
+    fs::copy_file(std::string(VELMORA_TEST_DATA) + "/mpeg1-l3-cbr128-44k-joint.mp3",
+                  dir.File("good.mp3"));
+    TBatchOptions o;
+    o.Convert = o.Translit = o.StripID3v2 = true;
+    o.Rename = TNameParts{.Title = true};
+    o.Numbered = true;
+    std::ostringstream plan, run, err;
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, false, true, plan, err), 0) << err.str();
+    EXPECT_EQ(PlanOrRunBatch(dir.Path(), o, true, true, run, err), 0) << err.str();
+    EXPECT_EQ(plan.str(), run.str());
+    EXPECT_THAT(run.str(), HasSubstr("convert\tПесня.flac\tПесня.mp3\t"));
+    EXPECT_THAT(run.str(), HasSubstr("move\tПесня.mp3\tZvezda.mp3"));
+    EXPECT_TRUE(fs::exists(dir.File("old.mp3.orig")));
+}
+
 TEST(Convert, ACancelLeavesNoHalfMadeFile) {
     TempDir dir;
     for (const char* name : {"a.flac", "b.flac", "c.flac"})
@@ -524,6 +545,9 @@ TEST_F(ModelTest, TheWindowsCommandShowsThePlanAndItsProgressAndListsTheNewFiles
     EXPECT_EQ(Analysed(Dir.File("Песня.mp3")).FrameHdr.Bitrate, 128);
     EXPECT_TRUE(fs::exists(Dir.File("old.mp3.orig")));
     ExpectWindowRestored();
+    // The batch's box alone is something to do.
+    Tick(Model.cbAllFilesConvert);
+    EXPECT_TRUE(Model.btnProcessAll.Enabled);
 }
 
 }  // namespace

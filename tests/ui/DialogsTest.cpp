@@ -71,10 +71,9 @@ class DialogsTest : public QObject {
 
 void DialogsTest::convertPlanOffersTheBitrate() {
     const auto plan = [](int kbps) {
-        return TBatchLog{
-            {TBatchEvent::TKind::Convert, "/m/Песня.flac", "/m/Песня.mp3",
-             "FLAC, 44100 Гц → MP3 " + std::to_string(kbps) + " кбит/с, 44100 Гц"},
-            {TBatchEvent::TKind::Unconverted, "/m/list.flac", "", "пустой файл"}};
+        return TBatchLog{{TBatchEvent::TKind::Convert, "/m/Песня.flac", "/m/Песня.mp3",
+                          "FLAC, 44100 Гц → MP3 " + std::to_string(kbps) + " кбит/с, 44100 Гц"},
+                         {TBatchEvent::TKind::Unconverted, "/m/list.flac", "", "пустой файл"}};
     };
     std::vector<int> asked;
     TBatchPlanDialog dialog(plan(192), "/m", 192, [&](int kbps) {
