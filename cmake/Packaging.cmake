@@ -36,10 +36,10 @@ foreach(program velmora velmora-cli)
 endforeach()
 
 # The conversion's module (FFmpeg and LAME), loaded by the programs on first use from the
-# installed library folder (core/files/Module.h). Not executable: it is no program.
+# library folder beside their own (core/files/Module.h). Not executable: it is no program.
 if(TARGET velmora_convert_module)
     install(TARGETS velmora_convert_module
-            LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/velmora
+            LIBRARY DESTINATION ${VELMORA_MODULE_SUBDIR}
             PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
     add_dependencies(velmora_installed velmora_convert_module)
 endif()

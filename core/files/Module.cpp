@@ -27,11 +27,13 @@ std::string ProgramFolder() {
 std::vector<std::string> ModuleFolders() {
     std::vector<std::string> folders;
     const std::string own = ProgramFolder();
-    if (!own.empty())
-        folders.push_back(own);
-#ifdef VELMORA_MODULE_DIR
-    if (own != VELMORA_MODULE_DIR)
-        folders.push_back(VELMORA_MODULE_DIR);
+    if (own.empty())
+        return folders;
+    folders.push_back(own);
+    // The installed library folder, from the program's own place: /usr/bin/velmora-cli finds
+    // /usr/lib/velmora (or /usr/lib/<triplet>/velmora), whatever the prefix it was installed to.
+#ifdef VELMORA_MODULE_SUBDIR
+    folders.push_back(NormalPath(ParentOf(own) + "/" + VELMORA_MODULE_SUBDIR));
 #endif
     return folders;
 }
