@@ -139,6 +139,13 @@ class TPlanner {
                     Stepped();
                     continue;  // the radio plays it
                 }
+                if (e.Link) {
+                    // Converted under its own name, the link would become a file and its
+                    // original a link: the file it points to is the one to convert.
+                    item.Problem = "это ссылка на другой файл: перекодируйте сам файл";
+                    Add(std::move(item));
+                    continue;
+                }
                 item.Kind = TConvertItem::EKind::Mp3;
                 item.Target = path;
                 item.Original =
