@@ -159,9 +159,11 @@ class TJob {
     }
 
     void Finish() {
-        // An MP3 converted under its own name keeps the original's permissions.
+        // An MP3 converted under its own name keeps the original's permissions. The umask is
+        // read once (reading it sets it for a moment, which workers side by side must not do).
+        static const mode_t created = CreationMode();
         const mode_t mode =
-            Item.Kind == TConvertItem::EKind::Mp3 ? Source.st_mode & 07777 : CreationMode();
+            Item.Kind == TConvertItem::EKind::Mp3 ? Source.st_mode & 07777 : created;
         if (Sys.Fchmod(Out, mode) != 0 && errno != EPERM && errno != EOPNOTSUPP)
             Failed("новый файл не записывается", errno);
         while (Sys.Fsync(Out) != 0) {
