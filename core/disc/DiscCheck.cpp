@@ -33,7 +33,7 @@ std::string Grouped(int64_t n) {
 
 // Advice the conversion carries out, naming it.
 std::string Cure(const std::string& advice) {
-    return advice + " (" + kConvertAdvice + ")";
+    return advice + ": " + kConvertAdvice;
 }
 
 std::string Relative(const std::string& folder, const std::string& name) {
