@@ -1,4 +1,5 @@
-// The image of a folder against a plain copy of the same bytes into one file, in the same run.
+// The image of a folder, and the image command with its check, against a plain copy of the same
+// bytes into one file, in the same run.
 // The folder is 1000 generated MP3 files in four folders of 250; both write beside each other in
 // a temporary folder and flush to the disk at the end, so the ratio of the two is the cost of the
 // image over the bytes themselves.
@@ -8,10 +9,12 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "cli/CliCommand.h"
 #include "core/disc/DiscImage.h"
 #include "core/tags/Naming.h"
 
@@ -80,8 +83,23 @@ void BM_Copy(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * FolderBytes());
 }
 
+// `velmora-cli image` as a whole: the check (which analyses every file and reads its tags) and the
+// image, with the folder's lock.
+void BM_ImageCommand(benchmark::State& state) {
+    TDiscFolder& folder = TDiscFolder::Get();
+    const std::string out = folder.Out.File("disc.iso");
+    for (auto _ : state) {
+        std::ostringstream lines, errors;
+        if (velmora::RunCli({"image", folder.Music.Path(), out, "--replace"}, lines, errors) != 0)
+            state.SkipWithError(errors.str().c_str());
+    }
+    std::remove(out.c_str());
+    state.SetBytesProcessed(state.iterations() * FolderBytes());
+}
+
 BENCHMARK(BM_Copy)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_Image)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_ImageCommand)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
 

@@ -1,17 +1,13 @@
 // velmora-cli convert: what the radio cannot play in a folder becomes a radio-safe MP3 (the
 // model's conversion, core/model/ConvertLog.h), with its plan first or alone, progress lines on
 // standard error, and Ctrl+C, SIGTERM and SIGHUP as a cancel.
-#include <signal.h>
-
 #include <algorithm>
 #include <charconv>
-#include <chrono>
-#include <csignal>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/CliDisc.h"
 #include "core/model/ConvertLog.h"
 #include "core/model/MainModel.h"
 #include "core/model/QuietPort.h"
@@ -19,39 +15,6 @@
 
 namespace velmora {
 namespace {
-
-volatile std::sig_atomic_t Interrupted = 0;
-
-void OnSignal(int) {
-    Interrupted = 1;
-}
-
-// For as long as this lives, Ctrl+C, SIGTERM and a closed terminal (SIGHUP) ask for a cancel,
-// and a closed output pipe (SIGPIPE) no longer ends the program halfway.
-class TSignalsCancel {
-  public:
-    TSignalsCancel() {
-        Interrupted = 0;
-        struct sigaction action = {};
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (size_t i = 0; i < kCount; ++i) {
-            action.sa_handler = kSignals[i] == SIGPIPE ? SIG_IGN : OnSignal;
-            sigaction(kSignals[i], &action, &Old[i]);
-        }
-    }
-    ~TSignalsCancel() {
-        for (size_t i = 0; i < kCount; ++i)
-            sigaction(kSignals[i], &Old[i], nullptr);
-    }
-    TSignalsCancel(const TSignalsCancel&) = delete;
-    TSignalsCancel& operator=(const TSignalsCancel&) = delete;
-
-  private:
-    static constexpr size_t kCount = 4;
-    static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-    struct sigaction Old[kCount] = {};
-};
 
 struct TConvertArgs {
     std::string Folder;
@@ -121,31 +84,30 @@ bool ParseConvertArgs(const std::vector<std::string>& args, TConvertArgs& parsed
     return true;
 }
 
-// A progress line on standard error each time a file is done and every five seconds between.
-class TProgressLines {
+// The conversion's person on the command line: asks nobody, prints a progress line on standard
+// error at each file done and each 5 % between (the files done, the time left, the files at
+// hand), and cancels once a signal came.
+class TConvertPort : public TQuietPort {
   public:
-    explicit TProgressLines(std::ostream& err) : Err(err) {}
-    bool operator()(const TConvertStatus& s) {
-        const auto now = std::chrono::steady_clock::now();
-        if (s.FilesDone != Done || now - Shown >= std::chrono::seconds(5)) {
-            Done = s.FilesDone;
-            Shown = now;
-            const int64_t percent = s.MsTotal > 0 ? s.MsDone * 100 / s.MsTotal : 100;
-            Err << "progress\t" << s.FilesDone << "/" << s.FilesTotal << "\t" << percent << "%";
-            if (s.SecondsLeft >= 0)
-                Err << "\tосталось " << s.SecondsLeft / 60 << ":"
-                    << (s.SecondsLeft % 60 < 10 ? "0" : "") << s.SecondsLeft % 60;
-            for (const std::string& file : s.Current)
-                Err << "\t" << EscapeForLine(NameOf(file));
+    explicit TConvertPort(std::ostream& err) : TQuietPort(err), Err(err) {}
+    bool StepProgress(const TProgress& p) override {
+        if (p.Step != Step || p.Percent() >= Shown + 5) {
+            Step = p.Step;
+            Shown = p.Percent();
+            Err << "progress\t" << p.Key << "\t" << Shown << "%\t" << EscapeForLine(p.Step);
+            if (!TimeLeftText(p.SecondsLeft).empty())
+                Err << "\t" << TimeLeftText(p.SecondsLeft);
+            if (!p.Item.empty())
+                Err << "\t" << EscapeForLine(p.Item);
             Err << std::endl;
         }
-        return Interrupted == 0;
+        return !TSignalsCancel::Asked();
     }
 
   private:
     std::ostream& Err;
-    size_t Done = static_cast<size_t>(-1);
-    std::chrono::steady_clock::time_point Shown{};
+    std::string Step;
+    int Shown = -5;
 };
 
 void Print(const TBatchLog& lines, const std::string& folder, bool tsv, bool done,
@@ -162,7 +124,7 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
         return 2;
     if (!CheckFolderArgument(parsed.Folder, err))
         return 2;
-    TQuietPort port(err);
+    TConvertPort port(err);
     TMainModel model(port);
     model.FormCreate();
     model.Run([&] { model.OpenFolder(parsed.Folder); });
@@ -178,9 +140,8 @@ int RunConvert(const std::vector<std::string>& args, std::ostream& out, std::ost
     }
     TBatchLog done;
     {
-        const TSignalsCancel signals;
-        TProgressLines progress(err);
-        model.Run([&] { done = model.RunConvert(plan, parsed.Jobs, std::ref(progress)); });
+        const TSignalsCancel signals(false);
+        model.Run([&] { done = model.RunConvert(plan, parsed.Jobs); });
     }
     Print(done, parsed.Folder, parsed.Tsv, true, out);
     const bool failed = std::any_of(done.begin(), done.end(),

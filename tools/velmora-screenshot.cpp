@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "audio/ID3Tags.h"
+#include "core/burn/BurnJob.h"
 #include "core/model/MainModel.h"
 #include "tests/support/BurnStandIns.h"
 #include "tests/support/ScriptedPort.h"
@@ -23,6 +24,7 @@
 #include "ui/BurnDialog.h"
 #include "ui/DiscCheckDialog.h"
 #include "ui/MainUnit.h"
+#include "ui/ProgressDialog.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
 #include "ui/TranslitSetupForm.h"
@@ -93,7 +95,7 @@ int main(int argc, char** argv) {
                                           velmora::ProfileOf(c));
             };
             dialog = std::make_unique<velmora::TDiscCheckDialog>(
-                recheck({}), true, velmora::TDiscChoice{}, recheck, &form);
+                recheck({}), velmora::EDiscPurpose::Image, velmora::TDiscChoice{}, recheck, &form);
         } else if (option == "--plan") {
             // The plan of a whole batch over the generated folder.
             velmora::TBatchOptions batch;
@@ -109,8 +111,13 @@ int main(int argc, char** argv) {
             burn->Refresh();
             dialog.reset(burn);
         } else if (option == "--burn-progress") {
-            auto* progress = new velmora::TBurnProgressDialog(&form);
-            progress->Show({velmora::TBurnStep::Writing, 37, 15.9, 214});
+            auto* progress = new velmora::TProgressDialog("Запись диска", &form);
+            velmora::TBurnProgress burning;
+            burning.Done = 37 * 2048 * 1000;
+            burning.Total = 100 * 2048 * 1000;
+            burning.BytesPerSecond = 15.9 * 75 * 2048;  // 15,9x
+            burning.SecondsLeft = 214;
+            progress->Show(velmora::BurnProgressOf(burning, velmora::TMediumKind::CdR));
             dialog.reset(progress);
         }
         if (dialog) {

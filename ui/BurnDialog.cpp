@@ -2,12 +2,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -158,62 +156,6 @@ void TBurnDialog::Sync() {
     SetChecked(cbEject, Setup.Eject);
     SetText(lblVerdict, Setup.Verdict);
     SetEnabled(btnBurn, Setup.CanBurn);
-}
-
-TBurnProgressDialog::TBurnProgressDialog(QWidget* parent) : QDialog(parent) {
-    setObjectName("BurnProgressDialog");
-    setWindowTitle("Запись диска");
-    setMinimumWidth(420);
-    auto* layout = new QVBoxLayout(this);
-    lblStep = NewLabel(this, "lblStep");
-    layout->addWidget(lblStep);
-    ProgressBar = new QProgressBar(this);
-    ProgressBar->setObjectName("ProgressBar");
-    ProgressBar->setRange(0, 100);
-    layout->addWidget(ProgressBar);
-    auto* row = new QHBoxLayout;
-    lblSpeed = NewLabel(this, "lblSpeed");
-    row->addWidget(lblSpeed);
-    row->addStretch(1);
-    lblTimeLeft = NewLabel(this, "lblTimeLeft");
-    row->addWidget(lblTimeLeft);
-    layout->addLayout(row);
-    lblWarning =
-        NewLabel(this, "lblWarning", "Диск CD-R, запись на который отменена, больше не годится.");
-    lblWarning->setWordWrap(true);
-    layout->addWidget(lblWarning);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    btnCancel = new QPushButton("Отмена", this);
-    btnCancel->setObjectName("btnCancel");
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
-    connect(btnCancel, &QPushButton::clicked, this, [this] { CancelAsked = true; });
-    Show(TBurnStatus());
-}
-
-void TBurnProgressDialog::Show(const TBurnStatus& status) {
-    SetText(lblStep, BurnStepText(status.Step) + "…");
-    if (ProgressBar->value() != status.Percent)
-        ProgressBar->setValue(status.Percent);
-    const std::string speed = BurnSpeedText(status.SpeedX);
-    SetText(lblSpeed, speed.empty() ? std::string() : "Скорость " + speed);
-    SetText(lblTimeLeft, TimeLeftText(status.SecondsLeft));
-}
-
-bool TBurnProgressDialog::TakeCancel() {
-    const bool asked = CancelAsked;
-    CancelAsked = false;
-    return asked;
-}
-
-void TBurnProgressDialog::reject() {
-    CancelAsked = true;  // the model asks and ends the burn; the dialog stays until then
-}
-
-void TBurnProgressDialog::closeEvent(QCloseEvent* event) {
-    CancelAsked = true;
-    event->ignore();
 }
 
 }  // namespace velmora

@@ -1,19 +1,16 @@
-// "Записать диск…" and its progress. The burn dialog mirrors the model of core/BurnSetup.h (the
-// drives, the medium, the speed, the dummy and eject boxes, what "Записать" will do) and
-// forwards the user's input to it; the progress dialog shows a burn's step, percentage, speed and
-// time left and tells when "Отмена" was pressed. Neither decides anything.
+// "Записать диск…": the dialog mirrors the model of core/burn/BurnSetup.h (the drives, the
+// medium, the speed, the dummy and eject boxes, what "Записать" will do) and forwards the user's
+// input to it; it decides nothing. The burn's progress is ui/ProgressDialog.h.
 #pragma once
 
 #include <QDialog>
 #include <functional>
 
-#include "core/burn/BurnJob.h"
 #include "core/burn/BurnSetup.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 
 namespace velmora {
@@ -45,30 +42,6 @@ class TBurnDialog : public QDialog {
   private:
     // Runs a change of the setup that may ask the drive, with the wait cursor, then mirrors.
     void AskDrive(const std::function<void()>& change);
-};
-
-class TBurnProgressDialog : public QDialog {
-    Q_OBJECT
-  public:
-    explicit TBurnProgressDialog(QWidget* parent = nullptr);
-
-    void Show(const TBurnStatus& status);
-    // True once for each press of "Отмена" (or Esc, or closing the window) since the last call.
-    bool TakeCancel();
-
-    QLabel* lblStep;
-    QProgressBar* ProgressBar;
-    QLabel* lblSpeed;
-    QLabel* lblTimeLeft;
-    QLabel* lblWarning;
-    QPushButton* btnCancel;
-
-  protected:
-    void reject() override;
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
-    bool CancelAsked = false;
 };
 
 }  // namespace velmora

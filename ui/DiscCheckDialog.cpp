@@ -12,20 +12,37 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
+#include "core/disc/DiscSplit.h"
+#include "core/text/TrackRules.h"
 #include "ui/UiText.h"
 
 namespace velmora {
 
-TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, bool beforeImage,
+namespace {
+
+const char* CaptionOf(EDiscPurpose purpose) {
+    switch (purpose) {
+        case EDiscPurpose::Image:
+            return "Создать образ диска";
+        case EDiscPurpose::Burn:
+            return "Записать диск";
+        default:
+            return "Проверка диска";
+    }
+}
+
+}  // namespace
+
+TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, EDiscPurpose purpose,
                                    const TDiscChoice& choice, TUserPort::TDiscRecheck recheck,
                                    QWidget* parent)
-    : QDialog(parent),
-      Shown(check),
-      Chosen(choice),
-      BeforeImage(beforeImage),
-      Recheck(std::move(recheck)) {
+    : QDialog(parent), Shown(check), Chosen(choice), Purpose(purpose), Recheck(std::move(recheck)) {
+    const bool beforeImage = purpose == EDiscPurpose::Image;
+    const bool goesOn = purpose != EDiscPurpose::Check;
     setObjectName("DiscCheckDialog");
-    setWindowTitle(beforeImage ? "Создать образ диска" : "Проверка диска");
+    setWindowTitle(CaptionOf(purpose));
     resize(760, 480);
     auto* layout = new QVBoxLayout(this);
 
@@ -58,9 +75,33 @@ TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, bool beforeImage,
     ProblemTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ProblemTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     ProblemTable->horizontalHeader()->setStretchLastSection(true);
+    ProblemTable->setWordWrap(true);
+    // Each row as high as its wrapped text, whenever the text's column changes width.
+    connect(ProblemTable->horizontalHeader(), &QHeaderView::sectionResized, ProblemTable,
+            [this] { ProblemTable->resizeRowsToContents(); });
     layout->addWidget(ProblemTable, 1);
+    lblDetails = new QLabel(this);
+    lblDetails->setObjectName("lblDetails");
+    lblDetails->setWordWrap(true);
+    lblDetails->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(lblDetails);
+    connect(ProblemTable, &QTableWidget::currentCellChanged, this, [this](int row) {
+        const QTableWidgetItem* path = ProblemTable->item(row, 0);
+        const QTableWidgetItem* text = ProblemTable->item(row, 1);
+        lblDetails->setText(path && text ? path->text() + ": " + text->text() : QString());
+    });
 
     auto* buttons = new QHBoxLayout;
+    if (goesOn) {
+        cbSplit = new QCheckBox("Разделить на диски по порядку списка", this);
+        cbSplit->setObjectName("cbSplit");
+        cbSplit->setChecked(choice.Split);
+        connect(cbSplit, &QCheckBox::toggled, this, [this](bool on) {
+            Chosen.Split = on;
+            Fill();
+        });
+        buttons->addWidget(cbSplit);
+    }
     if (beforeImage) {
         cbTrackList = new QCheckBox("Записать рядом с образом список треков (.txt)", this);
         cbTrackList->setObjectName("cbTrackList");
@@ -69,11 +110,11 @@ TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, bool beforeImage,
         buttons->addWidget(cbTrackList);
     }
     buttons->addStretch(1);
-    btnOk = new QPushButton(beforeImage ? "Записать" : "OK", this);
+    btnOk = new QPushButton(goesOn ? "Записать" : "OK", this);
     btnOk->setObjectName("btnOk");
     buttons->addWidget(btnOk);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
-    if (beforeImage) {
+    if (goesOn) {
         btnCancel = new QPushButton("Отмена", this);
         btnCancel->setObjectName("btnCancel");
         btnCancel->setDefault(true);
@@ -86,23 +127,41 @@ TDiscCheckDialog::TDiscCheckDialog(const TDiscCheck& check, bool beforeImage,
 
 void TDiscCheckDialog::Fill() {
     QString summary = ToQt(DiscSummary(Shown));
-    if (Shown.HasFatal())
-        summary += "\nДиск не будет играть: образ не записывается";
-    else if (Shown.Problems.empty())
-        summary += "\nПроблем не найдено";
+    const bool notesOnly = std::all_of(Shown.Problems.begin(), Shown.Problems.end(),
+                                       [](const TDiscProblem& p) { return p.Note; });
+    // The split is offered where one disc is too small, and shown with the discs it makes.
+    const bool splittable = std::any_of(Shown.Problems.begin(), Shown.Problems.end(),
+                                        [](const TDiscProblem& p) { return SplitCures(p); });
+    if (cbSplit)
+        cbSplit->setVisible(splittable || Chosen.Split);
+    bool writable = !Shown.HasFatal();
+    if (Chosen.Split && splittable) {
+        const TDiscSplit split = SplitDisc(Shown);
+        writable = split.Problem.empty();
+        summary += writable ? "\nБудет " +
+                                  ToQt(CountOf(static_cast<int64_t>(split.Discs.size()), "диск",
+                                               "диска", "дисков")) +
+                                  " по порядку списка"
+                            : "\nНе разделить: " + ToQt(split.Problem);
+    } else if (Shown.HasFatal()) {
+        summary += "\nДиск не будет играть: он не записывается";
+    } else if (notesOnly) {
+        summary += Shown.Problems.empty() ? "\nПроблем не найдено"
+                                          : "\nПроблем не найдено, только заметки";
+    }
     lblSummary->setText(summary);
 
     struct TRow {
         std::string Path, Text;
-        bool Fatal;
+        bool Fatal, Note;
     };
     std::vector<TRow> rows;
     for (const TDiscProblem& p : Shown.Problems)
-        rows.push_back({p.Path, p.Text, p.Fatal});
-    if (BeforeImage) {
+        rows.push_back({p.Path, p.Note ? "Заметка: " + p.Text : p.Text, p.Fatal, p.Note});
+    if (Purpose == EDiscPurpose::Image) {
         for (const TDiscEntry* e : RenamedDiscEntries(Shown))
             rows.push_back(
-                {e->Source, "Имя на диске: " + e->Name + " (" + e->IsoName + ")", false});
+                {e->Source, "Имя на диске: " + e->Name + " (" + e->IsoName + ")", false, true});
     }
     ProblemTable->setRowCount(static_cast<int>(rows.size()));
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
@@ -112,11 +171,19 @@ void TDiscCheckDialog::Fill() {
             auto* item = new QTableWidgetItem(items[c]);
             if (r.Fatal)
                 item->setBackground(QColor(255, 205, 205));
+            else if (r.Note)
+                item->setForeground(QColor(80, 80, 80));
             ProblemTable->setItem(row, c, item);
         }
     }
-    ProblemTable->resizeColumnsToContents();
-    btnOk->setEnabled(!BeforeImage || !Shown.HasFatal());
+    // The file's column as wide as its names (within a third of the table); the text wraps.
+    ProblemTable->resizeColumnToContents(0);
+    ProblemTable->setColumnWidth(0, std::min(ProblemTable->columnWidth(0), width() / 3));
+    ProblemTable->resizeRowsToContents();
+    ProblemTable->setCurrentCell(rows.empty() ? -1 : 0, 0);
+    if (rows.empty())
+        lblDetails->clear();
+    btnOk->setEnabled(Purpose == EDiscPurpose::Check || writable);
 }
 
 void TDiscCheckDialog::ChoiceChanged() {

@@ -6,7 +6,6 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QStandardPaths>
 
 #include "core/model/MainModel.h"
@@ -14,6 +13,7 @@
 #include "ui/BatchPlanDialog.h"
 #include "ui/DiscCheckDialog.h"
 #include "ui/MainUnit.h"
+#include "ui/ProgressDialog.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
 #include "ui/TranslitSetupForm.h"
@@ -234,32 +234,6 @@ bool TQtUserPort::ShowConvertPlan(const TBatchLog& plan, const std::string& fold
     return accepted;
 }
 
-void TQtUserPort::BeginConvertProgress() {
-    delete ConvertProgress.data();
-    ConvertProgress = new QProgressDialog("Перекодирование…", "Отмена", 0, 1000, MainForm);
-    ConvertProgress->setObjectName("ConvertProgressDialog");
-    ConvertProgress->setWindowTitle("Перекодирование для магнитолы");
-    ConvertProgress->setWindowModality(Qt::WindowModal);
-    ConvertProgress->setMinimumDuration(0);
-    ConvertProgress->setMinimumWidth(480);
-    ConvertProgress->setValue(0);
-}
-
-bool TQtUserPort::StepConvertProgress(const TConvertStatus& status) {
-    if (!ConvertProgress)
-        return true;
-    const int64_t total = std::max<int64_t>(1, status.MsTotal);
-    ConvertProgress->setLabelText(ToQt(ConvertStatusText(status)));
-    ConvertProgress->setValue(
-        static_cast<int>(std::min<int64_t>(status.MsDone, total) * 1000 / total));
-    QCoreApplication::processEvents();
-    return ConvertProgress && !ConvertProgress->wasCanceled();
-}
-
-void TQtUserPort::EndConvertProgress() {
-    delete ConvertProgress.data();
-}
-
 void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder) {
     std::string text = BatchSummary(done, true);
     int shown = 0;
@@ -275,9 +249,9 @@ void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder
     ShowBox(MainForm, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool TQtUserPort::ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+bool TQtUserPort::ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                                 const TDiscRecheck& recheck) {
-    TDiscCheckDialog dialog(check, beforeImage, choice, recheck, MainForm);
+    TDiscCheckDialog dialog(check, purpose, choice, recheck, MainForm);
     const bool accepted = dialog.exec() == QDialog::Accepted;
     // The profile and blank chosen hold for the rest of the run, whatever the answer.
     check = dialog.Check();
@@ -315,20 +289,17 @@ std::optional<TUserPort::TImageTarget> TQtUserPort::AskImageFile(const std::stri
 
 void TQtUserPort::BeginProgress(const std::string& caption) {
     delete Progress.data();
-    Progress = new QProgressDialog(ToQt(caption), "Отмена", 0, 1000, MainForm);
-    Progress->setObjectName("ProgressDialog");
-    Progress->setWindowTitle(kAppTitle);
+    Progress = new TProgressDialog(ToQt(caption), MainForm);
     Progress->setWindowModality(Qt::WindowModal);
-    Progress->setMinimumDuration(0);
-    Progress->setValue(0);
+    Progress->show();
 }
 
-bool TQtUserPort::StepProgress(int64_t done, int64_t total) {
+bool TQtUserPort::StepProgress(const TProgress& progress) {
     if (!Progress)
         return true;
-    Progress->setValue(total > 0 ? static_cast<int>(done * 1000 / total) : 0);
+    Progress->Show(progress);
     QCoreApplication::processEvents();
-    return !Progress->wasCanceled();
+    return !Progress || !Progress->TakeCancel();
 }
 
 void TQtUserPort::EndProgress() {

@@ -10,12 +10,11 @@
 
 class QFileDialog;
 class QWidget;
-class QProgressDialog;
 
 namespace velmora {
 
 class TMainForm;
-class TBurnProgressDialog;
+class TProgressDialog;
 class TTranslitSetup;
 class TAboutBox;
 class TSaveFilesForm;
@@ -45,21 +44,16 @@ class TQtUserPort : public TUserPort {
     bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
     bool ShowConvertPlan(const TBatchLog& plan, const std::string& folder, int& kbps,
                          const std::function<TBatchLog(int)>& relabel) override;
-    void BeginConvertProgress() override;
-    bool StepConvertProgress(const TConvertStatus& status) override;
-    void EndConvertProgress() override;
     void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
-    bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+    bool ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                        const TDiscRecheck& recheck) override;
     std::optional<TImageTarget> AskImageFile(const std::string& suggested) override;
+    // The progress of a long command (ui/ProgressDialog.h).
     void BeginProgress(const std::string& caption) override;
-    bool StepProgress(int64_t done, int64_t total) override;
+    bool StepProgress(const TProgress& progress) override;
     void EndProgress() override;
-    // Burning (ui/QtUserPortBurn.cpp, ui/BurnDialog.h).
+    // The burn dialog (ui/QtUserPortBurn.cpp, ui/BurnDialog.h).
     bool AskBurn(TBurnSetup& setup) override;
-    void BeginBurnProgress() override;
-    bool StepBurnProgress(const TBurnStatus& status) override;
-    void EndBurnProgress() override;
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();
@@ -87,9 +81,7 @@ class TQtUserPort : public TUserPort {
     QPointer<QFileDialog> ImageSaveDialog;
     bool ImageSaved = false;   // an image has been written: its folder is proposed again
     bool ReportSaved = false;  // a report has been saved: the save dialog proposes its path
-    QPointer<QProgressDialog> Progress;
-    QPointer<QProgressDialog> ConvertProgress;
-    QPointer<TBurnProgressDialog> BurnProgress;
+    QPointer<TProgressDialog> Progress;
     QElapsedTimer EventsClock;  // since the events were last let through
 };
 

@@ -1,5 +1,4 @@
-// The user port's burning: the burn dialog and the burn's progress (ui/BurnDialog.h).
-#include <QCoreApplication>
+// The user port's burn dialog (ui/BurnDialog.h).
 #include <QTimer>
 
 #include "ui/BurnDialog.h"
@@ -13,25 +12,6 @@ bool TQtUserPort::AskBurn(TBurnSetup& setup) {
     // The drives are looked for once the dialog is on screen: a drive may take seconds.
     QTimer::singleShot(0, &dialog, &TBurnDialog::Refresh);
     return dialog.exec() == QDialog::Accepted;
-}
-
-void TQtUserPort::BeginBurnProgress() {
-    delete BurnProgress.data();
-    BurnProgress = new TBurnProgressDialog(MainForm);
-    BurnProgress->setWindowModality(Qt::WindowModal);
-    BurnProgress->show();
-}
-
-bool TQtUserPort::StepBurnProgress(const TBurnStatus& status) {
-    if (!BurnProgress)
-        return true;
-    BurnProgress->Show(status);
-    QCoreApplication::processEvents();
-    return !BurnProgress || !BurnProgress->TakeCancel();
-}
-
-void TQtUserPort::EndBurnProgress() {
-    delete BurnProgress.data();
 }
 
 }  // namespace velmora

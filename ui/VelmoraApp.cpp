@@ -6,6 +6,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include "core/model/BurnCommands.h"
 #include "ui/About.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"

@@ -12,7 +12,10 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
+
+#include "core/text/TrackRules.h"
 
 namespace velmora {
 namespace {
@@ -30,8 +33,10 @@ constexpr auto kPoll = std::chrono::milliseconds(2);
 constexpr auto kReportEvery = std::chrono::milliseconds(50);
 // A write whose data stops moving for this long has lost its drive: it is cancelled.
 constexpr auto kStall = std::chrono::seconds(120);
-// How long a write refused by libburn leaves the drive at rest before we know no thread runs.
+// How long a write refused because libburn still counts the last job on the drive is asked again.
 constexpr auto kNoWriter = std::chrono::seconds(5);
+// How long libburn's write thread lives on after a cancel or a failure once its drive is at rest.
+constexpr auto kWriterTail = std::chrono::seconds(1);
 // How long a cancelled or failing drive may take to come back to rest.
 constexpr auto kSettle = std::chrono::seconds(60);
 constexpr int kReadChunkSectors = 32;
@@ -57,11 +62,8 @@ std::string MB(int64_t sectors, bool roundUp) {
 }
 
 // What libburn said, gathered from its message queue under the library lock: the first
-// complaint (severity SORRY or worse, with the system's reason) not yet taken, and whether the
-// write thread has said that it ended.
+// complaint (severity SORRY or worse, with the system's reason) not yet taken.
 std::string Complaint;
-bool WriterEnded = false;
-constexpr int kWriterEndedCode = 0x00020178;  // "Write thread on drive N ended"
 
 void Listen() {
     char minimum[] = "ALL";
@@ -69,8 +71,6 @@ void Listen() {
     char severity[80];
     int code = 0, osErrno = 0;
     while (burn_msgs_obtain(minimum, &code, text, &osErrno, severity) == 1) {
-        if (code == kWriterEndedCode)
-            WriterEnded = true;
         const std::string level = severity;
         if (Complaint.empty() &&
             (level == "SORRY" || level == "FAILURE" || level == "FATAL" || level == "ABORT")) {
@@ -99,30 +99,36 @@ std::string WithReason(std::string message, std::string reason) {
     return message;
 }
 
+// libburn, started on first use and kept for the rest of the process. A write thread of libburn
+// lives on a moment after its drive came to rest (it frees its options, says that it ended and
+// leaves libburn's list of jobs): shutting libburn down between calls would pull the library
+// from under it. One call at a time owns it.
 class TLibrary {
   public:
     TLibrary() : Hold(LibraryLock) {
+        static const bool started = [] {
+            if (!burn_initialize())
+                return false;
+            char queue[] = "SORRY", print[] = "NEVER", id[] = "velmora: ";
+            burn_msgs_set_severities(queue, print, id);
+            return true;
+        }();
         if (Stuck) {
             Error =
                 "Привод не ответил после прошлой записи. Перезапустите программу, а если "
                 "это не поможет — отключите и снова подключите привод.";
             return;
         }
-        if (!burn_initialize()) {
+        if (!started) {
             Error = "Не удалось запустить libburn, библиотеку записи дисков.";
             return;
         }
-        // DEBUG for the message that tells that the write thread has ended.
-        char queue[] = "DEBUG", print[] = "NEVER", id[] = "velmora: ";
-        burn_msgs_set_severities(queue, print, id);
         TakeMessage();
         Up = true;
     }
     ~TLibrary() {
-        if (Up && !Stuck) {
+        if (Up && !Stuck)
             TakeMessage();
-            burn_finish();
-        }
     }
     TLibrary(const TLibrary&) = delete;
     TLibrary& operator=(const TLibrary&) = delete;
@@ -178,8 +184,8 @@ class TGrab {
                     ? "Файл " + PseudoPath(address) +
                           " нельзя открыть вместо диска. Укажите новый файл в существующей папке."
                     : "Привод " + address +
-                          " не найден или занят другой программой. Проверьте, что он "
-                          "подключён, и выберите его из списка.",
+                          " не найден или занят другой программой. Проверьте, что он подключён "
+                          "и что диск в нём не открыт другой программой.",
                 TakeMessage());
             return false;
         }
@@ -472,8 +478,10 @@ TVerifyResult Compare(burn_drive* drive, const std::string& address, const std::
     if (!result.Cancelled && result.FirstBadSector < 0 && result.Message.empty()) {
         Report(progress, TBurnPhase::Verifying, total, total, nullptr);  // too late to cancel
         result.Ok = true;
-        result.Message = "Диск записан и проверен: " + std::to_string(sectors) +
-                         " секторов совпадают с образом.";
+        result.Message =
+            "Диск записан и проверен: " +
+            CountOf(sectors, "сектор совпадает", "сектора совпадают", "секторов совпадают") +
+            " с образом.";
     }
     return result;
 }
@@ -638,6 +646,312 @@ bool Blank(TGrab& grab, const TBurnProgressFn& progress, bool& cancelled, std::s
     grab.WaitForDisc();
     return true;
 }
+
+// How a write ended, with its Russian words: one table for every verdict of BurnImage.
+enum class EVerdict {
+    Written,    // written (and checked when asked)
+    Dummy,      // the dummy write went through
+    Refused,    // the drive did not start the write
+    Cancelled,  // the user cancelled
+    Stalled,    // the data stopped moving: the drive is lost
+    Stuck,      // the drive did not come back to rest
+    Failed,     // libburn says the write did not go well
+};
+
+struct TVerdictRow {
+    EVerdict Verdict;
+    const char* Words;
+};
+
+constexpr TVerdictRow kVerdicts[] = {
+    {EVerdict::Written, "Диск записан."},
+    {EVerdict::Dummy, "Пробная запись прошла успешно: на диск ничего не записано."},
+    {EVerdict::Refused, "Привод не начал запись. Вставьте чистый диск CD-R или CD-RW."},
+    {EVerdict::Cancelled, "Запись отменена."},
+    {EVerdict::Stalled,
+     "Привод перестал отвечать, запись прервана. Проверьте, что привод подключён; диск CD-R, "
+     "скорее всего, испорчен."},
+    {EVerdict::Stuck,
+     "Привод перестал отвечать, запись прервана. Перезапустите программу, отключите и снова "
+     "подключите привод; диск CD-R, скорее всего, испорчен."},
+    {EVerdict::Failed,
+     "Запись диска не удалась; диск, скорее всего, испорчен. Вставьте новый чистый диск и "
+     "запишите на меньшей скорости."},
+};
+
+std::string WordsOf(EVerdict verdict) {
+    for (const TVerdictRow& row : kVerdicts)
+        if (row.Verdict == verdict)
+            return row.Words;
+    return "";
+}
+
+// One burn, step by step: the session (the image's size, the library, the drive, the checks, a
+// CD-RW blanked), the disc composed of one track, the write type, the write watched until the
+// drive is at rest again, the verdict, and the read-back.
+class TBurnSession {
+  public:
+    TBurnSession(const std::string& imagePath, const TBurnOptions& options,
+                 const TBurnProgressFn& progress)
+        : ImagePath(imagePath), Options(options), Progress(progress) {}
+
+    TBurnResult Run() {
+        if (!Open() || !Compose() || !ChooseWriteType())
+            return std::move(Result);
+        Watch();
+        if (!Verdict())
+            return std::move(Result);
+        Verify();
+        return std::move(Result);
+    }
+
+  private:
+    const std::string& ImagePath;
+    const TBurnOptions& Options;
+    const TBurnProgressFn& Progress;
+    TBurnResult Result;
+    int64_t Sectors = 0;
+    std::optional<TLibrary> Library;
+    // Destroyed after the drive is released: the pseudo-drive's file is closed by then, and
+    // libburn's write thread is done with the disc's parts.
+    TPseudoTarget Target;
+    TDiscParts Parts;
+    TGrab Grab;
+    TMediumInfo Medium;
+    bool Pseudo = false;
+    // What the watch saw: a write thread started (the drive left its rest), …
+    bool Started = false, Cancelled = false, Stalled = false, AtRest = false;
+
+    bool Fail(const std::string& message) {
+        Result.Message = message;
+        return false;
+    }
+
+    // The image's size, libburn, the drive grabbed, its medium checked, a CD-RW blanked when
+    // allowed (and checked again after).
+    bool Open() {
+        std::string error;
+        Sectors = ImageSectors(ImagePath, error);
+        if (Sectors == 0)
+            return Fail(error);
+        Library.emplace();
+        if (!Library->Up)
+            return Fail(Library->Error);
+        if (!Grab.Open(Options.Address, error))
+            return Fail(error);
+        Grab.Eject = Options.Eject;
+        Medium = Inspect(Grab, Options.Address, Options.PseudoCapacitySectors);
+        TBurnCheck check = CheckBurn(Medium, Sectors, Options.Blank, Options.Dummy);
+        if (!check.Ok)
+            return Fail(check.Message);
+        Pseudo = Medium.Kind == TMediumKind::PseudoDrive;
+        if (Pseudo)
+            Target.Watch(PseudoPath(Options.Address));
+        if (!check.WillBlank)
+            return true;
+        bool cancelled = false;
+        Result.Written = true;  // the disc's old data is gone
+        if (!Blank(Grab, Progress, cancelled, Result.Message))
+            return false;
+        if (cancelled) {
+            Result.Cancelled = true;
+            return Fail("Запись отменена. Диск CD-RW очищен, на него ничего не записано.");
+        }
+        Medium = Inspect(Grab, Options.Address, Options.PseudoCapacitySectors);
+        check = CheckBurn(Medium, Sectors, false, Options.Dummy);
+        return check.Ok || Fail(check.Message);
+    }
+
+    // One session of one data track from the image, closed; the speed.
+    bool Compose() {
+        burn_drive* drive = Grab.Drive;
+        Parts.Opts = burn_write_opts_new(drive);
+        Parts.Disc = burn_disc_create();
+        Parts.Session = burn_session_create();
+        Parts.Track = burn_track_create();
+        burn_source* file = NewImageSource(ImagePath);
+        if (!Parts.Opts || !Parts.Disc || !Parts.Session || !Parts.Track || !file) {
+            if (file)
+                burn_source_free(file);
+            return Fail(WithReason("Не удалось подготовить запись образа " + ImagePath + ".",
+                                   TakeMessage()));
+        }
+        // A burner gets 4 MB between the image and the drive, so a slow moment of the hard disk
+        // does not starve it. libburn's buffer waits in steps of 50 ms, which is nothing at a
+        // CD's speed but most of the time of a pseudo-drive's file: that one reads the image
+        // itself.
+        if (Pseudo) {
+            Parts.Source = file;
+        } else {
+            Parts.Source = burn_fifo_source_new(file, 32 * 1024, 128, 0);
+            burn_source_free(file);
+        }
+        if (!Parts.Source)
+            return Fail(WithReason("Не удалось подготовить запись.", TakeMessage()));
+        burn_track_define_data(Parts.Track, 0, 0, 1, BURN_MODE1);
+        burn_track_set_source(Parts.Track, Parts.Source);
+        burn_session_add_track(Parts.Session, Parts.Track, BURN_POS_END);
+        burn_disc_add_session(Parts.Disc, Parts.Session, BURN_POS_END);
+        burn_write_opts_set_multi(Parts.Opts, 0);  // closed: no session can follow
+        burn_write_opts_set_underrun_proof(Parts.Opts, 1);
+        burn_write_opts_set_simulate(Parts.Opts, Options.Dummy ? 1 : 0);
+        burn_write_opts_set_stdio_fsync(Parts.Opts, 1);  // a pseudo-drive's file: once, at the end
+        // A drive's x is 75 sectors a second (libburn counts it as 176.4 kB/s of raw sectors);
+        // a pseudo-drive is paced by the image's bytes, so it gets the data rate of that x.
+        if (Options.SpeedX > 0)
+            burn_drive_set_speed(drive, 0,
+                                 Pseudo ? static_cast<int>(Options.SpeedX * kOneX / 1000)
+                                        : (Options.SpeedX * kSpeedKbPerX + 9) / 10);
+        return true;
+    }
+
+    // The whole session at once (DAO, which libburn calls SAO for CD); track at once only where
+    // the drive cannot, still one closed session.
+    bool ChooseWriteType() {
+        char reasons[BURN_REASONS_LEN] = {};
+        Result.WriteMode = "SAO";
+        burn_write_opts_set_write_type(Parts.Opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
+        if (burn_precheck_write(Parts.Opts, Parts.Disc, reasons, 1) == 1)
+            return true;
+        Result.WriteMode = "TAO";
+        burn_write_opts_set_write_type(Parts.Opts, BURN_WRITE_TAO, BURN_BLOCK_MODE1);
+        if (burn_precheck_write(Parts.Opts, Parts.Disc, reasons, 1) == 1)
+            return true;
+        Result.WriteMode.clear();
+        TakeMessage();
+        return Fail(WithReason(std::string("Привод не может записать этот диск. ") + kInsertBlank,
+                               reasons));
+    }
+
+    // The write, reported several times a second, until the drive is at rest again: libburn's
+    // drive state leaves BURN_DRIVE_IDLE for SPAWNING in burn_disc_write when a write thread
+    // starts, and is BURN_DRIVE_IDLE again once that thread has done. A cancel, or data that stops
+    // moving, cancels the drive; a drive that does not come to rest after that is given up.
+    void Watch() {
+        burn_drive* drive = Grab.Drive;
+        const int64_t total = Sectors * kSector;
+        // A write libburn refuses leaves the drive at rest. Its list of running jobs lets go of
+        // the last write (or blanking) on this drive just after the drive came to rest, and a
+        // write asked for before that is refused: it is asked again for a while.
+        const TClock::time_point giveUp = TClock::now() + kNoWriter;
+        do {
+            TakeMessage();
+            burn_disc_write(Parts.Opts, Parts.Disc);
+            Started = burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE;
+            if (Started)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } while (TClock::now() < giveUp);
+        TRate rate;
+        int64_t lastDone = -1;
+        TClock::time_point lastMove = TClock::now(), cancelledAt{}, lastReport{};
+        TBurnPhase lastPhase = TBurnPhase::Blanking;
+        struct burn_progress p = {};
+        for (;;) {
+            const enum burn_drive_status status = burn_drive_get_status(drive, &p);
+            if (status == BURN_DRIVE_IDLE) {
+                AtRest = true;
+                // The write thread lives on a moment after its drive came to rest: microseconds
+                // after a write that went well, half a second after a cancel or a failure, still
+                // using the drive and the disc's parts, which stay until it has done.
+                const bool well = !Cancelled && burn_drive_wrote_well(drive) != 0;
+                std::this_thread::sleep_for(well ? kPoll : kWriterTail);
+                break;
+            }
+            if (status == BURN_DRIVE_SPAWNING) {
+                std::this_thread::sleep_for(kPoll);
+                continue;
+            }
+            int64_t done = p.sectors > 0 ? static_cast<int64_t>(p.sector) * kSector
+                                         : static_cast<int64_t>(p.buffered_bytes);
+            done = std::clamp<int64_t>(done, 0, total);
+            const bool closing = status == BURN_DRIVE_WRITING_LEADOUT ||
+                                 status == BURN_DRIVE_CLOSING_TRACK ||
+                                 status == BURN_DRIVE_CLOSING_SESSION;
+            if (done != lastDone || closing) {
+                lastDone = done;
+                lastMove = TClock::now();
+            }
+            Result.WrittenBytes = std::max<int64_t>(Result.WrittenBytes, done);
+            const TBurnPhase phase = closing ? TBurnPhase::Closing : TBurnPhase::Writing;
+            if (!Cancelled && (TClock::now() - lastReport >= kReportEvery || phase != lastPhase)) {
+                lastReport = TClock::now();
+                lastPhase = phase;
+                const bool go = Report(Progress, phase, done, total, &rate);
+                Stalled = TClock::now() - lastMove > kStall;
+                if (!go || Stalled) {
+                    Cancelled = true;
+                    cancelledAt = TClock::now();
+                    burn_drive_cancel(drive);
+                }
+            } else if (Cancelled && TClock::now() - cancelledAt > kSettle) {
+                break;  // a drive that does not stop even when cancelled
+            }
+            std::this_thread::sleep_for(kPoll);
+        }
+    }
+
+    // What the write came to; true when it was written and is to be read back.
+    bool Verdict() {
+        const auto end = [this](EVerdict verdict, const std::string& reason = "") {
+            Result.Message = WithReason(WordsOf(verdict), reason);
+            return false;
+        };
+        if (!AtRest) {
+            Stuck = true;  // libburn's thread still holds the drive: nothing is released
+            Result.Written = !Options.Dummy;
+            return end(EVerdict::Stuck);
+        }
+        const bool well = burn_drive_wrote_well(Grab.Drive) != 0;
+        const std::string reason = TakeMessage();
+        if (!Started && !well)
+            return end(EVerdict::Refused, reason);
+        Result.Written = !Options.Dummy;
+        if (Stalled)
+            return end(EVerdict::Stalled);
+        if (Cancelled) {
+            Result.Cancelled = true;
+            Result.Message = WordsOf(EVerdict::Cancelled);
+            if (!Options.Dummy && !Pseudo)
+                Result.Message += Medium.Kind == TMediumKind::CdRw
+                                      ? " Диск CD-RW можно очистить и записать снова."
+                                      : " Диск CD-R, на который запись началась, больше не "
+                                        "годится: вставьте новый чистый диск.";
+            return false;
+        }
+        if (!well && Pseudo) {
+            Result.Message =
+                WithReason("Запись в файл " + PseudoPath(Options.Address) + " не удалась.", reason);
+            return false;
+        }
+        if (!well)
+            return end(EVerdict::Failed, reason);
+        if (Options.Dummy) {
+            Result.Ok = true;
+            Result.Message = WordsOf(EVerdict::Dummy);
+            return false;
+        }
+        Target.Keep = true;
+        if (!Options.Verify) {
+            Result.Ok = true;
+            Result.Message = WordsOf(EVerdict::Written);
+            return false;
+        }
+        return true;
+    }
+
+    // The disc read back and compared with the image.
+    void Verify() {
+        // The drive's view of the disc has changed: ask it again before reading.
+        burn_drive_re_assess(Grab.Drive, 0);
+        Grab.WaitForDisc();
+        Result.Verify = Compare(Grab.Drive, Options.Address, ImagePath, Sectors, Progress);
+        Result.Ok = Result.Verify.Ok;
+        Result.Message = Result.Verify.Cancelled ? "Диск записан; проверка отменена."
+                                                 : (Result.Verify.Ok ? "Диск записан и проверен."
+                                                                     : Result.Verify.Message);
+    }
+};
 
 }  // namespace
 
@@ -815,231 +1129,7 @@ int64_t ImageSectors(const std::string& path, std::string& error) {
 
 TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
                       const TBurnProgressFn& progress) {
-    TBurnResult result;
-    std::string error;
-    const int64_t sectors = ImageSectors(imagePath, error);
-    if (sectors == 0) {
-        result.Message = error;
-        return result;
-    }
-    TLibrary library;
-    if (!library.Up) {
-        result.Message = library.Error;
-        return result;
-    }
-    // Destroyed after the drive is released: the pseudo-drive's file is closed by then.
-    TPseudoTarget target;
-    TGrab grab;
-    if (!grab.Open(options.Address, error)) {
-        result.Message = error;
-        return result;
-    }
-    grab.Eject = options.Eject;
-    TMediumInfo medium = Inspect(grab, options.Address, options.PseudoCapacitySectors);
-    TBurnCheck check = CheckBurn(medium, sectors, options.Blank, options.Dummy);
-    if (!check.Ok) {
-        result.Message = check.Message;
-        return result;
-    }
-    const bool pseudo = medium.Kind == TMediumKind::PseudoDrive;
-    if (pseudo)
-        target.Watch(PseudoPath(options.Address));
-    if (check.WillBlank) {
-        bool cancelled = false;
-        result.Written = true;  // the disc's old data is gone
-        if (!Blank(grab, progress, cancelled, result.Message))
-            return result;
-        if (cancelled) {
-            result.Cancelled = true;
-            result.Message = "Запись отменена. Диск CD-RW очищен, на него ничего не записано.";
-            return result;
-        }
-        medium = Inspect(grab, options.Address, options.PseudoCapacitySectors);
-        check = CheckBurn(medium, sectors, false, options.Dummy);
-        if (!check.Ok) {
-            result.Message = check.Message;
-            return result;
-        }
-    }
-
-    TDiscParts parts;
-    burn_drive* drive = grab.Drive;
-    parts.Opts = burn_write_opts_new(drive);
-    parts.Disc = burn_disc_create();
-    parts.Session = burn_session_create();
-    parts.Track = burn_track_create();
-    burn_source* file = NewImageSource(imagePath);
-    if (!parts.Opts || !parts.Disc || !parts.Session || !parts.Track || !file) {
-        if (file)
-            burn_source_free(file);
-        result.Message =
-            WithReason("Не удалось подготовить запись образа " + imagePath + ".", TakeMessage());
-        return result;
-    }
-    // A burner gets 4 MB between the image and the drive, so a slow moment of the hard disk does
-    // not starve it. libburn's buffer waits in steps of 50 ms, which is nothing at a CD's speed
-    // but most of the time of a pseudo-drive's file: that one reads the image itself.
-    if (pseudo) {
-        parts.Source = file;
-    } else {
-        parts.Source = burn_fifo_source_new(file, 32 * 1024, 128, 0);
-        burn_source_free(file);
-    }
-    if (!parts.Source) {
-        result.Message = WithReason("Не удалось подготовить запись.", TakeMessage());
-        return result;
-    }
-    burn_track_define_data(parts.Track, 0, 0, 1, BURN_MODE1);
-    burn_track_set_source(parts.Track, parts.Source);
-    burn_session_add_track(parts.Session, parts.Track, BURN_POS_END);
-    burn_disc_add_session(parts.Disc, parts.Session, BURN_POS_END);
-
-    burn_write_opts_set_multi(parts.Opts, 0);  // closed: no session can follow
-    burn_write_opts_set_underrun_proof(parts.Opts, 1);
-    burn_write_opts_set_simulate(parts.Opts, options.Dummy ? 1 : 0);
-    burn_write_opts_set_stdio_fsync(parts.Opts, 1);  // a pseudo-drive's file: once, at the end
-    if (options.SpeedX > 0)
-        burn_drive_set_speed(drive, 0, (options.SpeedX * kSpeedKbPerX + 9) / 10);
-    // The whole session at once (DAO, which libburn calls SAO for CD); track at once only where
-    // the drive cannot, still one closed session.
-    char reasons[BURN_REASONS_LEN] = {};
-    result.WriteMode = "SAO";
-    burn_write_opts_set_write_type(parts.Opts, BURN_WRITE_SAO, BURN_BLOCK_SAO);
-    if (burn_precheck_write(parts.Opts, parts.Disc, reasons, 1) != 1) {
-        result.WriteMode = "TAO";
-        burn_write_opts_set_write_type(parts.Opts, BURN_WRITE_TAO, BURN_BLOCK_MODE1);
-        if (burn_precheck_write(parts.Opts, parts.Disc, reasons, 1) != 1) {
-            result.WriteMode.clear();
-            TakeMessage();
-            result.Message = WithReason(
-                std::string("Привод не может записать этот диск. ") + kInsertBlank, reasons);
-            return result;
-        }
-    }
-    TakeMessage();
-
-    const int64_t total = sectors * kSector;
-    WriterEnded = false;
-    burn_disc_write(parts.Opts, parts.Disc);
-    // A write that starts has its thread, which says when it ends; one that libburn refuses has
-    // none and leaves the drive at rest. A thread that fails at once also leaves the drive at
-    // rest, then ends half a second later: the two are told apart by that message.
-    const bool started = burn_drive_get_status(drive, nullptr) != BURN_DRIVE_IDLE;
-    TRate rate;
-    bool cancelled = false, stalled = false, refused = false;
-    int64_t lastDone = -1;
-    TClock::time_point lastMove = TClock::now(), idleSince{}, lastReport{};
-    TBurnPhase lastPhase = TBurnPhase::Blanking;
-    struct burn_progress p = {};
-    enum burn_drive_status status;
-    // The drive comes to rest a little before libburn's write thread has ended, and the thread
-    // still uses the drive and the disc then: both must be over before anything is released.
-    for (;;) {
-        status = burn_drive_get_status(drive, &p);
-        Listen();
-        if (status == BURN_DRIVE_IDLE) {
-            if (idleSince == TClock::time_point{})
-                idleSince = TClock::now();
-            if (WriterEnded)
-                break;
-            if (!started && lastDone < 0 && TClock::now() - idleSince > kNoWriter) {
-                refused = true;
-                break;
-            }
-            if (TClock::now() - idleSince > kSettle)
-                break;
-            std::this_thread::sleep_for(kPoll);
-            continue;
-        }
-        idleSince = {};
-        int64_t done = p.sectors > 0 ? static_cast<int64_t>(p.sector) * kSector
-                                     : static_cast<int64_t>(p.buffered_bytes);
-        done = std::clamp<int64_t>(done, 0, total);
-        const bool closing = status == BURN_DRIVE_WRITING_LEADOUT ||
-                             status == BURN_DRIVE_CLOSING_TRACK ||
-                             status == BURN_DRIVE_CLOSING_SESSION;
-        if (done != lastDone || closing) {
-            lastDone = done;
-            lastMove = TClock::now();
-        }
-        const TBurnPhase phase = closing ? TBurnPhase::Closing : TBurnPhase::Writing;
-        if (!cancelled && status != BURN_DRIVE_SPAWNING &&
-            (TClock::now() - lastReport >= kReportEvery || phase != lastPhase)) {
-            lastReport = TClock::now();
-            lastPhase = phase;
-            const bool go = Report(progress, phase, done, total, &rate);
-            stalled = TClock::now() - lastMove > kStall;
-            if (!go || stalled) {
-                cancelled = true;
-                burn_drive_cancel(drive);
-            }
-        } else if (cancelled && TClock::now() - lastMove > kStall + kSettle) {
-            break;  // a drive that does not stop even when cancelled
-        }
-        std::this_thread::sleep_for(kPoll);
-    }
-    if (refused) {
-        result.Message =
-            WithReason(std::string("Привод не начал запись. ") + kInsertBlank, TakeMessage());
-        return result;
-    }
-    result.Written = !options.Dummy;
-    if (!WriterEnded) {
-        Stuck = true;  // libburn's thread still holds the drive: nothing is released
-        result.Message =
-            "Привод перестал отвечать, запись прервана. Перезапустите программу, "
-            "отключите и снова подключите привод; диск CD-R, скорее всего, испорчен.";
-        return result;
-    }
-    // The thread's last steps after its message take microseconds.
-    std::this_thread::sleep_for(kPoll);
-    const bool well = burn_drive_wrote_well(drive) != 0;
-    const std::string reason = TakeMessage();
-    if (stalled) {
-        result.Message =
-            "Привод перестал отвечать, запись прервана. Проверьте, что привод "
-            "подключён; диск CD-R, скорее всего, испорчен.";
-        return result;
-    }
-    if (cancelled) {
-        result.Cancelled = true;
-        result.Message = options.Dummy || pseudo
-                             ? "Запись отменена."
-                             : (medium.Kind == TMediumKind::CdRw
-                                    ? "Запись отменена. Диск CD-RW можно очистить и записать "
-                                      "снова."
-                                    : "Запись отменена. Диск CD-R, на который запись началась, "
-                                      "больше не годится: вставьте новый чистый диск.");
-        return result;
-    }
-    if (!well) {
-        result.Message = WithReason(
-            pseudo ? "Запись в файл " + PseudoPath(options.Address) + " не удалась."
-                   : std::string("Запись диска не удалась; диск, скорее всего, испорчен. "
-                                 "Вставьте новый чистый диск и запишите на меньшей скорости."),
-            reason);
-        return result;
-    }
-    if (options.Dummy) {
-        result.Ok = true;
-        result.Message = "Пробная запись прошла успешно: на диск ничего не записано.";
-        return result;
-    }
-    target.Keep = true;
-    if (!options.Verify) {
-        result.Ok = true;
-        result.Message = "Диск записан.";
-        return result;
-    }
-    // The drive's view of the disc has changed: ask it again before reading.
-    burn_drive_re_assess(drive, 0);
-    grab.WaitForDisc();
-    result.Verify = Compare(drive, options.Address, imagePath, sectors, progress);
-    result.Ok = result.Verify.Ok;
-    result.Message = result.Verify.Cancelled
-                         ? "Диск записан; проверка отменена."
-                         : (result.Verify.Ok ? "Диск записан и проверен." : result.Verify.Message);
-    return result;
+    return TBurnSession(imagePath, options, progress).Run();
 }
 
 TVerifyResult VerifyBurn(const std::string& address, const std::string& imagePath,

@@ -116,8 +116,9 @@ struct TVerifyResult {
 struct TBurnResult {
     bool Ok = false;
     bool Cancelled = false;
-    bool Written = false;   // the write began: a CD-R is used up unless this is false
-    std::string WriteMode;  // "SAO" (one session at once, closed) or "TAO"; "" when not written
+    bool Written = false;      // the write began: a CD-R is used up unless this is false
+    int64_t WrittenBytes = 0;  // how far the write got, as the drive reported it
+    std::string WriteMode;     // "SAO" (one session at once, closed) or "TAO"; "" when not written
     std::string Message;  // Russian: "Диск записан и проверен", or what failed and what to do
     TVerifyResult Verify;
 };

@@ -16,63 +16,81 @@ namespace {
 
 constexpr int64_t kSector = 2048;
 
-int PercentOf(int64_t done, int64_t total) {
-    if (total <= 0)
-        return 0;
-    return static_cast<int>(std::clamp<int64_t>(done * 100 / total, 0, 100));
-}
-
 std::string Megabytes(int64_t bytes) {
     return std::to_string((bytes + (1 << 20) - 1) >> 20) + " МБ";
 }
 
-}  // namespace
+struct TStepRow {
+    TBurnStep Step;
+    const char* Key;
+    const char* Text;
+};
+constexpr TStepRow kSteps[] = {
+    {TBurnStep::Preparing, "prepare", "Подготовка привода"},
+    {TBurnStep::Image, "image", "Запись образа во временный файл"},
+    {TBurnStep::Blanking, "blank", "Очистка диска CD-RW"},
+    {TBurnStep::Writing, "write", "Запись диска"},
+    {TBurnStep::Closing, "close", "Закрытие диска"},
+    {TBurnStep::Verifying, "verify", "Проверка записанного"},
+};
 
-TBurnStatus BurnStatusOf(const TBurnProgress& progress) {
-    TBurnStatus status;
-    switch (progress.Phase) {
-        case TBurnPhase::Blanking:
-            status.Step = TBurnStep::Blanking;
-            break;
-        case TBurnPhase::Writing:
-            status.Step = TBurnStep::Writing;
-            break;
-        case TBurnPhase::Closing:
-            status.Step = TBurnStep::Closing;
-            break;
-        case TBurnPhase::Verifying:
-            status.Step = TBurnStep::Verifying;
-            break;
-    }
-    status.Percent = PercentOf(progress.Done, progress.Total);
-    status.SpeedX = progress.BytesPerSecond > 0 ? CdSpeedX(progress.BytesPerSecond) : 0;
-    status.SecondsLeft = progress.SecondsLeft;
-    return status;
+const TStepRow& RowOf(TBurnStep step) {
+    for (const TStepRow& row : kSteps)
+        if (row.Step == step)
+            return row;
+    return kSteps[0];
 }
 
-TBurnStatus ImageStatusOf(int64_t done, int64_t total) {
-    TBurnStatus status;
-    status.Step = TBurnStep::Image;
-    status.Percent = PercentOf(done, total);
-    return status;
+}  // namespace
+
+const char* BurnStepKey(TBurnStep step) {
+    return RowOf(step).Key;
 }
 
 std::string BurnStepText(TBurnStep step) {
-    switch (step) {
-        case TBurnStep::Preparing:
-            return "Подготовка привода";
-        case TBurnStep::Image:
-            return "Запись образа во временный файл";
-        case TBurnStep::Blanking:
-            return "Очистка диска CD-RW";
-        case TBurnStep::Writing:
-            return "Запись диска";
-        case TBurnStep::Closing:
-            return "Закрытие диска";
-        case TBurnStep::Verifying:
-            return "Проверка записанного";
+    return RowOf(step).Text;
+}
+
+TBurnStep BurnStepOf(TBurnPhase phase) {
+    switch (phase) {
+        case TBurnPhase::Blanking:
+            return TBurnStep::Blanking;
+        case TBurnPhase::Writing:
+            return TBurnStep::Writing;
+        case TBurnPhase::Closing:
+            return TBurnStep::Closing;
+        case TBurnPhase::Verifying:
+            return TBurnStep::Verifying;
     }
-    return "";
+    return TBurnStep::Writing;
+}
+
+TProgress BurnProgressOf(const TBurnProgress& progress, TMediumKind kind) {
+    const TBurnStep step = BurnStepOf(progress.Phase);
+    TProgress shown;
+    shown.Key = BurnStepKey(step);
+    shown.Step = BurnStepText(step);
+    shown.Done = std::max<int64_t>(0, progress.Done);
+    shown.Total = std::max<int64_t>(0, progress.Total);
+    shown.Speed = progress.BytesPerSecond > 0 ? BurnSpeedText(CdSpeedX(progress.BytesPerSecond))
+                                              : std::string();
+    shown.SecondsLeft = progress.SecondsLeft;
+    if (step == TBurnStep::Writing || step == TBurnStep::Closing) {
+        if (kind == TMediumKind::CdR)
+            shown.Warning = "Диск CD-R, запись на который отменена, больше не годится.";
+        else if (kind == TMediumKind::CdRw)
+            shown.Warning = "Диск CD-RW, запись на который отменена, придётся очистить.";
+    }
+    return shown;
+}
+
+TProgress ImageProgressOf(int64_t done, int64_t total) {
+    TProgress shown;
+    shown.Key = BurnStepKey(TBurnStep::Image);
+    shown.Step = BurnStepText(TBurnStep::Image);
+    shown.Done = done;
+    shown.Total = total;
+    return shown;
 }
 
 std::string BurnSpeedText(double speedX) {
@@ -83,19 +101,6 @@ std::string BurnSpeedText(double speedX) {
     std::string s = text;
     std::replace(s.begin(), s.end(), '.', ',');
     return s;
-}
-
-std::string TimeLeftText(double seconds) {
-    if (!(seconds >= 0) || !std::isfinite(seconds))
-        return "";
-    const long long whole = std::llround(std::ceil(seconds));
-    char text[48];
-    if (whole >= 3600)
-        std::snprintf(text, sizeof text, "осталось %lld:%02lld:%02lld", whole / 3600,
-                      whole / 60 % 60, whole % 60);
-    else
-        std::snprintf(text, sizeof text, "осталось %lld:%02lld", whole / 60, whole % 60);
-    return text;
 }
 
 std::string CancelQuestion(TBurnStep step, TMediumKind kind) {

@@ -1,34 +1,32 @@
-// What the command line and the window share around a burn (core/Burn.h): its progress as a step,
-// a percentage, a speed and the time left, with their Russian texts; the question before a
-// cancel; and the temporary image a folder is burnt from.
+// What the command line and the window share around a burn (core/burn/Burn.h): its progress as
+// the user follows it, the question before a cancel, and the temporary image a folder is burnt
+// from.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "core/burn/Burn.h"
+#include "core/text/Progress.h"
 
 namespace velmora {
 
 enum class TBurnStep { Preparing, Image, Blanking, Writing, Closing, Verifying };
 
-struct TBurnStatus {
-    TBurnStep Step = TBurnStep::Preparing;
-    int Percent = 0;          // 0..100
-    double SpeedX = 0;        // the drive's speed in x; 0 while not known
-    double SecondsLeft = -1;  // -1 while not known
-};
-
-// A report of core/Burn.h as a status; the writing of the folder's image as one.
-TBurnStatus BurnStatusOf(const TBurnProgress& progress);
-TBurnStatus ImageStatusOf(int64_t done, int64_t total);
-
-// "Запись диска" and the like.
+// The step's key in the command line's progress lines ("image", "blank", "write", "close",
+// "verify", "prepare") and its words in the window ("Запись диска"): one table holds both.
+const char* BurnStepKey(TBurnStep step);
 std::string BurnStepText(TBurnStep step);
+TBurnStep BurnStepOf(TBurnPhase phase);
+
+// A report of core/Burn.h as the user follows it (its step, bytes, the drive's speed in x, the
+// time left, and what a cancel would cost on this medium); the writing of a folder's image as
+// one.
+TProgress BurnProgressOf(const TBurnProgress& progress, TMediumKind kind);
+TProgress ImageProgressOf(int64_t done, int64_t total);
+
 // "16,0x"; "" while not known.
 std::string BurnSpeedText(double speedX);
-// "осталось 3:05" or "осталось 1:02:03"; "" while not known.
-std::string TimeLeftText(double seconds);
 
 // The question before a cancel at this step on this medium: what the cancel costs.
 std::string CancelQuestion(TBurnStep step, TMediumKind kind);

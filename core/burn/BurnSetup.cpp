@@ -82,6 +82,11 @@ void TBurnSetup::SelectSpeed(int index) {
         SpeedIndex = index;
 }
 
+void TBurnSetup::ChooseSpeedX(int x) {
+    WantedSpeed = x;
+    Decide();
+}
+
 void TBurnSetup::SetDummy(bool on) {
     Dummy = on && DummyEnabled;
     Decide();
@@ -110,10 +115,14 @@ void TBurnSetup::Inspect() {
 
 void TBurnSetup::Decide() {
     // The speed chosen before stays chosen while it is offered.
-    const int chosenSpeed = Speeds.empty() ? 0 : Speeds[static_cast<size_t>(SpeedIndex)];
+    const int chosenSpeed = WantedSpeed > 0  ? WantedSpeed
+                            : Speeds.empty() ? 0
+                                             : Speeds[static_cast<size_t>(SpeedIndex)];
     Speeds = {0};
     for (int x : OfferedSpeeds(Medium.WriteSpeeds))
         Speeds.push_back(x);
+    if (WantedSpeed > 0 && std::find(Speeds.begin(), Speeds.end(), WantedSpeed) == Speeds.end())
+        Speeds.insert(std::upper_bound(Speeds.begin() + 1, Speeds.end(), WantedSpeed), WantedSpeed);
     SpeedItems = {"Как выберет привод"};
     for (size_t i = 1; i < Speeds.size(); ++i)
         SpeedItems.push_back(std::to_string(Speeds[i]) + "x");

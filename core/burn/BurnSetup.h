@@ -35,6 +35,8 @@ class TBurnSetup {
     void AddDrive(const std::string& address);
     void SelectDrive(int index);  // and inspects its medium
     void SelectSpeed(int index);
+    // Chooses the speed of `x` times, offered or not (the command line's --speed).
+    void ChooseSpeedX(int x);
     void SetDummy(bool on);
     void SetEject(bool on) { Eject = on; }
 
@@ -56,6 +58,9 @@ class TBurnSetup {
     bool DummyEnabled = false;
     bool Dummy = false;
     bool Eject = true;
+    // The user agreed beforehand to blank a CD-RW with data (the command line's --blank): the
+    // burn does not ask again.
+    bool BlankAgreed = false;
     std::string Verdict;  // what "Записать" will do, or why it cannot
     bool CanBurn = false;
 
@@ -63,6 +68,7 @@ class TBurnSetup {
     int64_t ImageSectors;
     TSources Sources;
     std::vector<TBurnDrive> Added;
+    int WantedSpeed = 0;
     void Inspect();
     void Decide();
 };

@@ -4,40 +4,23 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 
 #include "core/files/Paths.h"
 
 namespace velmora {
-namespace {
-
-std::string Clock(int64_t seconds) {
-    const int64_t h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-    char text[32];
-    if (h > 0)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(h),
-                      static_cast<long long>(m), static_cast<long long>(s));
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(m),
-                      static_cast<long long>(s));
-    return text;
-}
-
-}  // namespace
-
-std::string ConvertStatusText(const TConvertStatus& status) {
-    std::string text = "Перекодировано " + std::to_string(status.FilesDone) + " из " +
-                       std::to_string(status.FilesTotal);
-    if (status.SecondsLeft >= 0)
-        text += ", осталось " + Clock(status.SecondsLeft);
-    if (!status.Current.empty()) {
-        text += "; сейчас: ";
-        for (size_t i = 0; i < status.Current.size(); ++i)
-            text += (i > 0 ? ", " : "") + NameOf(status.Current[i]);
-    }
-    return text;
+TProgress ConvertProgressOf(const TConvertStatus& status) {
+    TProgress progress;
+    progress.Key = "convert";
+    progress.Step = "Перекодировано " + std::to_string(status.FilesDone) + " из " +
+                    std::to_string(status.FilesTotal);
+    for (size_t i = 0; i < status.Current.size(); ++i)
+        progress.Item += (i > 0 ? ", " : "") + NameOf(status.Current[i]);
+    progress.Done = status.MsDone;
+    progress.Total = status.MsTotal;
+    progress.SecondsLeft = static_cast<double>(status.SecondsLeft);
+    return progress;
 }
 
 int ConvertWorkers(int jobs, size_t files) {

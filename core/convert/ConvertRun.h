@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/convert/ConvertJob.h"
+#include "core/text/Progress.h"
 
 namespace velmora {
 
@@ -19,8 +20,10 @@ struct TConvertStatus {
     int64_t SecondsLeft = -1;              // -1 until it can be told
 };
 
-// "Перекодировано 3 из 12, осталось 1:05; сейчас: Song.flac, Other.m4a"
-std::string ConvertStatusText(const TConvertStatus& status);
+// The progress as the window's dialog and the command line's lines show it: key "convert", the
+// step "Перекодировано 3 из 12", the files at hand, the playing time done of the whole, the time
+// left.
+TProgress ConvertProgressOf(const TConvertStatus& status);
 
 // The number of workers: `jobs` when it is above 0, else one per core; never more than the
 // files.

@@ -59,6 +59,7 @@ struct TDiscChoice {
     size_t Profile = 0;
     size_t Blank = 0;
     bool TrackList = false;
+    bool Split = false;  // a folder too big for one disc goes onto several, in the list's order
 };
 TDiscProfile ProfileOf(const TDiscChoice& choice);
 
@@ -68,6 +69,7 @@ struct TDiscProblem {
     std::string Code;    // too-many-folders, name-too-long, ... (the command line's column)
     std::string Text;    // what happens and what to do, for the user
     bool Fatal = false;  // the disc would not play: no image is written
+    bool Note = false;   // tells what the disc will be, needs nothing done ("numbered")
 };
 
 // A file or a folder as it goes on the disc.
@@ -96,6 +98,13 @@ struct TDiscCheck {
     bool HasFatal() const;
 };
 
+// The folders of `folder` (their names, in the natural order of names) in the list's order: a
+// folder named after the MP3 file it holds, as the batch names it, takes the place that file had
+// in the list, so files listed "Help!.mp3", "Help.mp3" play in that order from their folders
+// "Help!" and "Help"; any other folder is ordered by its own name.
+std::vector<std::string> FoldersInListOrder(TFileSystem& fs, const std::string& folder,
+                                            const std::vector<std::string>& dirs);
+
 // Checks the folder (its files and its folders, one level) against the profile.
 TDiscCheck CheckDisc(TFileSystem& fs, const std::string& folder, const TDiscProfile& profile);
 
@@ -104,7 +113,8 @@ std::string DiscSummary(const TDiscCheck& check);
 // The image's size against the largest the blank takes, in units that tell the two apart:
 // "61 МБ из 702 МБ", or sectors where megabytes would show the same number on both sides.
 std::string DiscSizeText(int64_t sectors, int64_t capacity);
-// "problem\tPATH\tCODE\tTEXT", path and text on one line each (EscapeForLine).
+// "problem\tPATH\tCODE\tTEXT" ("note\t…" for a note), path and text on one line each
+// (EscapeForLine).
 std::string FormatDiscProblem(const TDiscProblem& problem);
 
 // The folders, then the files, whose names on the disc are not their own (capitals aside).

@@ -12,7 +12,9 @@
 #include "core/tags/ID3v2Text.h"
 #include "core/tags/Naming.h"
 #include "core/tags/TagFields.h"
+#include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
+#include "core/text/TrackRules.h"
 
 namespace velmora {
 namespace {
@@ -40,15 +42,34 @@ std::string Relative(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + "/" + name;
 }
 
-// The tag texts the track list shows: ID3v1 where the file has it, else ID3v2.
+// The tag texts the track list shows, field by field: the ID3v1 field where the file has one that
+// is not damaged, else the ID3v2 field, else nothing (never a damaged field's bytes).
 void TakeTags(const TAudioInfo& info, TDiscEntry& entry) {
-    if (info.ID3v1.Exists && !(info.ID3v1.Artist.empty() && info.ID3v1.Title.empty())) {
-        entry.Artist = Cp1251ToUtf8(info.ID3v1.Artist);
-        entry.Title = Cp1251ToUtf8(info.ID3v1.Title);
-    } else if (!info.ID3v2.Damaged) {
-        entry.Artist = DecodeID3v2Text(info.ID3v2.Artist);
-        entry.Title = DecodeID3v2Text(info.ID3v2.Title);
-    }
+    const auto take = [&info](const std::string& v1, const TID3v2Text& v2) {
+        const std::string fromV2 = info.ID3v2.Damaged ? std::string() : DecodeID3v2Text(v2);
+        if (info.ID3v1.Exists && !v1.empty() && !IsDamagedField(v1, fromV2))
+            return Cp1251ToUtf8(v1);
+        return fromV2;
+    };
+    entry.Artist = take(info.ID3v1.Artist, info.ID3v2.Artist);
+    entry.Title = take(info.ID3v1.Title, info.ID3v2.Title);
+}
+
+// What cures a disc too full or with too many folders or files.
+const std::string kSplitAdvice =
+    "разделите на несколько дисков по порядку списка («Разделить на диски» перед записью образа "
+    "или диска, velmora-cli image --discs)";
+
+// True when `folder` is the name the batch gives the folder of the file `file`: its name without
+// ".mp3", with the characters a name may not hold replaced by one character.
+bool NamedAfter(const std::string& folder, const std::string& file) {
+    const std::string stem = FolderNameOfFile(file);
+    const size_t bad = stem.find_first_of("\\/?:*<>|\"");
+    if (bad == std::string::npos)
+        return stem == folder;
+    if (folder.size() <= bad || folder.compare(0, bad, stem, 0, bad) != 0)
+        return false;
+    return CheckName(stem, folder.substr(bad, Utf8CharLength(folder, bad))) == folder;
 }
 
 // One check of one folder, step by step: the root's files and its folders, each folder's files,
@@ -65,7 +86,8 @@ class TDiscChecker {
     TDiscCheck Run() {
         std::vector<std::string> dirs;
         std::vector<TDiscEntry> rootFiles = FolderFiles("", &dirs);
-        const std::vector<TDiscEntry> folders = NamedFolders(dirs);
+        const std::vector<TDiscEntry> folders =
+            NamedFolders(FoldersInListOrder(Fs, Check.Folder, dirs));
         // The root's files share their folder of the disc with the folders.
         std::vector<std::string> taken;
         for (const TDiscEntry& f : folders) {
@@ -99,6 +121,9 @@ class TDiscChecker {
              bool fatal = false) {
         Check.Problems.push_back({path, code, text, fatal});
     }
+    void AddNote(const std::string& path, const char* code, const std::string& text) {
+        Check.Problems.push_back({path, code, text, false, true});
+    }
 
     // The MP3 files of one folder (relative path `rel`, "" for the root) that go on the disc, in
     // the list's order; its folders into `dirs`, or a problem each when folders may not nest
@@ -123,6 +148,12 @@ class TDiscChecker {
                 Add(Relative(rel, e.Name), "hidden",
                     "Скрытый файл (имя начинается с точки): на диск не попадёт — переименуйте "
                     "файл, чтобы имя не начиналось с точки");
+                continue;
+            }
+            if (!e.Hidden && e.Link && e.Type == TDirEntry::Kind::Other) {
+                Add(Relative(rel, e.Name), "link-broken",
+                    "Ссылка никуда не ведёт: на диск не попадёт — удалите ссылку или верните "
+                    "файл, на который она указывала");
                 continue;
             }
             if (e.Hidden || e.Type == TDirEntry::Kind::Other)
@@ -184,7 +215,7 @@ class TDiscChecker {
         }
         const EDiscNaming how = NameInListOrder(refs, false, Check.Profile);
         if (how != EDiscNaming::Own)
-            Add(".", "numbered", NumberedText(how, false, folders.size()));
+            AddNote(".", "numbered", NumberedText(how, false, folders.size()));
         for (const TDiscEntry& f : folders)
             CheckName(f, false, false);
         return folders;
@@ -198,7 +229,7 @@ class TDiscChecker {
             refs.push_back(&f);
         const EDiscNaming how = NameInListOrder(refs, true, Check.Profile, taken);
         if (how != EDiscNaming::Own)
-            Add(rel.empty() ? "." : rel, "numbered", NumberedText(how, true, files.size()));
+            AddNote(rel.empty() ? "." : rel, "numbered", NumberedText(how, true, files.size()));
         for (const TDiscEntry& f : files)
             CheckName(f, true, Titled.count(f.Source) > 0);
     }
@@ -230,16 +261,18 @@ class TDiscChecker {
             const std::string cut = "обрежется до «" + entry.IsoName + "»";
             if (isFile)
                 Add(entry.Source, "name-too-long",
-                    "Имя на диске длиннее " + std::to_string(isoStem) + " символов и " + cut +
+                    "Имя на диске длиннее " + CountOf(isoStem, "символа", "символов", "символов") +
+                        " и " + cut +
                         ", а названия в теге нет: магнитола покажет обрезанное имя — заполните "
                         "название в теге (Сохранение ID3 тегов)");
             else
                 Add(entry.Source, "name-too-long",
-                    "Имя папки на диске длиннее " + std::to_string(isoStem) + " символов и " + cut +
+                    "Имя папки на диске длиннее " +
+                        CountOf(isoStem, "символа", "символов", "символов") + " и " + cut +
                         " — дайте папке имя короче или сложите файлы в нумерованные папки "
                         "(D001…)");
         }
-        if (!AllAscii(own))
+        if (HasNonLatinLetters(own))
             Add(entry.Source, "name-chars",
                 "Имя не латиницей: на диске будет «" + entry.Name +
                     "» — если это имя не подходит, переименуйте " + what);
@@ -331,16 +364,11 @@ class TDiscChecker {
         if (p.WantsID3v1) {
             // The text a tagger lost ("?" or control bytes for letters) shows as rubbish.
             bool damaged = false;
-            for (const TTagFieldInfo& field : TagFields()) {
-                if (field.V1Text == nullptr || !info.ID3v1.Exists)
-                    continue;
-                const std::string& bytes = info.ID3v1.*field.V1Text;
-                const bool control = std::any_of(bytes.begin(), bytes.end(), [](char c) {
-                    return static_cast<unsigned char>(c) < 0x20;
-                });
-                damaged = damaged || control ||
-                          IsDamagedCopy(bytes, DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
-            }
+            for (const TTagFieldInfo& field : TagFields())
+                if (field.V1Text != nullptr && info.ID3v1.Exists)
+                    damaged =
+                        damaged || IsDamagedField(info.ID3v1.*field.V1Text,
+                                                  DecodeID3v2Text(info.ID3v2.*field.ID3v2Text));
             const std::string fromID3v2 = "нажмите «Из ID3v2» и сохраните тег ID3v1";
             if (!info.ID3v1.Exists && info.ID3v2Size > 0)
                 Add(entry.Source, "id3v2-present",
@@ -373,9 +401,7 @@ class TDiscChecker {
             "Папок " + std::to_string(folderCount) + " из " + std::to_string(p.MaxFolders);
         if (p.MaxFolders > 0 && folderCount > p.MaxFolders)
             Add(".", "too-many-folders",
-                ofFolders +
-                    ": магнитола не прочтёт диск — объедините папки или разделите на два "
-                    "диска",
+                ofFolders + ": магнитола не прочтёт диск — объедините папки или " + kSplitAdvice,
                 true);
         else if (p.WarnFolders > 0 && folderCount > p.WarnFolders)
             Add(".", "too-many-folders",
@@ -386,12 +412,12 @@ class TDiscChecker {
         if (p.MaxFiles > 0 && fileCount > p.MaxFiles)
             Add(".", "too-many-files",
                 "Файлов " + std::to_string(fileCount) + " из " + std::to_string(p.MaxFiles) +
-                    ": лишние магнитола не увидит — разделите на два диска");
+                    ": лишние магнитола не увидит — " + kSplitAdvice);
         else if (p.MaxEntries > 0 && entries > p.MaxEntries)
             Add(".", "too-many-files",
                 "Файлов и папок вместе с корневой " + std::to_string(entries) + " из " +
-                    std::to_string(p.MaxEntries) +
-                    ": некоторые магнитолы не увидят лишние — разделите на два диска");
+                    std::to_string(p.MaxEntries) + ": некоторые магнитолы не увидят лишние — " +
+                    kSplitAdvice);
     }
 
     // The image's size as libisofs will lay it out; too large for the blank is fatal.
@@ -407,12 +433,36 @@ class TDiscChecker {
         if (sectors > Check.Profile.MaxImageSectors())
             Add(".", "disc-full",
                 "Не помещается на диск: " + DiscSizeText(sectors, Check.Profile.MaxImageSectors()) +
-                    " — уберите часть файлов",
+                    " — " + kSplitAdvice + ", или уберите часть файлов",
                 true);
     }
 };
 
 }  // namespace
+
+std::vector<std::string> FoldersInListOrder(TFileSystem& fs, const std::string& folder,
+                                            const std::vector<std::string>& dirs) {
+    const TCollator& collator = UserCollator();
+    std::vector<std::pair<std::string, std::string>> keyed;  // (key, folder)
+    for (const std::string& dir : dirs) {
+        std::string key = dir;
+        std::vector<TDirEntry> entries;
+        if (fs.ListDir(JoinPath(folder, dir), entries))
+            for (const TDirEntry& e : entries)
+                if (e.Type == TDirEntry::Kind::File && IsMp3Name(e.Name) &&
+                    NamedAfter(dir, e.Name)) {
+                    key = e.Name;
+                    break;
+                }
+        keyed.emplace_back(collator.Key(key), dir);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> ordered;
+    for (auto& [key, dir] : keyed)
+        ordered.push_back(std::move(dir));
+    return ordered;
+}
 
 const std::vector<TDiscBlank>& DiscBlanks() {
     static const std::vector<TDiscBlank> blanks = {{80, 700, 359849}, {74, 650, 332850}};
@@ -489,7 +539,8 @@ std::string DiscSizeText(int64_t sectors, int64_t capacity) {
     // above its limit: then sectors, which are exact.
     if (used != room && (used < room) == (sectors <= capacity))
         return std::to_string(used) + " МБ из " + std::to_string(room) + " МБ";
-    return Grouped(sectors) + " из " + Grouped(capacity) + " секторов";
+    return Grouped(sectors) + " из " + Grouped(capacity) + " " +
+           Plural(capacity, "сектора", "секторов", "секторов");
 }
 
 std::string DiscSummary(const TDiscCheck& check) {
@@ -500,8 +551,8 @@ std::string DiscSummary(const TDiscCheck& check) {
 }
 
 std::string FormatDiscProblem(const TDiscProblem& problem) {
-    return "problem\t" + EscapeForLine(problem.Path) + "\t" + problem.Code + "\t" +
-           EscapeForLine(problem.Text);
+    return (problem.Note ? "note\t" : "problem\t") + EscapeForLine(problem.Path) + "\t" +
+           problem.Code + "\t" + EscapeForLine(problem.Text);
 }
 
 }  // namespace velmora

@@ -1,5 +1,6 @@
 #include "core/disc/DiscImage.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -91,6 +92,22 @@ TIsoLayout DiscLayout(const TDiscCheck& check) {
     return layout;
 }
 
+std::string DiscRefusal(const TDiscCheck& check) {
+    std::string why;
+    bool onlyTooBig = true;
+    for (const TDiscProblem& p : check.Problems) {
+        if (!p.Fatal)
+            continue;
+        onlyTooBig = onlyTooBig && p.Code == "disc-full";
+        why += "\n" + p.Path + ": " + p.Text;
+    }
+    if (!why.empty())
+        return (onlyTooBig ? "папка не помещается на диск" : "диск не будет играть") + why;
+    if (check.Files.empty())
+        return "в папке нет MP3 файлов, которые сыграет магнитола";
+    return "";
+}
+
 TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out, bool replace,
                                 const TDiscProgress& progress, TSysCalls& sys) {
     TDiscImageResult result;
@@ -98,15 +115,8 @@ TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out,
         result.Message = "Образ диска не записан: " + why;
         return result;
     };
-    if (check.HasFatal()) {
-        std::string why = "диск не будет играть";
-        for (const TDiscProblem& p : check.Problems)
-            if (p.Fatal)
-                why += "\n" + p.Path + ": " + p.Text;
+    if (const std::string why = DiscRefusal(check); !why.empty())
         return fail(why);
-    }
-    if (check.Files.empty())
-        return fail("в папке нет MP3 файлов, которые сыграет магнитола");
     if (!replace && Exists(sys, out))
         return fail("файл «" + out + "» уже есть");
     const TIsoLayout layout = DiscLayout(check);
@@ -129,8 +139,13 @@ std::string DiscTrackList(const TDiscCheck& check) {
     size_t nameWidth = 0, tagWidth = 0;
     std::vector<std::string> tags;
     for (const TDiscEntry& f : check.Files) {
-        std::string tag = f.Artist;
-        if (!f.Artist.empty() && !f.Title.empty())
+        // A merged title that begins with the artist already ("Kino-Gruppa krovi") is shown
+        // alone.
+        const bool merged = !f.Artist.empty() && f.Title.rfind(f.Artist, 0) == 0 &&
+                            (f.Title.size() == f.Artist.size() ||
+                             !std::isalnum(static_cast<unsigned char>(f.Title[f.Artist.size()])));
+        std::string tag = merged ? std::string() : f.Artist;
+        if (!tag.empty() && !f.Title.empty())
             tag += " – ";
         tag += f.Title;
         tags.push_back(tag);

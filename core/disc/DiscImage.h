@@ -26,6 +26,11 @@ struct TDiscImageResult {
 // names in both trees and the files as checked.
 TIsoLayout DiscLayout(const TDiscCheck& check);
 
+// Why the check's disc is not written (its fatal problems, one a line, after what they make of
+// it: "диск не будет играть", or "папка не помещается на диск" when it is only too big; or no
+// file that a radio plays), or "" when it can be.
+std::string DiscRefusal(const TDiscCheck& check);
+
 // Writes the image of a check without fatal problems into a hidden temporary file beside `out`
 // and renames it to `out` at the end. An existing `out` is refused before anything is written,
 // unless `replace`. Each file must still be the one checked when it is read, from its first

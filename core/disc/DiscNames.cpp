@@ -7,18 +7,38 @@
 
 #include "core/files/Paths.h"
 #include "core/tags/Naming.h"
+#include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
 #include "core/text/Translit.h"
 
 namespace velmora {
 namespace {
 
-// Each character outside printable ASCII becomes one "_"; a byte that is not UTF-8 is a
-// character of its own.
-std::string AsciiOnly(const std::string& text) {
+// The default table: the disc is the same from the window and the command line, whatever table
+// the user edited.
+const TTranslitTable& DefaultTable() {
+    static const TTranslitTable table;
+    return table;
+}
+
+// A name in the letters a radio shows: composed (a letter and its mark stored apart are one
+// letter), Cyrillic through the default table, a capital Ё as a capital, every other letter
+// through the Latin letters the tags fold to ("é" "e", "ø" "o"); each character left outside
+// printable ASCII becomes one "_", a byte that is not UTF-8 being a character of its own.
+std::string RadioLetters(const std::string& name) {
+    std::string text = ComposedText(name);
+    // The table's rows for Ё are those of ё, which it does not write as a capital; Е and Ё are
+    // the same letter to it.
+    for (size_t at; (at = text.find("Ё")) != std::string::npos;)
+        text.replace(at, std::strlen("Ё"), "Е");
     std::string out;
-    ForEachUtf8Char(text, [&out](uint32_t code) {
-        out += code < 0x20 || code >= 0x7F ? '_' : static_cast<char>(code);
+    ForEachUtf8Char(TransliterateText(DefaultTable(), text), [&out](uint32_t code) {
+        if (code >= 0x20 && code < 0x7F) {
+            out += static_cast<char>(code);
+            return;
+        }
+        const std::string latin = code >= 0x80 && code < kStrayByte ? LatinLetters(code) : "";
+        out += latin.empty() ? "_" : latin;
     });
     return out;
 }
@@ -185,17 +205,10 @@ class TNamer {
     }
 };
 
-// The default table: the disc is the same from the window and the command line, whatever table
-// the user edited.
-const TTranslitTable& DefaultTable() {
-    static const TTranslitTable table;
-    return table;
-}
-
 }  // namespace
 
 std::string DiscJolietName(const std::string& name, bool isFile, const TDiscProfile& profile) {
-    std::string text = AsciiOnly(TransliterateText(DefaultTable(), name));
+    std::string text = RadioLetters(name);
     // Joliet's forbidden characters and those Windows, which reads the Joliet tree, cannot open.
     for (char& c : text)
         if (std::strchr("\"*/:;<>?\\|", c))
@@ -249,7 +262,7 @@ bool DiscNameChanged(const TDiscEntry& entry) {
 }
 
 std::string DiscVolumeId(const std::string& folderName) {
-    const std::string id = DChars(AsciiOnly(TransliterateText(DefaultTable(), folderName)), 32);
+    const std::string id = DChars(RadioLetters(folderName), 32);
     return id.empty() ? "MP3_CD" : id;
 }
 

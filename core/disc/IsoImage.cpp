@@ -29,6 +29,7 @@ struct iso_stream {
 #include <thread>
 
 #include "core/files/FileSystem.h"
+#include "core/text/TrackRules.h"
 
 namespace velmora {
 namespace {
@@ -510,9 +511,8 @@ std::string WriteIsoImage(const TIsoLayout& layout, int fd, TSysCalls& sys,
         source->cancel(source);
         FreeSource(source);
         TakeMessages();
-        return "образ в " + std::to_string(total / kSectorBytes) +
-               " секторов больше, чем помещается на диск (" + std::to_string(layout.MaxSectors) +
-               ")";
+        return "образ в " + CountOf(total / kSectorBytes, "сектор", "сектора", "секторов") +
+               " больше, чем помещается на диск (" + std::to_string(layout.MaxSectors) + ")";
     }
     std::vector<unsigned char> buffer(512 * kSectorBytes);
     size_t filled = 0;
@@ -578,8 +578,8 @@ std::string WriteIsoImage(const TIsoLayout& layout, int fd, TSysCalls& sys,
     if (failure.empty() && !cancelled && !late.empty())
         failure = "libisofs: " + late;
     if (failure.empty() && !cancelled && done != total)
-        failure = "образ вышел короче задуманного (" + std::to_string(done) + " байт из " +
-                  std::to_string(total) + ")";
+        failure = "образ вышел короче задуманного (" + std::to_string(done) + " из " +
+                  CountOf(total, "байта", "байт", "байт") + ")";
     return failure;
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/files/Paths.h"
 #include "core/text/TextCodec.h"
+#include "core/text/TrackRules.h"
 
 namespace velmora {
 namespace {
@@ -74,7 +75,7 @@ std::string BatchEventWhat(const TBatchEvent& e, const std::string& folder) {
         case TBatchEvent::TKind::Strip: {
             const int64_t bytes = std::atoll(e.Detail.c_str());
             if (bytes < 1024)
-                return std::to_string(bytes) + " байт";
+                return CountOf(bytes, "байт", "байта", "байт");
             char text[32];
             std::snprintf(text, sizeof text, "%.1f КБ", static_cast<double>(bytes) / 1024);
             std::string shown = text;

@@ -576,8 +576,8 @@ void TMainModel::NoteCutFields(const std::string& path) {
             std::string name = field.Caption;
             name.pop_back();  // the caption's ":"
             Note(TBatchEvent::TKind::Warn, path, "",
-                 "текст поля «" + name + "» обрезан до " + std::to_string(kept.size()) +
-                     " байт тега");
+                 "текст поля «" + name + "» обрезан до " +
+                     CountOf(static_cast<int64_t>(kept.size()), "байта", "байт", "байт") + " тега");
         }
     }
 }

@@ -247,11 +247,10 @@ class TMainModel : public TMainModelState {
     // "Проверка диска" and "Создать образ диска…" on the opened folder (MainModelDisc.cpp).
     void ConvertMenuDiscCheckClick();
     void ConvertMenuDiscImageClick();
-    // "Записать диск…" (core/MainModelBurn.cpp, library velmora_burn_model): the opened folder's
-    // image written into a temporary file and burnt onto a CD; an image file written before,
-    // burnt. The burn runs on a thread of its own while the window shows its progress.
+    // "Записать диск…": the opened folder burnt, by OnBurnFolder when the program burns
+    // (EnableBurning in core/model/BurnCommands.h, library velmora_burn_model).
     void ConvertMenuBurnClick();
-    void BurnImageFile(const std::string& image);
+    std::function<void()> OnBurnFolder;
     // "Перекодировать для магнитолы…" (MainModelConvert.cpp): the plan of the opened folder's
     // conversion for the chosen radio profile, then the conversion on every core with its
     // progress and a way out, then the list again with the new files.
@@ -260,13 +259,14 @@ class TMainModel : public TMainModelState {
     TConvertSettings ConvertSettings() const;
     // The plan of converting the opened folder; reads only (busy cursor and progress meanwhile).
     TConvertPlan PlanConvert(const TConvertSettings& settings);
-    // The plan's conversions under the folder's lock, on `jobs` workers (0: one per core);
-    // `tick` as for RunConversion. The lines of what was done.
-    TBatchLog RunConvert(const TConvertPlan& plan, int jobs,
-                         const std::function<bool(const TConvertStatus&)>& tick);
-    // What "Создать образ диска…" does once the image is written, when set (EnableBurning);
-    // otherwise it says where the image is.
-    std::function<void(const std::string& image, const std::string& message)> OnImageWritten;
+    // The plan's conversions under the folder's lock, on `jobs` workers (0: one per core),
+    // with their progress shown through the port (StepProgress, which may cancel). The lines of
+    // what was done.
+    TBatchLog RunConvert(const TConvertPlan& plan, int jobs);
+    // What "Создать образ диска…" does once its images (one a disc) are written, when set
+    // (EnableBurning); otherwise it says where they are.
+    std::function<void(const std::vector<std::string>& images, const std::string& message)>
+        OnImageWritten;
     void cbAllFilesTransClick();
 
     // ---- Reports ----
@@ -307,11 +307,8 @@ class TMainModel : public TMainModelState {
     // Shows a field's value from the file information, or its empty value (no text, track 0,
     // no genre) when `shown` is null.
     void ShowField(const TTagFieldInfo& field, const TFileInfoSummary* shown);
-    // The disc commands' first steps: false, after saying so, when no folder is open; the check
-    // of the opened folder shown (with the choice of profile and blank, and before an image or a
-    // burn the choice to go on), false when the user did not go on.
+    // The disc commands' first step: false, after saying so, when no folder is open.
     bool FolderOpenForDisc();
-    bool ShowFolderDiscCheck(bool beforeImage, TDiscCheck& check);
     // Fills the edits from the ID3v2 tag (not the kept ones): every field it holds, or with
     // `repairOnly` only those the ID3v1 tag lacks, has empty, or holds as a damaged copy.
     // Returns the fields it took.
@@ -389,9 +386,5 @@ class TMainModel : public TMainModelState {
     // Progress of the batch: one step done; repaints at each whole percent.
     void BatchStep();
 };
-
-// Lets "Создать образ диска…" offer to burn the image it wrote (core/MainModelBurn.cpp): for
-// the programs that burn, so that the others need not load libburn.
-void EnableBurning(TMainModel& model);
 
 }  // namespace velmora

@@ -261,16 +261,7 @@ TBatchLog TMainModel::RunBatch(const TConvertPlan* convert) {
     WorkingPath.clear();
     const auto batch = [&] {
         if (convert != nullptr) {
-            Port.BeginConvertProgress();
-            try {
-                log = RunConvert(*convert, 0, [this](const TConvertStatus& status) {
-                    return Port.StepConvertProgress(status);
-                });
-            } catch (...) {
-                Port.EndConvertProgress();
-                throw;
-            }
-            Port.EndConvertProgress();
+            log = RunConvert(*convert, 0);
             RebuildList();
         }
         BatchLog = &log;

@@ -2,11 +2,13 @@
 // anything is written; the conversion on every core while the window shows its progress and lets
 // events through; the list rebuilt with the new files.
 #include "core/model/ConvertLog.h"
+#include "core/model/DiscJob.h"
 #include "core/model/MainModel.h"
 
 namespace velmora {
 namespace {
 
+constexpr const char* kConvertCaption = "Перекодирование для магнитолы";
 constexpr const char* kPlanStatus = "Перекодирование: просмотр файлов. Подождите, пожалуйста...";
 constexpr const char* kNothingText =
     "Перекодировать нечего: все звуковые файлы папки — MP3, которые магнитола играет, или рядом "
@@ -77,10 +79,12 @@ TConvertPlan TMainModel::PlanConvert(const TConvertSettings& settings) {
     return plan;
 }
 
-TBatchLog TMainModel::RunConvert(const TConvertPlan& plan, int jobs,
-                                 const std::function<bool(const TConvertStatus&)>& tick) {
+TBatchLog TMainModel::RunConvert(const TConvertPlan& plan, int jobs) {
     const TFolderGuard guard(*this);
-    return ConvertDoneLines(plan, RunConversion(plan, jobs, tick));
+    const TProgressShown shown(Port, kConvertCaption);
+    return ConvertDoneLines(plan, RunConversion(plan, jobs, [this](const TConvertStatus& status) {
+                                return Port.StepProgress(ConvertProgressOf(status));
+                            }));
 }
 
 void TMainModel::ConvertMenuConvertClick() {
@@ -98,17 +102,7 @@ void TMainModel::ConvertMenuConvertClick() {
         return;
     ConvertKbps = kbps;
     plan.Settings.Kbps = kbps;
-    TBatchLog done;
-    Port.BeginConvertProgress();
-    try {
-        done = RunConvert(plan, 0, [this](const TConvertStatus& status) {
-            return Port.StepConvertProgress(status);
-        });
-    } catch (...) {
-        Port.EndConvertProgress();
-        throw;
-    }
-    Port.EndConvertProgress();
+    const TBatchLog done = RunConvert(plan, 0);
     RebuildList();
     if (!TrackList.empty()) {
         SelectTrack(0);

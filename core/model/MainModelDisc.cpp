@@ -1,6 +1,7 @@
-// The disc commands of the window: the check of the opened folder and the writing of its image
-// and track list.
-#include "core/disc/DiscImage.h"
+// The disc commands of the window: the check of the opened folder, the writing of its image and
+// track list (core/model/DiscJob.h), and the burn when the program burns (EnableBurning in
+// core/model/BurnCommands.h).
+#include "core/model/DiscJob.h"
 #include "core/model/MainModel.h"
 
 namespace velmora {
@@ -16,64 +17,41 @@ bool TMainModel::FolderOpenForDisc() {
     return !InputFolder.empty();
 }
 
-bool TMainModel::ShowFolderDiscCheck(bool beforeImage, TDiscCheck& check) {
-    const TUserPort::TDiscRecheck recheck = [this](const TDiscChoice& choice) {
-        return CheckDisc(Fs, InputFolder, ProfileOf(choice));
-    };
-    check = recheck(DiscChoice);
-    return Port.ShowDiscCheck(check, beforeImage, DiscChoice, recheck);
-}
-
 void TMainModel::ConvertMenuDiscCheckClick() {
-    TDiscCheck check;
+    bool goOn = false;
     if (FolderOpenForDisc())
-        ShowFolderDiscCheck(false, check);
+        TDiscJob(Port, Fs, DiscChoice).ShowCheck(InputFolder, EDiscPurpose::Check, goOn);
 }
 
 void TMainModel::ConvertMenuDiscImageClick() {
     if (!FolderOpenForDisc())
         return;
-    // Another copy of the program may not move files under the image while it is made.
-    TFolderGuard guard(*this);
-    TDiscCheck check;
-    if (!ShowFolderDiscCheck(true, check))
-        return;
-    if (check.HasFatal()) {
-        Port.ShowError(WriteDiscImage(check, "", false, nullptr).Message);
-        return;
+    const TDiscOutcome outcome = TDiscJob(Port, Fs, DiscChoice).WriteImage(InputFolder);
+    switch (outcome.Kind) {
+        case TDiscOutcome::EKind::Stopped:
+            return;
+        case TDiscOutcome::EKind::Done:
+            if (OnImageWritten)
+                OnImageWritten(outcome.Images, outcome.Message);
+            else
+                Port.ShowMessage(outcome.Message);
+            return;
+        case TDiscOutcome::EKind::Cancelled:
+            Port.ShowMessage(outcome.Message);
+            return;
+        default:
+            Port.ShowError(outcome.Message);
     }
-    const auto target =
-        Port.AskImageFile(JoinPath(ParentOf(NormalPath(InputFolder)), check.VolumeId + ".iso"));
-    if (!target)
+}
+
+void TMainModel::ConvertMenuBurnClick() {
+    if (!FolderOpenForDisc())
         return;
-    Port.BeginProgress("Запись образа диска");
-    const TDiscImageResult result = WriteDiscImage(
-        check, target->Path, target->Replace,
-        [this](int64_t done, int64_t total) { return Port.StepProgress(done, total); });
-    Port.EndProgress();
-    if (result.Cancelled) {
-        Port.ShowMessage(result.Message);
-        return;
-    }
-    if (!result.Ok) {
-        Port.ShowError(result.Message);
-        return;
-    }
-    std::string message = "Образ диска записан: " + target->Path;
-    if (DiscChoice.TrackList) {
-        const std::string list = TrackListPathFor(target->Path);
-        // The list beside an image the user agreed to replace is that image's old list.
-        const bool replace = target->Replace || (Fs.FileExists(list) &&
-                                                 Port.AskYesNo("Файл " + list +
-                                                               " уже есть. Заменить его списком "
-                                                               "треков диска?"));
-        const std::string why = WriteDiscTrackList(check, list, replace);
-        message += why.empty() ? "\rСписок треков: " + list : "\r" + why;
-    }
-    if (OnImageWritten)
-        OnImageWritten(target->Path, message);
+    if (OnBurnFolder)
+        OnBurnFolder();
     else
-        Port.ShowMessage(message);
+        Port.ShowMessage(
+            "Эта программа дисков не записывает: запишите образ диска другой программой");
 }
 
 }  // namespace velmora

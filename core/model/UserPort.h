@@ -10,14 +10,18 @@
 #include "core/disc/Disc.h"
 #include "core/model/BatchLog.h"
 #include "core/reports/ReportOptions.h"
+#include "core/text/Progress.h"
 
 namespace velmora {
 
 class TBurnSetup;
-struct TBurnStatus;
 
 // The application title: caption of the window and of every message box.
 inline constexpr const char* kAppTitle = "Velmora";
+
+// What a check of the folder is shown for: the check alone, or before its image is written or
+// burnt (with the choice to go on).
+enum class EDiscPurpose { Check, Image, Burn };
 
 class TUserPort {
   public:
@@ -67,44 +71,38 @@ class TUserPort {
         (void)relabel;
         return true;
     }
-    // The progress of a conversion: files done, the files at hand, the time left, "Отмена". Step
-    // lets the window's events through and returns false once the user cancelled.
-    virtual void BeginConvertProgress() {}
-    virtual bool StepConvertProgress(const TConvertStatus& status) {
-        (void)status;
-        return true;
-    }
-    virtual void EndConvertProgress() {}
     // The check again, for another profile or blank.
     using TDiscRecheck = std::function<TDiscCheck(const TDiscChoice&)>;
-    // "Проверка диска", or before an image its warnings and the names made for the disc, modal:
-    // the problems and the summary, with the profile and the blank to choose (a change calls
-    // recheck and shows its check, which `check` then holds) and, before an image, whether the
-    // track list is written beside it. True when the user goes on (OK, or Записать, which a
-    // check with a fatal problem does not offer).
-    virtual bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+    // "Проверка диска", or before an image or a burn its warnings and the names made for the
+    // disc, modal: the problems and the summary, with the profile and the blank to choose (a
+    // change calls recheck and shows its check, which `check` then holds) and, before an image,
+    // whether the track list is written beside it. True when the user goes on (OK, or the
+    // button that writes, which a check with a fatal problem does not offer).
+    virtual bool ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                                const TDiscRecheck& recheck) {
         (void)check;
         (void)choice;
         (void)recheck;
-        return !beforeImage || !check.HasFatal();
+        return purpose == EDiscPurpose::Check || !check.HasFatal();
     }
     // The save dialog of the image, starting at `suggested`: the path, or nothing when cancelled.
-    // Replace is true when the user agreed to replace an existing file.
+    // Replace is true when the user agreed to replace an existing file (and the track list's).
+    // TrackList names the track list's file when the user chose one; "" puts it beside the
+    // image, when the choice asks for a list.
     struct TImageTarget {
         std::string Path;
         bool Replace = false;
+        std::string TrackList{};
     };
     virtual std::optional<TImageTarget> AskImageFile(const std::string& suggested) {
         (void)suggested;
         return std::nullopt;
     }
-    // A progress bar with a cancel button for a long write: Step returns false once the user
-    // cancelled.
+    // The progress of a long command, with «Отмена», under the caption: Step shows it, lets the
+    // window's events through and returns false each time the user asks to cancel.
     virtual void BeginProgress(const std::string& caption) { (void)caption; }
-    virtual bool StepProgress(int64_t done, int64_t total) {
-        (void)done;
-        (void)total;
+    virtual bool StepProgress(const TProgress& progress) {
+        (void)progress;
         return true;
     }
     virtual void EndProgress() {}
@@ -115,14 +113,6 @@ class TUserPort {
         (void)setup;
         return false;
     }
-    // The progress of a burn: its step, percentage, speed and time left, and "Отмена". Step lets
-    // the window's events through and returns false each time the user asks to cancel.
-    virtual void BeginBurnProgress() {}
-    virtual bool StepBurnProgress(const TBurnStatus& status) {
-        (void)status;
-        return true;
-    }
-    virtual void EndBurnProgress() {}
 };
 
 }  // namespace velmora

@@ -75,6 +75,26 @@ bool IsDamagedCopy(const std::string& id3v1Bytes, const std::string& id3v2Text) 
     return damaged;
 }
 
+bool IsDamagedField(const std::string& id3v1Bytes, const std::string& id3v2Text) {
+    const auto letter = [](uint8_t b) { return std::isalpha(b) || IsCyrillicByte(b); };
+    bool high = false;
+    for (size_t i = 0; i < id3v1Bytes.size(); ++i) {
+        const auto b = static_cast<uint8_t>(id3v1Bytes[i]);
+        if (b < 0x20)
+            return true;
+        high = high || IsCyrillicByte(b);
+        if (b == '?' && i + 1 < id3v1Bytes.size()) {
+            const auto next = static_cast<uint8_t>(id3v1Bytes[i + 1]);
+            if (next == '?' || letter(next))
+                return true;
+        }
+    }
+    // Letters above 0x7F here and there between Latin ones are Latin-1 read as Windows-1251.
+    if (high && !LooksLikeCp1251(id3v1Bytes))
+        return true;
+    return IsDamagedCopy(id3v1Bytes, id3v2Text);
+}
+
 std::string DecodeID3v2Text(const TID3v2Text& text) {
     if (!text.Latin1)
         return text.Text;

@@ -21,6 +21,13 @@ bool LooksLikeCp1251(const std::string& latin1);
 // or their Latin-1 byte, which reads as another letter in Windows-1251 ("Café" as "Cafй"). A
 // faithful copy, and a text of the user's own, are not damaged.
 bool IsDamagedCopy(const std::string& id3v1Bytes, const std::string& id3v2Text);
+// The one rule of a damaged ID3v1 field, for the check, the fill and the track list: the bytes
+// hold a control byte (a tagger's UTF-16 written as bytes: "П" as 0x1F), a "?" standing for a
+// letter (two in a row, or one inside a word: a tagger writing ASCII), Latin-1 letters that read
+// as stray Cyrillic in Windows-1251 ("Café" as "Cafй"), or a damaged copy of the ID3v2 field's
+// text (IsDamagedCopy) — whether or not the ID3v2 tag has the field. "" is not damaged; a real
+// question mark ("Why?", "Who? Me") and Windows-1251 Cyrillic are not either.
+bool IsDamagedField(const std::string& id3v1Bytes, const std::string& id3v2Text);
 // The text in UTF-8: a Latin-1 frame's bytes as Windows-1251 or Latin-1 by the rule above.
 std::string DecodeID3v2Text(const TID3v2Text& text);
 // The code of the genre of that name, letter case aside; -1 when no genre has it.

@@ -2,15 +2,20 @@
 
 #include <unicode/coll.h>
 #include <unicode/locid.h>
+#include <unicode/normalizer2.h>
 #include <unicode/stringpiece.h>
 #include <unicode/translit.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/uscript.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <mutex>
 #include <numeric>
+
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 
@@ -148,6 +153,54 @@ std::string LatinLetters(uint32_t code) {
     }
     known.emplace(code, latin);
     return latin;
+}
+
+std::string ComposedText(const std::string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* nfc = icu::Normalizer2::getNFCInstance(status);
+    if (U_FAILURE(status) || AllAscii(text))
+        return text;
+    // Each run of valid UTF-8 between stray bytes is composed on its own.
+    std::string out, run;
+    const auto flush = [&] {
+        if (run.empty())
+            return;
+        UErrorCode st = U_ZERO_ERROR;
+        const icu::UnicodeString composed =
+            nfc->normalize(icu::UnicodeString::fromUTF8(icu::StringPiece(run)), st);
+        if (U_FAILURE(st))
+            out += run;
+        else
+            composed.toUTF8String(out);
+        run.clear();
+    };
+    for (size_t i = 0; i < text.size();) {
+        const TUtf8Char c = Utf8CharAt(text, i);
+        if (c.Code >= kStrayByte) {
+            flush();
+            out += text[i];
+        } else {
+            run.append(text, i, c.Length);
+        }
+        i += c.Length;
+    }
+    flush();
+    return out;
+}
+
+bool HasNonLatinLetters(const std::string& text) {
+    bool other = false;
+    ForEachUtf8Char(text, [&other](uint32_t code) {
+        if (code >= kStrayByte) {
+            other = true;
+        } else if (code >= 0x80 && u_isalpha(static_cast<UChar32>(code))) {
+            UErrorCode status = U_ZERO_ERROR;
+            const UScriptCode script = uscript_getScript(static_cast<UChar32>(code), &status);
+            other = other || (U_SUCCESS(status) && script != USCRIPT_LATIN &&
+                              script != USCRIPT_COMMON && script != USCRIPT_INHERITED);
+        }
+    });
+    return other;
 }
 
 void SortNames(std::vector<std::string>& names, const TCollator& collator) {

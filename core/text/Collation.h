@@ -51,6 +51,15 @@ const TCollator& UserCollator();
 // Any-Latin; Latin-ASCII). "" when there are none.
 std::string LatinLetters(uint32_t code);
 
+// The text in Unicode's composed form (NFC): a letter stored as a base and a combining mark, as
+// files copied from a Mac keep them ("И" + U+0306), becomes the one letter ("Й"). Bytes that are
+// not UTF-8 stay as they are.
+std::string ComposedText(const std::string& text);
+// True when the text holds a letter of a script other than Latin (Cyrillic, Greek, …) or a byte
+// that is not UTF-8: what a name in Latin letters would have to transliterate. Accented Latin
+// letters ("Café", "Motörhead") are Latin.
+bool HasNonLatinLetters(const std::string& text);
+
 // Sorts names by the collator's order (one key per name).
 void SortNames(std::vector<std::string>& names, const TCollator& collator = UserCollator());
 

@@ -186,4 +186,18 @@ std::string EscapeForLine(const std::string& text) {
     return out;
 }
 
+std::vector<std::string> MessageLines(const std::string& text) {
+    std::vector<std::string> lines(1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            lines.emplace_back();
+        } else {
+            lines.back() += text[i];
+        }
+    }
+    return lines;
+}
+
 }  // namespace velmora

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -50,6 +51,9 @@ std::string Utf8DropLast(const std::string& text, size_t count);
 // The text on one line, for output that is read line by line: a backslash as \\, a newline as
 // \n, a tab as \t, every other control character and every byte that is not UTF-8 as \xNN.
 std::string EscapeForLine(const std::string& text);
+// A message's lines: the window's boxes break lines at "\r" (and "\n"); a front end that prints
+// lines takes them one by one. An empty message is one empty line.
+std::vector<std::string> MessageLines(const std::string& text);
 // Appends the UTF-8 form of a code point.
 void AppendUtf8(std::string& out, uint32_t cp);
 

@@ -105,4 +105,17 @@ std::string StripLeadingZeros(const std::string& time) {
     return time.substr(start);
 }
 
+std::string Plural(int64_t n, const char* one, const char* few, const char* many) {
+    const int64_t tens = (n < 0 ? -n : n) % 100, last = tens % 10;
+    if (tens >= 11 && tens <= 14)
+        return many;
+    if (last == 1)
+        return one;
+    return last >= 2 && last <= 4 ? few : many;
+}
+
+std::string CountOf(int64_t n, const char* one, const char* few, const char* many) {
+    return std::to_string(n) + " " + Plural(n, one, few, many);
+}
+
 }  // namespace velmora

@@ -17,6 +17,7 @@
 
 #include "cli/CliCommand.h"
 #include "core/burn/BurnSetup.h"
+#include "core/model/BurnCommands.h"
 #include "core/model/MainModel.h"
 #include "tests/support/ScriptedPort.h"
 #include "tools/Mp3Builder.h"
@@ -82,13 +83,27 @@ void PutMp3(const std::string& path, int frames, uint8_t seed) {
     WriteFile(path, b.Build());
 }
 
-// An image whose every sector differs from the others.
-std::string RawImage(const TempDir& dir, int64_t bytes) {
+// An ISO 9660 image whose every sector differs from the others: its primary volume descriptor
+// at sector 16 tells `volume` sectors (by default the file's whole sectors).
+std::string RawImage(const TempDir& dir, int64_t bytes, int64_t volume = -1,
+                     const std::string& name = "a.iso") {
     std::string data(static_cast<size_t>(bytes), '\0');
     for (int64_t i = 0; i < bytes; ++i)
         data[static_cast<size_t>(i)] = static_cast<char>((i / kSector * 7 + i) & 0xff);
-    WriteFile(dir.File("a.iso"), data);
-    return dir.File("a.iso");
+    const size_t pvd = 16 * kSector;
+    const uint32_t sectors = static_cast<uint32_t>(volume < 0 ? bytes / kSector : volume);
+    if (data.size() >= pvd + kSector) {
+        data.replace(pvd, 7,
+                     std::string("\x01"
+                                 "CD001\x01",
+                                 7));
+        for (size_t k = 0; k < 4; ++k)
+            data[pvd + 80 + k] = static_cast<char>(sectors >> (8 * k));
+        data[pvd + 128] = 0;
+        data[pvd + 129] = 8;  // 2048
+    }
+    WriteFile(dir.File(name), data);
+    return dir.File(name);
 }
 
 // True when isoinfo (genisoimage) reads the file back from the image, by its Joliet name, with
@@ -142,14 +157,25 @@ TEST_F(BurnCommands, AnImageAndAFolderGoOntoTheDiscAndAreReadBack) {
 
 TEST_F(BurnCommands, RefusalsComeBeforeAnythingIsWritten) {
     fs::create_directory(Out.File("empty"));
-    const std::string image = RawImage(Out, 10 * kSector);
+    const std::string image = RawImage(Out, 20 * kSector);
+    const std::string cut = RawImage(Out, 20 * kSector, 40, "cut.iso");
+    PutMp3(Out.File("song.iso"), 40, 4);
+    std::string noise(40 * kSector, '\0');
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<char>(i * 2654435761u >> 13);
+    WriteFile(Out.File("noise.iso"), noise);
     std::string error;
     const bool noDrive = FindDrives(error).empty();
     const struct {
         std::vector<std::string> Args;
         const char* Says;
     } cases[] = {
-        {{"burn", Out.File("none.iso"), "--drive", Drive("x.out")}, "none.iso не найден"},
+        {{"burn", Out.File("none.iso"), "--drive", Drive("x.out")}, "none.iso» не открывается"},
+        {{"burn", Out.File("song.iso"), "--drive", Drive("x.out")},
+         "это не образ диска ISO 9660 (похоже на MP3)"},
+        {{"burn", Out.File("noise.iso"), "--drive", Drive("x.out")},
+         "noise.iso»: это не образ диска ISO 9660. "},
+        {{"burn", cut, "--drive", Drive("x.out")}, "образ обрезан — в файле 20 из 40 секторов"},
         {{"burn", Out.File("empty"), "--drive", Drive("x.out")}, "в папке нет MP3 файлов"},
         {{"burn", image}, noDrive ? "остаётся на месте" : ""},
         {{"burn", image, "--drive", "/dev/velmora-no-drive"}, "не найден или занят"},
@@ -171,10 +197,14 @@ TEST_F(BurnCommands, RefusalsComeBeforeAnythingIsWritten) {
     if (::mount("velmora-test", small.Path().c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
     const TRun tooSmall = Cli({"burn", Music.Path(), "--drive", "stdio:" + small.File("d.out")});
-    const bool left = fs::exists(small.File("d.out"));
+    const TRun imageTooBig = Cli({"burn", RawImage(Out, 300 * kSector, -1, "big.iso"), "--drive",
+                                  "stdio:" + small.File("i.out")});
+    const bool left = fs::exists(small.File("d.out")) || fs::exists(small.File("i.out"));
     ::umount(small.Path().c_str());
-    EXPECT_EQ(tooSmall.Status, 1);
-    EXPECT_THAT(tooSmall.Err, HasSubstr("не помещается в файл (0 МБ)"));
+    for (const TRun& run : {tooSmall, imageTooBig}) {
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_THAT(run.Err, HasSubstr("не помещается в файл (0 МБ)"));
+    }
     EXPECT_FALSE(left);
     EXPECT_TRUE(TmpIsEmpty());
 }
@@ -255,9 +285,10 @@ class BurnFromWindow : public BurnCommands {
 };
 
 TEST_F(BurnFromWindow, TheFolderIsBurntWhileNoOtherCommandStarts) {
+    EnableBurning(Model);
     Choose("w.out", 3);
     int refused = 0;
-    Port.OnBurnStep = [&](const TBurnStatus&) {
+    Port.OnProgress = [&](const TProgress&) {
         bool ran = false;
         Model.Run([&] { ran = true; });
         refused += !ran;
@@ -266,12 +297,12 @@ TEST_F(BurnFromWindow, TheFolderIsBurntWhileNoOtherCommandStarts) {
     Model.Run([&] { Model.ConvertMenuBurnClick(); });
     ASSERT_EQ(Port.Errors, std::vector<std::string>{});
     EXPECT_THAT(Port.Messages.back(), HasSubstr("Диск записан и проверен"));
-    EXPECT_EQ(refused, static_cast<int>(Port.BurnSteps.size()));
-    EXPECT_EQ(Port.BurnProgressShown, 0);
-    std::set<TBurnStep> steps;
-    for (const TBurnStatus& s : Port.BurnSteps)
-        steps.insert(s.Step);
-    EXPECT_TRUE(steps.count(TBurnStep::Image) && steps.count(TBurnStep::Writing));
+    EXPECT_EQ(refused, static_cast<int>(Port.Steps.size()));
+    EXPECT_EQ(Port.ProgressShown, 0);
+    std::set<std::string> steps;
+    for (const TProgress& s : Port.Steps)
+        steps.insert(s.Key);
+    EXPECT_TRUE(steps.count("image") && steps.count("write"));
     EXPECT_TRUE(IsoinfoReadsBack(Out.File("w.out"), "D001/01_a.mp3", Music.File("D001/01_a.mp3")));
     EXPECT_TRUE(TmpIsEmpty());
 }
@@ -282,9 +313,7 @@ TEST_F(BurnFromWindow, AWrittenImageIsOfferedAndACancelIsAskedFirst) {
     Choose("m.out", 1);
     Port.YesNoAnswers = {true, false, true};
     int writing = 0;
-    Port.OnBurnStep = [&](const TBurnStatus& s) {
-        return s.Step != TBurnStep::Writing || ++writing % 5 != 0;
-    };
+    Port.OnProgress = [&](const TProgress& s) { return s.Key != "write" || ++writing % 5 != 0; };
     Model.Run([&] { Model.ConvertMenuDiscImageClick(); });
     ASSERT_EQ(Port.Questions.size(), 3u);
     EXPECT_EQ(Port.Questions[0], "Образ диска записан: " + Port.Image + "\rЗаписать его на диск?");

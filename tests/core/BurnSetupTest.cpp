@@ -92,8 +92,9 @@ TEST(BurnTexts, ProgressAtItsEdges) {
                                                     {std::numeric_limits<double>::infinity(), ""}};
     for (const auto& [seconds, text] : times)
         EXPECT_EQ(TimeLeftText(seconds), text) << seconds;
-    EXPECT_EQ(BurnStatusOf({TBurnPhase::Writing, 5, 4, 153600, 0}).Percent, 100);  // part sector
-    EXPECT_EQ(ImageStatusOf(1, 0).Percent, 0);
+    EXPECT_EQ(BurnProgressOf({TBurnPhase::Writing, 5, 4, 153600, 0}, TMediumKind::CdR).Percent(),
+              100);  // part sector
+    EXPECT_EQ(ImageProgressOf(1, 0).Percent(), 0);
     EXPECT_THAT(CancelQuestion(TBurnStep::Writing, TMediumKind::CdR), HasSubstr("CD-R"));
 }
 

@@ -587,7 +587,8 @@ TEST_F(ModelTest, TheWindowsCommandShowsThePlanAndItsProgressAndListsTheNewFiles
     ASSERT_EQ(Model.TrackList, std::vector<std::string>{"old.mp3"});
     Port.ConvertKbpsAnswer = 128;
     int refused = 0;
-    Port.OnConvertStep = [&](const TConvertStatus&) {
+    Port.OnProgress = [&](const TProgress& progress) {
+        EXPECT_EQ(progress.Key, "convert");
         // Another command started meanwhile does nothing.
         Model.Run([&] { Model.FileMenuNewClick(); });
         refused += Model.TrackList.size() == 1;
@@ -598,7 +599,9 @@ TEST_F(ModelTest, TheWindowsCommandShowsThePlanAndItsProgressAndListsTheNewFiles
     ASSERT_EQ(Port.Plans[0].size(), 2u);
     EXPECT_THAT(Port.Plans[0][0].Detail, HasSubstr("MP3 128 кбит/с"));
     EXPECT_GT(refused, 0);
-    EXPECT_EQ(Port.ConvertProgressShown, 0);
+    EXPECT_EQ(Port.ProgressShown, 0);
+    ASSERT_FALSE(Port.Steps.empty());
+    EXPECT_EQ(Port.Steps.back().Step, "Перекодировано 2 из 2");
     EXPECT_EQ(Model.ConvertKbps, 128);
     EXPECT_EQ(Model.TrackList, (std::vector<std::string>{"old.mp3", "Песня.mp3"}));
     ASSERT_EQ(Port.Done.size(), 1u);

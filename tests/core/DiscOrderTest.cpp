@@ -8,12 +8,16 @@
 
 #include <csignal>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
 
 #include "cli/CliCommand.h"
 #include "core/disc/DiscImage.h"
+#include "core/disc/DiscSplit.h"
+#include "core/tags/Naming.h"
 #include "core/text/TextCodec.h"
 #include "tests/core/ModelTestKit.h"
 
@@ -87,9 +91,10 @@ TTree ReadRecords(const std::string& image, bool joliet) {
     return tree;
 }
 
-void PutSong(const std::string& path, int number) {
+void PutSong(const std::string& path, int number, int frames = 2) {
     fs::create_directories(fs::path(path).parent_path());
-    WriteFile(path, TMp3Builder().Frames({}, 2).ID3v1({.Title = std::to_string(number)}).Build());
+    WriteFile(path,
+              TMp3Builder().Frames({}, frames).ID3v1({.Title = std::to_string(number)}).Build());
 }
 
 // The folder's MP3 files, or its folders, as the window lists them.
@@ -105,12 +110,14 @@ std::vector<std::string> Listed(const std::string& folder, bool folders) {
 
 // In every folder of the disc the ISO 9660 records, the Joliet records and the data follow the
 // list, record by record with the file's own bytes; Joliet names have no ";1" and at most 64
-// characters.
-void ExpectThePlayOrderIsTheList(const TDiscCheck& check, const std::string& iso) {
+// characters. The folders play in the order `folders` gives, by default the listing's.
+void ExpectThePlayOrderIsTheList(const TDiscCheck& check, const std::string& iso,
+                                 std::optional<std::vector<std::string>> order = std::nullopt,
+                                 bool oneOfSeveral = false) {
     std::vector<std::string> folders;
     for (const TDiscEntry& f : check.Folders)
         folders.push_back(f.Source);
-    EXPECT_EQ(folders, Listed(check.Folder, true));
+    EXPECT_EQ(folders, order ? *order : Listed(check.Folder, true));
     uint32_t lastBlock = 0;
     for (const bool joliet : {false, true}) {
         TTree tree = ReadRecords(iso, joliet);
@@ -144,7 +151,15 @@ void ExpectThePlayOrderIsTheList(const TDiscCheck& check, const std::string& iso
                 lastBlock = records[i].Block;
                 EXPECT_LE(Utf8Length(records[i].Name), joliet ? 64u : 33u);
             }
-            EXPECT_EQ(own, Listed(dir ? JoinPath(check.Folder, dir->Source) : check.Folder, false));
+            // The folder's files in the list's order (those on this disc, when it is one of
+            // several).
+            std::vector<std::string> listed =
+                Listed(dir ? JoinPath(check.Folder, dir->Source) : check.Folder, false);
+            if (oneOfSeveral)
+                std::erase_if(listed, [&own](const std::string& name) {
+                    return std::find(own.begin(), own.end(), name) == own.end();
+                });
+            EXPECT_EQ(own, listed);
             EXPECT_EQ(onDisc, expected);
         }
     }
@@ -169,6 +184,18 @@ std::string RandomName(std::mt19937& random) {
     return name;
 }
 
+// A name and, often, the names it is the beginning of: "X", "X!", "X 2", "X (live)" sort
+// otherwise with ".mp3" after them than without.
+std::vector<std::string> RandomNames(std::mt19937& random) {
+    const std::string name = RandomName(random);
+    std::vector<std::string> names = {name};
+    if (random() % 2)
+        for (const char* tail : {"!", " 2", " (live)"})
+            if (random() % 3)
+                names.push_back(name + tail);
+    return names;
+}
+
 TEST(DiscOrder, RandomFoldersPlayInTheListsOrderInBothTreesAndTheData) {
     for (uint32_t seed = 1; seed <= 30; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -176,12 +203,14 @@ TEST(DiscOrder, RandomFoldersPlayInTheListsOrderInBothTreesAndTheData) {
         TempDir music, out;
         int number = 0;
         std::set<std::string> folders = {""};
-        for (int n = static_cast<int>(random() % 5); n > 0; --n)
-            folders.insert(RandomName(random));
+        for (int n = static_cast<int>(random() % 3); n > 0; --n)
+            for (const std::string& name : RandomNames(random))
+                folders.insert(name);
         for (const std::string& folder : folders) {
             std::set<std::string> names;
-            for (int n = 1 + static_cast<int>(random() % 12); n > 0; --n)
-                names.insert(RandomName(random) + (random() % 5 ? ".mp3" : ".MP3"));
+            for (int n = 1 + static_cast<int>(random() % 8); n > 0; --n)
+                for (const std::string& name : RandomNames(random))
+                    names.insert(name + (random() % 5 ? ".mp3" : ".MP3"));
             for (const std::string& name : names)
                 PutSong(JoinPath(folder.empty() ? music.Path() : music.File(folder), name),
                         ++number);
@@ -193,6 +222,141 @@ TEST(DiscOrder, RandomFoldersPlayInTheListsOrderInBothTreesAndTheData) {
         ExpectThePlayOrderIsTheList(check, out.File("d.iso"));
         EXPECT_EQ(fs::file_size(out.File("d.iso")), uintmax_t(check.Sectors) * 2048);
     }
+}
+
+// Files listed with names that begin other names, each moved into a folder named after it by the
+// batch: the folders play in the order the files were listed.
+TEST(DiscOrder, FoldersNamedAfterTheirFilesPlayInTheListsOrder) {
+    for (uint32_t seed = 1; seed <= 8; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        TempDir music, out;
+        std::set<std::string> names;
+        for (int n = 1 + static_cast<int>(random() % 4); n > 0; --n)
+            for (const std::string& name : RandomNames(random))
+                names.insert(name + ".mp3");
+        int number = 0;
+        for (const std::string& name : names)
+            PutSong(music.File(name), ++number);
+        std::vector<std::string> listed;
+        for (const std::string& name : Listed(music.Path(), false))
+            listed.push_back(CheckName(FolderNameOfFile(name), "_"));
+        std::ostringstream sink;
+        ASSERT_EQ(RunCli({"run", music.Path(), "--folders=named"}, sink, sink), 0) << sink.str();
+        ASSERT_TRUE(Listed(music.Path(), false).empty());
+        const TDiscCheck check = CheckDisc(RealFileSystem(), music.Path(), DiscProfiles()[1]);
+        ASSERT_TRUE(WriteDiscImage(check, out.File("d.iso"), false, nullptr).Ok);
+        ExpectThePlayOrderIsTheList(check, out.File("d.iso"), listed);
+    }
+}
+
+// Folders too big for one disc, cut at random sizes and limits: every disc fits its blank and the
+// profile's limits, the files follow one another in the list's order, none lost or doubled, and a
+// disc takes as many as fit.
+TEST(DiscSplit, EveryDiscFitsAndTheOrderIsKept) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        TDiscCheck check;
+        check.Profile = DiscProfiles()[seed % 2];
+        check.Profile.Blank.Sectors = kBurnPadSectors + 2000 + random() % 8000;
+        check.Profile.MaxFilesPerFolder = seed % 3 == 0 ? 7 : 0;
+        check.Profile.MaxFolders = 3 + static_cast<int>(random() % 5);
+        check.Folder = "/music";
+        check.VolumeId = "MUSIC_FOR_THE_CAR_IN_SUMMER_2026";
+        const int folders = 1 + static_cast<int>(random() % 12);
+        for (int f = 0; f < folders; ++f)
+            check.Folders.push_back({.Source = NumberedFolderName(f + 1),
+                                     .Name = NumberedFolderName(f + 1),
+                                     .IsoName = NumberedFolderName(f + 1)});
+        for (int f = -1; f < folders; ++f)
+            for (int n = static_cast<int>(random() % 15); n > 0; --n) {
+                TDiscEntry file;
+                file.Source = (f < 0 ? "" : NumberedFolderName(f + 1) + "/") +
+                              std::to_string(check.Files.size()) + ".mp3";
+                file.Name = std::to_string(1000 + check.Files.size()) + ".mp3";
+                file.IsoName = file.Name.substr(0, 4) + ".MP3";
+                file.Folder = f;
+                file.Size = 2048 * static_cast<int64_t>(1 + random() % 1500);
+                check.Files.push_back(file);
+            }
+        if (check.Files.empty())
+            continue;
+        const TDiscSplit split = SplitDisc(check);
+        ASSERT_EQ(split.Problem, "");
+        std::vector<std::string> played;
+        for (size_t d = 0; d < split.Discs.size(); ++d) {
+            const TDiscCheck& disc = split.Discs[d];
+            EXPECT_LE(disc.Sectors, disc.Profile.MaxImageSectors());
+            EXPECT_LE(static_cast<int>(disc.Folders.size()), disc.Profile.MaxFolders);
+            std::map<int, int> perFolder;
+            for (const TDiscEntry& f : disc.Files) {
+                played.push_back(f.Source);
+                const size_t slash = f.Source.find('/');
+                EXPECT_EQ(f.Folder < 0 ? "" : disc.Folders.at(size_t(f.Folder)).Source,
+                          slash == std::string::npos ? "" : f.Source.substr(0, slash));
+                ++perFolder[f.Folder];
+            }
+            for (const auto& [folder, count] : perFolder)
+                EXPECT_TRUE(disc.Profile.MaxFilesPerFolder == 0 ||
+                            count <= disc.Profile.MaxFilesPerFolder);
+            EXPECT_LE(disc.VolumeId.size(), 32u);
+            // A disc takes as many as fit: with the next file it would be two discs.
+            if (d + 1 < split.Discs.size()) {
+                TDiscCheck more = check;
+                more.Files.clear();
+                for (const TDiscEntry& f : check.Files)
+                    if (std::any_of(disc.Files.begin(), disc.Files.end(),
+                                    [&f](const TDiscEntry& e) { return e.Source == f.Source; }) ||
+                        f.Source == split.Discs[d + 1].Files.front().Source)
+                        more.Files.push_back(f);
+                EXPECT_EQ(SplitDisc(more).Discs.size(), 2u);
+            }
+        }
+        std::vector<std::string> listed;
+        for (const TDiscEntry& f : check.Files)
+            listed.push_back(f.Source);
+        EXPECT_EQ(played, listed);
+    }
+}
+
+// A real folder split onto small blanks: each image holds its own files in the list's order.
+TEST(DiscSplit, EachImageHoldsItsFilesInOrder) {
+    TempDir music, out;
+    for (int i = 1; i <= 9; ++i)
+        PutSong(music.File(NumberedFolderName(1 + i / 4) + "/" + std::to_string(i) + ".mp3"), i,
+                200);
+    TDiscProfile profile = DiscProfiles()[1];
+    profile.Blank.Sectors = kBurnPadSectors + 400;
+    const TDiscCheck check = CheckDisc(RealFileSystem(), music.Path(), profile);
+    ASSERT_TRUE(check.HasFatal());
+    const TDiscSplit split = SplitDisc(check);
+    ASSERT_EQ(split.Problem, "");
+    ASSERT_GT(split.Discs.size(), 1u);
+    std::vector<std::string> played;
+    for (size_t d = 0; d < split.Discs.size(); ++d) {
+        const std::string iso = out.File(NumberedDiscPath("d.iso", d + 1));
+        ASSERT_TRUE(WriteDiscImage(split.Discs[d], iso, false, nullptr).Ok) << d;
+        EXPECT_EQ(split.Discs[d].VolumeId,
+                  check.VolumeId.substr(0, 30) + "_" + std::to_string(d + 1));
+        ExpectThePlayOrderIsTheList(
+            split.Discs[d], iso,
+            [&] {
+                std::vector<std::string> folders;
+                for (const TDiscEntry& f : split.Discs[d].Folders)
+                    folders.push_back(f.Source);
+                return folders;
+            }(),
+            true);
+        for (const TDiscEntry& f : split.Discs[d].Files)
+            played.push_back(f.Source);
+    }
+    std::vector<std::string> listed;
+    for (const TDiscEntry& f : check.Files)
+        listed.push_back(f.Source);
+    EXPECT_EQ(played, listed);
+    EXPECT_EQ(NumberedDiscPath("/a/Музыка.iso", 2), "/a/Музыка-2.iso");
+    EXPECT_EQ(NumberedDiscPath("/a.b/disc", 3), "/a.b/disc-3");
 }
 
 // A long audiobook: 120 chapters with plain numbers (places in the list), 1 200 of one width
@@ -242,8 +406,9 @@ TEST(DiscCapacity, OneSectorUnderAndOverTheBlank) {
     const int64_t full = (100 << 20) + (limit - sized(100 << 20).Sectors) * 2048;
     const TDiscCheck over = sized(full + 1);
     EXPECT_EQ(over.Sectors, limit + 1);
-    EXPECT_EQ(over.Problems.back().Text,
-              "Не помещается на диск: 703 МБ из 702 МБ — уберите часть файлов");
+    EXPECT_THAT(over.Problems.back().Text,
+                ::testing::StartsWith("Не помещается на диск: 703 МБ из 702 МБ — разделите на "
+                                      "несколько дисков по порядку списка"));
     EXPECT_FALSE(WriteDiscImage(over, iso, false, nullptr).Ok);
     const TDiscCheck fits = sized(full);
     EXPECT_FALSE(fits.HasFatal());
@@ -364,7 +529,7 @@ TEST(DiscOutput, AnInterruptedImageCommandLeavesNothing) {
     TempDir music;
     WriteFile(music.File("01.mp3"), TMp3Builder().Frames({}, 4).Build());
     ASSERT_EQ(::truncate(music.File("01.mp3").c_str(), 600 << 20), 0);  // sparse
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         TempDir out;
         const pid_t child = ::fork();
         if (child == 0) {

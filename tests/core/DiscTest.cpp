@@ -98,6 +98,20 @@ TEST(DiscNames, JolietAndIsoNamesFollowTheLevel) {
         {"\xC5\xF9\xB8.mp3", true, "___.mp3", "___.MP3", "___.MP3"},
         {"\xC5\xF9.mp3", true, "__.mp3", "__.MP3", "__.MP3"},
         {"bmp3", true, "bmp3.mp3", "BMP3.MP3", "BMP3.MP3"},
+        // Letters a radio can show: accents folded as the tags fold them, letters stored apart
+        // from their marks (as a Mac keeps them) composed first, Ё and Й keep their case.
+        {"Café.mp3", true, "Cafe.mp3", "CAFE.MP3", "CAFE.MP3"},
+        {"Sigur Rós - Hoppípolla", false, "Sigur Ros - Hoppipolla", "SIGUR_ROS___HOPPIPOLLA",
+         "SIGUR_RO"},
+        {"Mot\xC3\xB6rhead - Stra\xC3\x9F"
+         "e.mp3",
+         true, "Motorhead - Strasse.mp3", "MOTORHEAD___STRASSE.MP3", "MOTORHEA.MP3"},
+        {"\xD0\x98\xCC\x86oga.mp3", true, "Yoga.mp3", "YOGA.MP3", "YOGA.MP3"},
+        {"\xD0\xA7\xD0\xB0\xD0\xB8\xCC\x86\xD1\x84 - \xD0\xA0\xD0\xB0\xD0\xB8\xCC\x86.mp3", true,
+         "TCHayf - Ray.mp3", "TCHAYF___RAY.MP3", "TCHAYF__.MP3"},
+        {"Ёлка.mp3", true, "Elka.mp3", "ELKA.MP3", "ELKA.MP3"},
+        {"ЁЛКА Йога йод ёж", false, "ELKA Yoga yod ezh", "ELKA_YOGA_YOD_EZH", "ELKA_YOG"},
+        {"\xD0\x95\xCC\x88лка.mp3", true, "Elka.mp3", "ELKA.MP3", "ELKA.MP3"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -138,7 +152,7 @@ TEST(DiscNames, NamesOnTheDiscFollowTheListsOrder) {
          "02 - A.mp3;10 - B.mp3;Bonus.mp3", "02___A.MP3;10___B.MP3;BONUS.MP3"},
         {"capitals first in the Joliet tree", E::Positions, "abba.mp3;Queen.mp3",
          "01 abba.mp3;02 Queen.mp3", "01_ABBA.MP3;02_QUEEN.MP3"},
-        {"Cyrillic", E::Positions, "Ёлка.mp3;Цой.mp3;Эхо.mp3", "01 elka.mp3;02 Coy.mp3;03 Eho.mp3",
+        {"Cyrillic", E::Positions, "Ёлка.mp3;Цой.mp3;Эхо.mp3", "01 Elka.mp3;02 Coy.mp3;03 Eho.mp3",
          "01_ELKA.MP3;02_COY.MP3;03_EHO.MP3"},
         {"equal ISO names, whole Joliet names", E::Own,
          "Bulgakov - Master i Margarita - 09.mp3;Bulgakov - Master i Margarita - 10.mp3",
@@ -201,6 +215,7 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
              PutGood(d.File("01_A.mp3"));
              PutGood(d.File("D001/01_B.mp3"));
              PutGood(d.File("D002/01_C.mp3"));
+             PutGood(d.File("D002/Café.mp3"));  // Latin, whatever its accents
              WriteFile(d.File(".hidden"), "x");
          }},
         {"too-many-folders",
@@ -253,6 +268,10 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
          [&](const TempDir& d) {
              ASSERT_EQ(::symlink(outside.Path().c_str(), d.File("D001").c_str()), 0);
          }},
+        {"link-broken",
+         [&](const TempDir& d) {
+             ASSERT_EQ(::symlink(d.File("gone.mp3").c_str(), d.File("A.mp3").c_str()), 0);
+         }},
         {"not-mp3",
          [](const TempDir& d) { WriteFile(d.File("noise.mp3"), std::string(500, 'x')); }},
         {"mpeg-version",
@@ -279,6 +298,10 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
          [&](const TempDir& d) {  // a tagger wrote the low bytes of "Поворот"
              WriteFile(d.File("A.mp3"), frames({}, 4, TID3v1Fields{.Title = "\x1f>2>@>B"}));
          }},
+        {"tag-damaged",  // "?" for letters, and nothing to compare them with
+         [&](const TempDir& d) {
+             WriteFile(d.File("A.mp3"), frames({}, 4, TID3v1Fields{.Title = "?????? ????"}));
+         }},
         {"hidden", [](const TempDir& d) { PutGood(d.File(".mp3")); }},
         {"disc-full", [](const TempDir& d) { PutGood(d.File("A.mp3"), 60); }, true, &tiny},
     };
@@ -290,8 +313,8 @@ TEST(DiscCheck, FindsEachProblemInAFolderMadeForIt) {
             CheckDisc(RealFileSystem(), dir.Path(), c.Profile ? *c.Profile : Radio());
         if (*c.Code == '\0') {
             EXPECT_TRUE(check.Problems.empty()) << FormatDiscProblem(check.Problems.front());
-            EXPECT_EQ(check.Files.size(), 3u);
-            EXPECT_EQ(DiscSummary(check), "Папок: 2 из 253, файлов: 3, 1 МБ из 702 МБ");
+            EXPECT_EQ(check.Files.size(), 4u);
+            EXPECT_EQ(DiscSummary(check), "Папок: 2 из 253, файлов: 4, 1 МБ из 702 МБ");
             continue;
         }
         EXPECT_TRUE(CodesOf(check).count(c.Code)) << DiscSummary(check);
@@ -629,12 +652,18 @@ TEST_F(DiscImageTest, TheCommandLineChecksAndWrites) {
     EXPECT_EQ(RunCli({"check", clean.Path(), "--profile", "Стандартный MP3 CD", "--650"}, out, err),
               0);
     EXPECT_EQ(out.str(), "summary\tПапок: 0 из 255, файлов: 1, 1 МБ из 649 МБ\n");
+    // Names that get numbers on the disc are a note: nothing to do, exit 0.
+    PutGood(clean.File("9.mp3"));
+    PutGood(clean.File("10.mp3"));
+    out.str("");
+    EXPECT_EQ(RunCli({"check", clean.Path()}, out, err), 0);
+    EXPECT_THAT(out.str(), HasSubstr("note\t.\tnumbered\t"));
 
     out.str("");
     EXPECT_EQ(RunCli({"image", Music.Path(), Iso, "--volume-id", "Лето"}, out, err), 0);
     EXPECT_THAT(out.str(), HasSubstr("renamed\tПесня.mp3\tPesnya.mp3\tPESNYA.MP3\n"));
     EXPECT_THAT(out.str(), HasSubstr("image\t" + Iso + "\tLETO\n"));
-    EXPECT_THAT(err.str(), HasSubstr("progress\t100%"));
+    EXPECT_THAT(err.str(), HasSubstr("progress\timage\t100%"));
     err.str("");
     EXPECT_EQ(RunCli({"image", Music.Path(), Iso}, out, err), 1);  // exists, no --replace
     EXPECT_EQ(err.str(), "velmora-cli: файл «" + Iso +
@@ -663,15 +692,17 @@ class TDiscPort : public TScriptedPort {
     std::optional<TDiscChoice> Choose;  // what the user picks in the dialog
     std::vector<TDiscChoice> Shown;     // the choice each dialog opened with
     int Checks = 0;
-    bool ShowDiscCheck(TDiscCheck& check, bool beforeImage, TDiscChoice& choice,
+    std::vector<EDiscPurpose> Purposes;
+    bool ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                        const TDiscRecheck& recheck) override {
+        Purposes.push_back(purpose);
         ++Checks;
         Shown.push_back(choice);
         if (Choose) {
             choice = *Choose;
             check = recheck(choice);
         }
-        return !beforeImage || (Confirm && !check.HasFatal());
+        return purpose == EDiscPurpose::Check || (Confirm && !check.HasFatal());
     }
     std::optional<TImageTarget> AskImageFile(const std::string&) override { return Target; }
 };
@@ -748,16 +779,16 @@ TEST(DiscTrackList, ListsTheDiscInPlayOrder) {
     check.Files = {
         {"01.mp3", "01.mp3", "01.MP3", -1, 0, {}, 65000, "Кино", "Звезда"},
         {"Альбом/2.mp3", "02 Long Name.mp3", "02_LONG_NAME.MP3", 0, 0, {}, 3725000, "", "Title"},
-        {"Альбом/3.mp3", "03.mp3", "03.MP3", 0, 0, {}, 0, "", ""}};
+        {"Альбом/3.mp3", "03.mp3", "03.MP3", 0, 0, {}, 0, "Kino", "Kino-Gruppa krovi"}};
     EXPECT_EQ(DiscTrackList(check),
               "Диск LETO (Blaupunkt MP3 CD (Chevrolet, GM Daewoo))\n"
               "\n"
               "Корень диска\n"
-              "  1  01.mp3            Кино – Звезда  1:05\n"
+              "  1  01.mp3            Кино – Звезда      1:05\n"
               "\n"
               "Al'bom\n"
-              "  1  02 Long Name.mp3  Title          1:02:05\n"
-              "  2  03.mp3                           0:00\n"
+              "  1  02 Long Name.mp3  Title              1:02:05\n"
+              "  2  03.mp3            Kino-Gruppa krovi  0:00\n"
               "\n"
               "Файлов: 3, папок: 1, время звучания: 1:03:10, 61 МБ из 702 МБ\n");
     EXPECT_EQ(TrackListPathFor("/a/Music.iso"), "/a/Music.txt");

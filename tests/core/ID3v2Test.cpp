@@ -117,6 +117,28 @@ TEST(ID3v2, AnID3v1FieldIsADamagedCopyOnlyWhenATaggerLostLettersOfTheID3v2Text) 
         SCOPED_TRACE(c.V2);
         EXPECT_EQ(IsDamagedCopy(c.V1, c.V2), c.Damaged);
     }
+    // The one rule of a damaged field: these copies, and damage that copies nothing.
+    for (const auto& c : cases)
+        EXPECT_EQ(IsDamagedField(c.V1, c.V2), c.Damaged) << c.V2;
+    const struct {
+        std::string V1;
+        bool Damaged;
+    } alone[] = {{"????", true},
+                 {"\x1c\x1f"
+                  "ABC",
+                  true},
+                 {"Caf\xE9", true},
+                 {"P?sni", true},
+                 {"Why?", false},
+                 {"Who? Me", false},
+                 {"?", false},
+                 {cp("Звезда"), false},
+                 {cp("DJ Смэш"), false},
+                 {cp("Ёлка 2"), false},
+                 {"AC/DC - T.N.T.", false},
+                 {"", false}};
+    for (const auto& c : alone)
+        EXPECT_EQ(IsDamagedField(c.V1, ""), c.Damaged) << c.V1;
     // Letters Windows-1251 lacks go into an ID3v1 tag as their Latin letters, not as "?".
     EXPECT_EQ(Utf8ToCp1251("Motörhead, Café del Mar, Straße, Øresund, Œuvre"),
               "Motorhead, Cafe del Mar, Strasse, Oresund, OEuvre");

@@ -215,6 +215,16 @@ TEST(Rules, AddTimeSumsFieldsAndRejectsBadText) {
     }
 }
 
+TEST(Rules, PluralFormsByTheLastDigits) {
+    const std::pair<int64_t, const char*> counts[] = {
+        {0, "0 символов"},     {1, "1 символ"},     {2, "2 символа"},    {4, "4 символа"},
+        {5, "5 символов"},     {11, "11 символов"}, {12, "12 символов"}, {14, "14 символов"},
+        {21, "21 символ"},     {22, "22 символа"},  {31, "31 символ"},   {111, "111 символов"},
+        {112, "112 символов"}, {101, "101 символ"}};
+    for (const auto& [n, text] : counts)
+        EXPECT_EQ(CountOf(n, "символ", "символа", "символов"), text);
+}
+
 TEST(Rules, RoundingSpinValuesZerosAndPaths) {
     struct Row {
         int64_t Bytes, Kb, Mb;

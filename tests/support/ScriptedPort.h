@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/burn/BurnJob.h"
+#include "core/burn/BurnSetup.h"
 #include "core/model/UserPort.h"
 
 namespace velmora::test {
@@ -31,14 +31,12 @@ class TScriptedPort : public TUserPort {
     // Called from every Refresh, to look at the model while a command shows a state.
     std::function<void()> OnRefresh;
 
-    // The burn dialog's answer, given its setup (default: Отмена), and each burn progress
-    // step's (default: go on).
+    // The burn dialog's answer, given its setup (default: Отмена), and each progress step's
+    // (default: go on).
     std::function<bool(TBurnSetup&)> OnBurnSetup;
-    std::function<bool(const TBurnStatus&)> OnBurnStep;
-    // The bitrate the conversion's plan is answered with (default: as proposed), and each
-    // conversion progress step's answer (default: go on).
+    std::function<bool(const TProgress&)> OnProgress;
+    // The bitrate the conversion's plan is answered with (default: as proposed).
     int ConvertKbpsAnswer = 0;
-    std::function<bool(const TConvertStatus&)> OnConvertStep;
 
     // ---- Records ----
     std::deque<bool> PlanAnswers;  // default: Выполнить
@@ -54,10 +52,8 @@ class TScriptedPort : public TUserPort {
     int AboutBoxes = 0;
     int ProcessEventsCalls = 0;
     int RefreshCalls = 0;
-    std::vector<TBurnStatus> BurnSteps;
-    int BurnProgressShown = 0;  // begun and not yet ended
-    std::vector<TConvertStatus> ConvertSteps;
-    int ConvertProgressShown = 0;  // begun and not yet ended
+    std::vector<TProgress> Steps;
+    int ProgressShown = 0;  // begun and not yet ended
 
     bool AskYesNo(const std::string& text) override {
         Questions.push_back(text);
@@ -106,12 +102,12 @@ class TScriptedPort : public TUserPort {
     }
 
     bool AskBurn(TBurnSetup& setup) override { return OnBurnSetup && OnBurnSetup(setup); }
-    void BeginBurnProgress() override { ++BurnProgressShown; }
-    bool StepBurnProgress(const TBurnStatus& status) override {
-        BurnSteps.push_back(status);
-        return !OnBurnStep || OnBurnStep(status);
+    void BeginProgress(const std::string&) override { ++ProgressShown; }
+    bool StepProgress(const TProgress& progress) override {
+        Steps.push_back(progress);
+        return !OnProgress || OnProgress(progress);
     }
-    void EndBurnProgress() override { --BurnProgressShown; }
+    void EndProgress() override { --ProgressShown; }
 
     bool ShowConvertPlan(const TBatchLog& plan, const std::string&, int& kbps,
                          const std::function<TBatchLog(int)>& relabel) override {
@@ -121,12 +117,6 @@ class TScriptedPort : public TUserPort {
         (void)plan;
         return Take(PlanAnswers, true);
     }
-    void BeginConvertProgress() override { ++ConvertProgressShown; }
-    bool StepConvertProgress(const TConvertStatus& status) override {
-        ConvertSteps.push_back(status);
-        return !OnConvertStep || OnConvertStep(status);
-    }
-    void EndConvertProgress() override { --ConvertProgressShown; }
 
   private:
     template <typename T, typename D>

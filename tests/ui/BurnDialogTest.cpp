@@ -3,12 +3,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
+#include "core/burn/BurnJob.h"
 #include "tests/support/BurnStandIns.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/BurnDialog.h"
+#include "ui/ProgressDialog.h"
 #include "ui/QtUserPort.h"
 
 namespace velmora::uitest {
@@ -68,8 +71,9 @@ void BurnDialogTest::burnDialogMirrorsItsModel() {
 }
 
 void BurnDialogTest::progressTellsEachCancelOnce() {
-    TBurnProgressDialog progress;
-    progress.Show({TBurnStep::Writing, 45, 16.04, 185});
+    TProgressDialog progress("Запись диска");
+    progress.Show(
+        BurnProgressOf({TBurnPhase::Writing, 45, 100, 16.04 * 75 * 2048, 185}, TMediumKind::CdR));
     progress.move(0, 0);
     progress.show();
     QVERIFY(QTest::qWaitForWindowExposed(&progress));
@@ -81,19 +85,23 @@ void BurnDialogTest::progressTellsEachCancelOnce() {
     QVERIFY(!progress.TakeCancel());
 
     TQtUserPort port;
-    port.BeginBurnProgress();
-    QVERIFY(port.StepBurnProgress({TBurnStep::Verifying, 10, 0, -1}));
-    TBurnProgressDialog* shown = nullptr;
+    port.BeginProgress("Запись образа диска");
+    QVERIFY(port.StepProgress({"image", "Запись образа диска", "", 10, 100}));
+    TProgressDialog* shown = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* d = qobject_cast<TBurnProgressDialog*>(w); d && d != &progress)
+        if (auto* d = qobject_cast<TProgressDialog*>(w); d && d != &progress)
             shown = d;
     QVERIFY(shown != nullptr);
-    QCOMPARE(shown->lblStep->text(), QString("Проверка записанного…"));
+    QCOMPARE(shown->windowTitle(), QString("Запись образа диска"));
+    QCOMPARE(shown->lblStep->text(), QString("Запись образа диска…"));
+    QCOMPARE(shown->ProgressBar->value(), 10);
+    QVERIFY(!shown->lblWarning->isVisibleTo(shown));
     shown->btnCancel->click();
-    QVERIFY(!port.StepBurnProgress({TBurnStep::Verifying, 20, 0, -1}));
-    QVERIFY(port.StepBurnProgress({TBurnStep::Verifying, 30, 0, -1}));
-    port.EndBurnProgress();
-    port.EndBurnProgress();  // twice does no harm
+    QVERIFY(!port.StepProgress({"image", "Запись образа диска", "", 20, 100}));
+    QVERIFY(port.StepProgress({"image", "Запись образа диска", "", 30, 100}));
+    port.EndProgress();
+    port.EndProgress();              // twice does no harm
+    QVERIFY(port.StepProgress({}));  // no dialog any more: nothing to cancel
 }
 
 VELMORA_UI_TEST(BurnDialogTest);

@@ -141,17 +141,17 @@ void DialogsTest::discCheckDialogListsProblemsAndNames() {
         return again;
     };
 
-    TDiscCheckDialog alone(check, false, {}, recheck);
+    TDiscCheckDialog alone(check, EDiscPurpose::Check, {}, recheck);
     QVERIFY(MatchesGolden(DumpWidgetTree(&alone), "disc-check-dialog.txt"));
     QVERIFY(alone.lblSummary->text().contains("Папок: 0 из 253, файлов: 2, 1 МБ из 702 МБ"));
-    QVERIFY(alone.lblSummary->text().contains("образ не записывается"));
+    QVERIFY(alone.lblSummary->text().contains("Диск не будет играть"));
     QCOMPARE(alone.ProblemTable->rowCount(), 2);
     QCOMPARE(alone.ProblemTable->item(0, 0)->text(), QString("Песня.mp3"));
     QCOMPARE(alone.ProblemTable->item(1, 1)->text(), QString("Не помещается на диск"));
     QVERIFY(alone.btnOk->isEnabled());
     QVERIFY(alone.btnCancel == nullptr && alone.cbTrackList == nullptr);
 
-    TDiscCheckDialog before(check, true, {}, recheck);
+    TDiscCheckDialog before(check, EDiscPurpose::Image, {}, recheck);
     QCOMPARE(before.windowTitle(), QString("Создать образ диска"));
     QCOMPARE(before.btnOk->text(), QString("Записать"));
     QVERIFY(!before.btnOk->isEnabled());  // a disc that would not play is not written
@@ -167,6 +167,25 @@ void DialogsTest::discCheckDialogListsProblemsAndNames() {
              QString("Имя на диске: Pesnya.mp3 (PESNYA.MP3)"));
     before.cbTrackList->setChecked(true);
     QVERIFY(before.Choice().TrackList);
+
+    // Before a burn: captioned for the burn, no track list box; a note is marked as one.
+    check.Problems = {{".", "numbered", "Имена файлов на диске получат номера", false, true}};
+    TDiscCheckDialog burn(check, EDiscPurpose::Burn, {}, recheck);
+    QCOMPARE(burn.windowTitle(), QString("Записать диск"));
+    QVERIFY(burn.cbTrackList == nullptr && burn.btnOk->isEnabled());
+    QVERIFY(burn.lblSummary->text().contains("Проблем не найдено, только заметки"));
+    QCOMPARE(burn.ProblemTable->item(0, 1)->text(),
+             QString("Заметка: Имена файлов на диске получат номера"));
+    QCOMPARE(burn.lblDetails->text(), QString(".: Заметка: Имена файлов на диске получат номера"));
+    QVERIFY(!burn.cbSplit->isVisibleTo(&burn));
+
+    // A disc too full: the split is offered, and with it the disc can be written.
+    check.Problems = {{".", "disc-full", "Не помещается на диск", true}};
+    TDiscCheckDialog full(check, EDiscPurpose::Burn, {}, recheck);
+    QVERIFY(full.cbSplit->isVisibleTo(&full) && !full.btnOk->isEnabled());
+    full.cbSplit->setChecked(true);
+    QVERIFY(full.Choice().Split && full.btnOk->isEnabled());
+    QVERIFY(full.lblSummary->text().contains("Будет 1 диск по порядку списка"));
 }
 
 void DialogsTest::fileListOptionsStartWithTheirDefaults() {

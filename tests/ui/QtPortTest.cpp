@@ -12,7 +12,6 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -37,25 +36,7 @@ class QtPortTest : public QObject {
     void imageDialogProposesTheVolumeBesideTheFolder();
     void optionDialogsEditTheModelsOptions();
     void refreshShowsTheModelWithoutTakingInput();
-    void progressStopsOnCancel();
 };
-
-void QtPortTest::progressStopsOnCancel() {
-    TQtUserPort port;
-    port.BeginProgress("Запись образа диска");
-    QProgressDialog* dialog = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* p = qobject_cast<QProgressDialog*>(w))
-            dialog = p;
-    QVERIFY(dialog != nullptr);
-    QCOMPARE(dialog->labelText(), QString("Запись образа диска"));
-    QVERIFY(port.StepProgress(10, 100));
-    QCOMPARE(dialog->value(), 100);
-    dialog->cancel();
-    QVERIFY(!port.StepProgress(20, 100));
-    port.EndProgress();
-    QVERIFY(port.StepProgress(30, 100));  // no bar any more: nothing to cancel
-}
 
 namespace {
 
