@@ -206,9 +206,14 @@ class TPlanner {
         item.ID3v2Size = static_cast<int64_t>(tag.size());
         item.CoverSize = item.Cover ? static_cast<int64_t>(item.Tags.Cover.size()) : 0;
         item.Tags.Cover.clear();
-        TID3v1Tag v1 = ID3v1Of(item.Tags);
-        item.ID3v1.resize(kID3v1Size);
-        v1.SaveToBuffer(reinterpret_cast<uint8_t*>(item.ID3v1.data()), item.ID3v1.size());
+        // A source without a tag gets none: an empty one would only hide what the check says of
+        // a file without a title.
+        const TCarriedTags& t = item.Tags;
+        if (!(t.Title + t.Artist + t.Album + t.Year + t.Track + t.Genre + t.Comment).empty()) {
+            TID3v1Tag v1 = ID3v1Of(item.Tags);
+            item.ID3v1.resize(kID3v1Size);
+            v1.SaveToBuffer(reinterpret_cast<uint8_t*>(item.ID3v1.data()), item.ID3v1.size());
+        }
     }
 
     void Add(TConvertItem item) {

@@ -37,7 +37,8 @@ struct TConvertItem {
     int64_t DurationMs = 0;  // its playing time, 0 when not known
     int Channels = 2;        // of the new file: 1 for a mono source, else 2
     // The tags the new file gets (the cover's bytes are taken from the source again when it is
-    // converted), whether the cover goes in, the ID3v1 block, and the ID3v2 tag's size.
+    // converted), whether the cover goes in, the ID3v1 block ("" for a source without tags), and
+    // the ID3v2 tag's size.
     TCarriedTags Tags;
     bool Cover = false;
     int64_t CoverSize = 0;
