@@ -10,6 +10,7 @@
 #include "core/files/Paths.h"
 
 namespace velmora {
+
 TProgress ConvertProgressOf(const TConvertStatus& status) {
     TProgress progress;
     progress.Key = "convert";
