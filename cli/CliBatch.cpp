@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "cli/CliCommand.h"
 #include "core/model/MainModel.h"
@@ -63,6 +64,8 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, b
             o.FromID3v2 = true;
         } else if (a == "--strip-id3v2") {
             o.StripID3v2 = true;
+        } else if (a == "--convert") {
+            o.Convert = true;
         } else if (a == "--table") {
             if (!value(o.Table))
                 return false;
@@ -121,8 +124,8 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, b
             return usage("--at-once: нужны и --rename, и --folders");
         case TBatchOptionsProblem::NothingToDo:
             return usage(
-                "нечего делать: выберите --translit, --merge, --rename, --folders, --from-id3v2 "
-                "или --strip-id3v2");
+                "нечего делать: выберите --translit, --merge, --rename, --folders, --from-id3v2, "
+                "--strip-id3v2 или --convert");
         case TBatchOptionsProblem::None:
             break;
     }
@@ -144,7 +147,15 @@ int PlanOrRunBatch(const std::string& folder, const TBatchOptions& o, bool run, 
     });
     if (!applied)
         return 1;
-    const TBatchLog log = run ? model.RunBatch() : model.PlanBatch();
+    std::optional<TConvertPlan> convert;
+    if (o.Convert) {
+        const int errors = port.ErrorCount;
+        model.Run([&] { convert = model.PlanConvert(model.ConvertSettings()); });
+        if (port.ErrorCount > errors)
+            return 1;
+    }
+    const TConvertPlan* converting = convert ? &*convert : nullptr;
+    const TBatchLog log = run ? model.RunBatch(converting) : model.PlanBatch(converting);
     for (const TBatchEvent& e : log)
         out << FormatBatchEvent(e, folder, tsv) << "\n";
     if (!tsv)
@@ -172,6 +183,9 @@ constexpr char kBatchHelp[] =
     "                            as a damaged copy (\"?\" for letters); saving follows\n"
     "  --strip-id3v2             remove the ID3v2 tag after the tag is saved, where the\n"
     "                            ID3v1 tag then holds all its text\n"
+    "  --convert                 first convert what the radio cannot play into MP3 files, as\n"
+    "                            convert does with its defaults (lines: convert, fail); the\n"
+    "                            batch then takes the new files too\n"
     "  --table FILE              load this .trs table first\n"
     "  --merge[=PARTS]           merge PARTS into the title (default artist,title)\n"
     "  --separator TEXT          the merge separator (at most 3 characters; default \"-\")\n"

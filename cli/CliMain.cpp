@@ -12,8 +12,9 @@ namespace {
 
 constexpr char kOverview[] =
     "velmora-cli looks at and prepares a folder of MP3 files for an MP3 CD, as the window\n"
-    "does: the analysis of a file, a folder's list and reports, the batch with its plan, and\n"
-    "the disc's check, its image and its burn. Messages are in Russian; data lines are UTF-8.\n"
+    "does: the analysis of a file, a folder's list and reports, the batch with its plan, the\n"
+    "conversion of what the radio cannot play, and the disc's check, its image and its burn.\n"
+    "Messages are in Russian; data lines are UTF-8.\n"
     "\n"
     "Names in the output (paths, tag texts) are written on one line each: a backslash as \\\\,\n"
     "a newline as \\n, a tab as \\t, any other control byte and every byte that is not UTF-8 as\n"
@@ -60,7 +61,7 @@ bool WantsHelp(const std::vector<std::string>& args) {
 const std::vector<const TCliCommand*>& CliCommands() {
     static const std::vector<const TCliCommand*> commands = {
         &kInfoCommand, &kListCommand,  &kReportCommand, &kPlanCommand,
-        &kRunCommand,  &kCheckCommand, &kImageCommand};
+        &kRunCommand,  &kCheckCommand, &kImageCommand,  &kConvertCommand};
     return commands;
 }
 

@@ -35,6 +35,15 @@ foreach(program velmora velmora-cli)
     endif()
 endforeach()
 
+# The conversion's module (FFmpeg and LAME), loaded by the programs on first use from the
+# library folder beside their own (core/files/Module.h). Not executable: it is no program.
+if(TARGET velmora_convert_module)
+    install(TARGETS velmora_convert_module
+            LIBRARY DESTINATION ${VELMORA_MODULE_SUBDIR}
+            PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    add_dependencies(velmora_installed velmora_convert_module)
+endif()
+
 if(TARGET velmora)
     install(FILES ${VELMORA_DATA}/${VELMORA_APP_ID}.desktop
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
@@ -65,7 +74,10 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "(D001 to D253) or a folder named after it, showing the plan of every batch\n"
     "first, and writes text reports of the list. It checks the folder against a\n"
     "car radio's limits, writes the disc's ISO 9660 image in the order of the list\n"
-    "and burns it onto a CD-R or CD-RW, reading it back. The window is in Russian.")
+    "and burns it onto a CD-R or CD-RW, reading it back. What the radio cannot play\n"
+    "(FLAC, M4A, Opus, Ogg, WAV and MP3 files outside the radio's profile) it\n"
+    "converts into MP3 files the radio plays, keeping tags and originals. The window\n"
+    "is in Russian.")
 if(TARGET velmora-cli)
     string(APPEND CPACK_PACKAGE_DESCRIPTION "\nvelmora-cli does the same from a shell.")
 endif()

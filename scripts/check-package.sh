@@ -37,9 +37,11 @@ expected=(/usr/bin/velmora /usr/share/applications/$id.desktop
 for size in 16 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
-# velmora-cli with its manual page.
+# velmora-cli with its manual page, and the conversion's module.
 has_cli=true
 expected+=(/usr/bin/velmora-cli /usr/share/man/man1/velmora-cli.1.gz)
+module=$(grep -E '^/usr/lib/([^/]+/)?velmora/libvelmora-convert\.so$' <<<"$files" || true)
+[ -n "$module" ] || fail "the conversion module is not in the package"
 for path in "${expected[@]}"; do
     grep -qxF "$path" <<<"$files" || fail "$path is not in the package"
 done
@@ -54,9 +56,10 @@ cleanup() {
 }
 trap cleanup EXIT
 dpkg-deb -x "$deb" "$tmp/root"
-for program in "$tmp"/root/usr/bin/*; do
+for program in "$tmp"/root/usr/bin/* "$tmp/root$module"; do
     file -b "$program" | grep -q ', stripped' || fail "$(basename "$program") is not stripped"
 done
+field Depends | grep -q 'libmp3lame0' || fail "Depends lacks LAME: $(field Depends)"
 
 echo "-- lintian (errors fail, warnings are shown)"
 lintian --fail-on error --tag-display-limit 0 --display-info "$deb" || fail "lintian found errors"
@@ -69,6 +72,14 @@ appstreamcli validate --no-net /usr/share/metainfo/$id.metainfo.xml
 if $has_cli; then
     out=$(velmora-cli --version)
     [ "$out" = "velmora-cli $version" ] || fail "velmora-cli --version printed: $out"
+    # The installed program finds its conversion module: a second of silence in a WAV file
+    # becomes an MP3.
+    mkdir "$tmp/music"
+    { printf 'RIFF\x34\x58\x01\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00'
+      printf '\x44\xac\x00\x00\x88\x58\x01\x00\x02\x00\x10\x00data\x10\x58\x01\x00'
+      head -c 88080 /dev/zero; } >"$tmp/music/silence.wav"
+    velmora-cli convert "$tmp/music" >/dev/null 2>&1 || fail "velmora-cli convert failed"
+    [ -s "$tmp/music/silence.mp3" ] || fail "velmora-cli convert made no MP3"
 fi
 
 echo "-- Start the installed velmora"

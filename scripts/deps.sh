@@ -8,6 +8,7 @@ set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config clang-format
       qt6-base-dev qt6-translations-l10n libjpeg-dev libpng-dev libicu-dev libtag1-dev libisofs-dev
       libburn-dev genisoimage xorriso
+      libavformat-dev libavcodec-dev libswresample-dev libmp3lame-dev ffmpeg sox twolame
       libgtest-dev libgmock-dev libbenchmark-dev
       clang libclang-rt-14-dev fonts-dejavu-core "$@")
 missing=()

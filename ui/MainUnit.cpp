@@ -336,6 +336,7 @@ void TMainForm::BuildMenus() {
          {&ConvertMenuCDCreate, "ConvertMenuCDCreate", "Создать папку", {}, 10},
          separator,
          {&ConvertMenuProcessAll, "ConvertMenuProcessAll", "Обработать все файлы", {}, -1},
+         {&ConvertMenuRecode, "ConvertMenuRecode", "Перекодировать для магнитолы…", {}, -1},
          separator,
          {&ConvertMenuDiscCheck, "ConvertMenuDiscCheck", "Проверка диска", {}, -1},
          {&ConvertMenuDiscImage, "ConvertMenuDiscImage", "Создать образ диска…", {}, -1},
@@ -577,7 +578,12 @@ void TMainForm::BuildInfoPanel() {
     cbAllFilesStripID3v2->move(ID3v2BatchPanel->width() - cbAllFilesStripID3v2->width() - 8, 2);
     ProcessAllPanel = NewPanel(InfoPanel, "ProcessAllPanel", {4, 316 + 5 * 41 + 26, 481, 33});
     btnProcessAll = NewButton(ProcessAllPanel, "btnProcessAll", "Обработать все файлы", nullptr,
-                              {8, 4, 465, 25});
+                              {8, 4, 190, 25});
+    cbAllFilesConvert =
+        NewCheck(ProcessAllPanel, "cbAllFilesConvert",
+                 "Все файлы: сначала то, что магнитола не сыграет (FLAC, M4A, Opus, Ogg, WAV, "
+                 "MP3 вне её профиля), перекодируется в MP3; новые файлы обрабатываются со всеми",
+                 206, 8, "Сначала перекодировать для магнитолы");
 }
 
 void TMainForm::BuildCommandRows(int top) {
@@ -713,6 +719,8 @@ void TMainForm::Connect() {
     connect(ConvertMenuCDCreate, &QAction::triggered, form, run(&TMainModel::btnDirAndMoveClick));
     connect(ConvertMenuProcessAll, &QAction::triggered, this,
             run(&TMainModel::ConvertMenuProcessAll));
+    connect(ConvertMenuRecode, &QAction::triggered, form,
+            run(&TMainModel::ConvertMenuConvertClick));
     connect(ConvertMenuDiscCheck, &QAction::triggered, form,
             run(&TMainModel::ConvertMenuDiscCheckClick));
     connect(ConvertMenuDiscImage, &QAction::triggered, form,
@@ -789,6 +797,7 @@ void TMainForm::Connect() {
     clicked(cbRenameMoveOneTime, &TMainModel::cbRenameMoveOneTime);
     clicked(cbAllFilesFromID3v2, &TMainModel::cbAllFilesFromID3v2);
     clicked(cbAllFilesStripID3v2, &TMainModel::cbAllFilesStripID3v2);
+    clicked(cbAllFilesConvert, &TMainModel::cbAllFilesConvert);
 
     // Folder naming: the two radio buttons exclude each other.
     connect(rbFileName, &QRadioButton::clicked, form,
@@ -917,6 +926,7 @@ void TMainForm::Sync() {
     SyncCheck(cbRenameMoveOneTime, m.cbRenameMoveOneTime);
     SyncCheck(cbAllFilesFromID3v2, m.cbAllFilesFromID3v2);
     SyncCheck(cbAllFilesStripID3v2, m.cbAllFilesStripID3v2);
+    SyncCheck(cbAllFilesConvert, m.cbAllFilesConvert);
     SetVisible(Label19, m.Label19Visible);
     SetEnabled(btnProcessAll, m.btnProcessAll.Enabled);
     ConvertMenuProcessAll->setEnabled(m.btnProcessAll.Enabled);

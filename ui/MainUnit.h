@@ -66,7 +66,7 @@ class TMainForm : public QMainWindow {
     QAction *TrackListMenuSaveFilesList, *TrackListMenuSaveFromID3v1;
     QAction *ConvertMenuID3TagsConvert, *ConvertMenuSplit, *ConvertMenuSaveID3, *ConvertMenuRename,
         *ConvertMenuCDCreate, *ConvertMenuProcessAll, *ConvertMenuFromID3v2, *ConvertMenuStripID3v2,
-        *ConvertMenuDiscCheck, *ConvertMenuDiscImage, *ConvertMenuBurn;
+        *ConvertMenuRecode, *ConvertMenuDiscCheck, *ConvertMenuDiscImage, *ConvertMenuBurn;
     QAction* SetupMenuTransSet;
     QAction* HelpMenuAbout;
     // Tool bar.
@@ -119,7 +119,8 @@ class TMainForm : public QMainWindow {
     QFrame* Panel2;
     QLabel* Label18;
     QCheckBox *cbAllFilesTrans, *cbAllFilesSplit, *cbAllFilesSaveID3, *cbAllFilesRename,
-        *cbAllFilesMoveToDir, *cbRenameMoveOneTime, *cbAllFilesFromID3v2, *cbAllFilesStripID3v2;
+        *cbAllFilesMoveToDir, *cbRenameMoveOneTime, *cbAllFilesFromID3v2, *cbAllFilesStripID3v2,
+        *cbAllFilesConvert;
     QLabel* Label19;
     QFrame *ID3v2BatchPanel, *ProcessAllPanel;
     QPushButton* btnProcessAll;

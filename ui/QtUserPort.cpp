@@ -226,6 +226,14 @@ bool TQtUserPort::ShowBatchPlan(const TBatchLog& plan, const std::string& folder
     return dialog.exec() == QDialog::Accepted;
 }
 
+bool TQtUserPort::ShowConvertPlan(const TBatchLog& plan, const std::string& folder, int& kbps,
+                                  const std::function<TBatchLog(int)>& relabel) {
+    TBatchPlanDialog dialog(plan, folder, kbps, relabel, MainForm);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    kbps = dialog.Kbps();
+    return accepted;
+}
+
 void TQtUserPort::ShowBatchDone(const TBatchLog& done, const std::string& folder) {
     std::string text = BatchSummary(done, true);
     int shown = 0;

@@ -42,6 +42,8 @@ class TQtUserPort : public TUserPort {
     void ProcessEvents() override;
     void Refresh() override;
     bool ShowBatchPlan(const TBatchLog& plan, const std::string& folder) override;
+    bool ShowConvertPlan(const TBatchLog& plan, const std::string& folder, int& kbps,
+                         const std::function<TBatchLog(int)>& relabel) override;
     void ShowBatchDone(const TBatchLog& done, const std::string& folder) override;
     bool ShowDiscCheck(TDiscCheck& check, EDiscPurpose purpose, TDiscChoice& choice,
                        const TDiscRecheck& recheck) override;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "core/convert/ConvertRules.h"
 #include "core/disc/Disc.h"
 #include "core/disc/DiscImage.h"
 #include "core/disc/DiscNames.h"
@@ -30,6 +31,11 @@ std::string Grouped(int64_t n) {
     for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
         digits.insert(static_cast<size_t>(i), " ");
     return digits;
+}
+
+// Advice the conversion carries out, naming it.
+std::string Cure(const std::string& advice) {
+    return advice + ": " + kConvertAdvice;
 }
 
 std::string Relative(const std::string& folder, const std::string& name) {
@@ -130,6 +136,12 @@ class TDiscChecker {
                 "Папка не читается — проверьте, что она есть и права на неё", true);
             return files;
         }
+        // The folder's visible files, for the MP3 made from a file of another format.
+        std::set<std::string> names;
+        for (const TDirEntry& e : entries) {
+            if (e.Type == TDirEntry::Kind::File && !e.Hidden)
+                names.insert(e.Name);
+        }
         for (const TDirEntry& e : entries) {
             if (e.Hidden && e.Type == TDirEntry::Kind::File && IsMp3Name(e.Name) &&
                 ParseOwnName(e.Name).Pid == 0) {
@@ -166,7 +178,16 @@ class TDiscChecker {
                 continue;
             }
             if (!IsMp3Name(e.Name)) {
-                Add(path, "not-mp3", "Не MP3: на диск не попадёт — уберите файл из папки");
+                // The original of a converted MP3, and a file whose MP3 stands beside it, are
+                // kept off the disc on purpose.
+                if (IsKeptOriginalName(e.Name) ||
+                    (IsConvertibleName(e.Name) && HasConvertedBeside(e.Name, names)))
+                    continue;
+                Add(path, "not-mp3",
+                    IsConvertibleName(e.Name)
+                        ? Cure("Не MP3, а звук другого формата: на диск не попадёт — "
+                               "перекодируйте в MP3")
+                        : std::string("Не MP3: на диск не попадёт — уберите файл из папки"));
                 continue;
             }
             TDiscEntry file;
@@ -273,36 +294,38 @@ class TDiscChecker {
             return true;
         }
         const TMpegFrameHdr& h = info.FrameHdr;
-        const char* off = nullptr;
+        std::string off;
         if (info.Riff)
-            off =
+            off = Cure(
                 "Файл WAV (RIFF), а не MP3: магнитола его не сыграет, на диск он не попадёт — "
-                "перекодируйте в MP3";
+                "перекодируйте в MP3");
         else if (!h.Valid)
-            off =
-                "Нет звука MP3 (кадры MPEG не найдены): на диск не попадёт — перекодируйте в "
-                "MP3 или уберите файл из папки";
+            off = Cure(
+                      "Нет звука MP3 (кадры MPEG не найдены): на диск не попадёт — перекодируйте "
+                      "в MP3") +
+                  " или уберите файл из папки";
         else if (h.LayerIndex() == 1)
-            off =
+            off = Cure(
                 "MPEG Layer I, а не MP3: магнитола его не сыграет, на диск он не попадёт — "
-                "перекодируйте в MP3";
+                "перекодируйте в MP3");
         else if (h.LayerIndex() == 2)
-            off =
+            off = Cure(
                 "MPEG Layer II (MP2), а не MP3: магнитола его не сыграет, на диск он не "
-                "попадёт — перекодируйте в MP3";
+                "попадёт — перекодируйте в MP3");
         else if (h.Bitrate == 0)
-            off =
+            off = Cure(
                 "MP3 свободного формата (битрейт не указан в кадрах): магнитолы такие не "
-                "играют, на диск он не попадёт — перекодируйте в MP3 с обычным битрейтом";
+                "играют, на диск он не попадёт — перекодируйте в MP3 с обычным битрейтом");
         else if (!info.NextFrameMatches)
-            off =
-                "Нет звука MP3: за первым кадром MPEG нет второго — на диск не попадёт; "
-                "перекодируйте в MP3 или уберите файл из папки";
+            off = Cure(
+                      "Нет звука MP3: за первым кадром MPEG нет второго — на диск не попадёт; "
+                      "перекодируйте в MP3") +
+                  " или уберите файл из папки";
         else if (info.IsVBR && info.Duration == 0)
-            off =
+            off = Cure(
                 "Время звучания 0:00 (заголовок Xing без кадров): на диск не попадёт — "
-                "перекодируйте в MP3";
-        if (off) {
+                "перекодируйте в MP3");
+        if (!off.empty()) {
             Add(entry.Source, "not-mp3", off);
             return false;
         }
@@ -316,20 +339,23 @@ class TDiscChecker {
         if (p.AudioLimits) {
             if (h.VersionIndex == 2)
                 Add(entry.Source, "mpeg-version",
-                    "MPEG-2 Layer III: играют не все магнитолы — перекодируйте в MPEG-1 Layer III");
+                    Cure("MPEG-2 Layer III: играют не все магнитолы — перекодируйте в MPEG-1 "
+                         "Layer III"));
             else if (h.VersionIndex == 3)
                 Add(entry.Source, "mpeg-version",
-                    "MPEG-2.5: играют лишь некоторые магнитолы — перекодируйте в MPEG-1 Layer III");
+                    Cure("MPEG-2.5: играют лишь некоторые магнитолы — перекодируйте в MPEG-1 "
+                         "Layer III"));
             if (std::find(p.SampleRates.begin(), p.SampleRates.end(), h.SampleRate) ==
                 p.SampleRates.end())
                 Add(entry.Source, "sample-rate",
-                    "Частота " + std::to_string(h.SampleRate) +
-                        " Гц: магнитола может его не сыграть — перекодируйте с частотой 44100 Гц");
+                    Cure("Частота " + std::to_string(h.SampleRate) +
+                         " Гц: магнитола может его не сыграть — перекодируйте с частотой 44100 "
+                         "Гц"));
             if (!info.IsVBR && (h.Bitrate < p.MinBitrate || h.Bitrate > p.MaxBitrate))
                 Add(entry.Source, "bitrate",
-                    "Битрейт " + std::to_string(h.Bitrate) + " кбит/с вне " +
-                        std::to_string(p.MinBitrate) + "–" + std::to_string(p.MaxBitrate) +
-                        " кбит/с: магнитола может его не сыграть — перекодируйте");
+                    Cure("Битрейт " + std::to_string(h.Bitrate) + " кбит/с вне " +
+                         std::to_string(p.MinBitrate) + "–" + std::to_string(p.MaxBitrate) +
+                         " кбит/с: магнитола может его не сыграть — перекодируйте"));
         }
         if (p.MaxID3v2 > 0 && info.ID3v2Size > p.MaxID3v2)
             Add(entry.Source, "id3v2-large",

@@ -192,7 +192,7 @@ bool ReadJournal(TSysCalls& sys, const std::string& path, TJournal& journal) {
     if (fields.size() < kWholeFields || fields[0] != kMagic || fields[1].size() != 1)
         return false;
     const char kind = fields[1][0];
-    if (std::string("clhxrw").find(kind) == std::string::npos)
+    if (std::string("clhxrwv").find(kind) == std::string::npos)
         return false;
     journal = {};
     journal.Kind = static_cast<TJournal::EKind>(kind);

@@ -37,11 +37,14 @@ struct TJournal {
         Copy = 'x',        // From is copied to Temp in To's folder, Temp moved to To, From removed
         CaseRename = 'r',  // From is moved to Temp, then Temp to To
         Rewrite = 'w',     // new bytes for From are written to Temp, then Temp renamed over From
+        // new bytes for From are written to Temp; only then From is moved to To (the original
+        // kept beside), and Temp takes From's name
+        Replace = 'v',
     };
     EKind Kind = EKind::Claim;
     std::string From, To, Temp;
     // The inode of the file the journal made: the placeholder (Claim) or the temporary file
-    // (Copy, Rewrite), added once that file exists.
+    // (Copy, Rewrite, Replace), added once that file exists.
     bool HasInode = false;
     dev_t Dev = 0;
     ino_t Ino = 0;

@@ -135,6 +135,17 @@ void Recover(TSysCalls& sys, const TJournal& j) {
             if (IsJournalsTemporary(sys, j))
                 sys.Unlink(j.Temp.c_str());
             return;
+        case TJournal::EKind::Replace:
+            // The original is moved only once the new file is whole: with the original gone to
+            // its kept name, the new file takes its place; with the original still there, the
+            // new file goes.
+            if (!IsJournalsTemporary(sys, j))
+                return;
+            if (!hasFrom && hasTo && S_ISREG(to.st_mode))
+                SafeMoveFile(sys, j.Temp, j.From);
+            else
+                sys.Unlink(j.Temp.c_str());
+            return;
         case TJournal::EKind::CaseRename: {
             struct stat temp {};
             if (sys.Lstat(j.Temp.c_str(), &temp) == 0 &&
@@ -157,6 +168,7 @@ int Rank(TJournal::EKind kind) {
             return 1;
         case TJournal::EKind::Copy:
         case TJournal::EKind::Rewrite:
+        case TJournal::EKind::Replace:
             return 2;
         case TJournal::EKind::CaseRename:
             return 3;

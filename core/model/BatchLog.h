@@ -12,18 +12,21 @@ namespace velmora {
 class TID3v1Tag;
 
 struct TBatchEvent {
-    enum class TKind { Save, Mkdir, Move, Fail, Skip, Warn, Strip };
+    // Unconverted: a file the conversion could not convert, or that a cancel left as it was.
+    enum class TKind { Save, Mkdir, Move, Fail, Skip, Warn, Strip, Convert, Unconverted };
     TKind Kind;
     std::string Path;    // full path
-    std::string Target;  // full path of a move's target, else ""
-    std::string Detail;  // the block in hex, the reason, the warning
+    std::string Target;  // full path of a move's target or of a new MP3, else ""
+    // The block in hex, the reason, the warning, what a conversion makes of what.
+    std::string Detail;
 };
 using TBatchLog = std::vector<TBatchEvent>;
 
 // The detail of a tag save: the 128-byte block the tag writes, in hex (BatchEventWhat reads it
 // back).
 std::string SaveEventDetail(const TID3v1Tag& tag);
-// The action word of the tab-separated form: save, mkdir, move, fail, skip, warn, strip.
+// The action word of the tab-separated form: save, mkdir, move, fail, skip, warn, strip, convert
+// (and fail for Unconverted).
 const char* BatchActionName(TBatchEvent::TKind kind);
 // The action as the user reads it: "Запись тега", "Перемещение", "Ошибка", ...
 const char* BatchActionWord(TBatchEvent::TKind kind);
@@ -32,7 +35,8 @@ const char* BatchActionWord(TBatchEvent::TKind kind);
 bool IsFailure(TBatchEvent::TKind kind);
 // What a step does, as the user reads it beside the file: the title and artist a tag save
 // writes ("«Song» — «Band»", or "пустой тег"), the size an ID3v2 strip removes ("1,9 КБ"), a
-// move's target (relative to the folder), the reason or the warning.
+// move's target (relative to the folder), the reason or the warning, the new MP3 and what it is
+// made of.
 std::string BatchEventWhat(const TBatchEvent& event, const std::string& folder);
 // One line: with tsv "action<TAB>path<TAB>target<TAB>detail" ("-" for an empty column), else a
 // Russian sentence. Paths are relative to folder and written on one line
@@ -40,7 +44,9 @@ std::string BatchEventWhat(const TBatchEvent& event, const std::string& folder);
 std::string FormatBatchEvent(const TBatchEvent& event, const std::string& folder, bool tsv);
 // "Будет записано тегов: 12, переименовано и перемещено в папки D001–D012: 12; не получится: 0;
 // предупреждений: 2" (with done = false), or the same in the past tense with done = true. A
-// move that renames a file and puts it into a folder counts once, as both.
+// move that renames a file and puts it into a folder counts once, as both. Conversions come
+// first ("Будет перекодировано в MP3: 3, записано тегов: …"), alone when nothing else is done
+// ("Перекодировано в MP3: 2; не сделано: 1; предупреждений: 0").
 std::string BatchSummary(const TBatchLog& log, bool done);
 
 }  // namespace velmora

@@ -16,6 +16,7 @@ namespace velmora {
 struct TBatchOptions {
     bool Translit = false;
     bool FromID3v2 = false, StripID3v2 = false;
+    bool Convert = false;                     // convert what the radio cannot play first
     std::string Table;                        // a .trs table loaded first
     std::optional<TNameParts> Merge, Rename;  // the chosen parts
     std::optional<std::string> Separator, Replace;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <map>
 #include <optional>
 #include <set>
 
@@ -29,20 +28,6 @@ constexpr const char* kUnreadableText =
 constexpr const char* kLookAlikeText =
     "В папке есть файлы с именами, как у временных файлов Velmora, но сделанные не ею для этой "
     "папки. Они оставлены как есть:";
-
-// The code of the genre of that name, letter case aside; -1 when no genre has it. The names'
-// keys are made once.
-int32_t GenreCodeByName(const std::string& name) {
-    static const std::map<std::string, int32_t> codes = [] {
-        BuildID3Genres();
-        std::map<std::string, int32_t> byKey;
-        for (const auto& item : ID3Genres().Items)
-            byKey.emplace(UserCollator().EquivalenceKey(item.Name), item.Code);
-        return byKey;
-    }();
-    const auto it = codes.find(UserCollator().EquivalenceKey(name));
-    return it == codes.end() ? -1 : it->second;
-}
 
 uint32_t ClockSeed() {
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -774,6 +759,7 @@ void TMainModel::SetBox(TCheckBox& box, bool on) {
         {&TMainModelState::cbAllFilesMoveToDir, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbAllFilesFromID3v2, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbAllFilesStripID3v2, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesConvert, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbRenameMoveOneTime, &TMainModel::cbAllFilesTransClick},
     };
     box.Checked = on;
@@ -794,7 +780,8 @@ void TMainModel::ChooseFolderNaming(bool numbered) {
 TBatchOptionsProblem CheckBatchOptions(const TBatchOptions& o) {
     if (o.AtOnce && !(o.Rename && o.Numbered))
         return TBatchOptionsProblem::AtOnceNeedsRenameAndFolders;
-    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2)
+    if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2 &&
+        !o.Convert)
         return TBatchOptionsProblem::NothingToDo;
     return TBatchOptionsProblem::None;
 }
@@ -824,6 +811,8 @@ void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
         SetBox(cbAllFilesFromID3v2, true);
     if (o.StripID3v2)
         SetBox(cbAllFilesStripID3v2, true);
+    if (o.Convert)
+        SetBox(cbAllFilesConvert, true);
     if (o.Numbered) {
         ChooseFolderNaming(*o.Numbered);
         SetBox(cbAllFilesMoveToDir, true);

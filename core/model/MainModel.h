@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/AudioInfo.h"
+#include "core/convert/ConvertRun.h"
 #include "core/files/FileSystem.h"
 #include "core/model/BatchLog.h"
 #include "core/model/BatchOptions.h"
@@ -83,6 +84,7 @@ struct TMainModelState {
     TFileListReportOptions FileListOptions;
     TTagListReportOptions TagListOptions;
     TDiscChoice DiscChoice;  // the profile and blank of the disc commands, for the whole run
+    int ConvertKbps = kDefaultConvertKbps;  // the conversion's bitrate, for the whole run
     TSeedSource SeedSource;
     std::string ProgramPath;  // the running program's path (for the table file)
 
@@ -120,6 +122,7 @@ struct TMainModelState {
         cbAllFilesMoveToDir;
     TCheckBox cbAllFilesFromID3v2;   // take the tags from ID3v2 when a file has no ID3v1 tag
     TCheckBox cbAllFilesStripID3v2;  // remove the ID3v2 tag after the tag is saved
+    TCheckBox cbAllFilesConvert;     // convert what the radio cannot play first
     TCheckBox cbRenameMoveOneTime{false, false, true};
     bool Label19Visible = true;  // the brace "}"
     TButton btnProcessAll{false};
@@ -153,11 +156,13 @@ class TMainModel : public TMainModelState {
     // Sets the batch's controls from the options, as the user would tick them.
     void ApplyBatchOptions(const TBatchOptions& options);
     // The batch of the current options over a file system that only pretends, on a copy of the
-    // model: the model and the disk stay as they are.
-    TBatchLog PlanBatch() const;
-    // The batch itself, recorded. Inside a running command an error that stops the batch goes on
-    // to that command; otherwise Run reports it.
-    TBatchLog RunBatch();
+    // model: the model and the disk stay as they are. With `convert`, the batch that converts
+    // first: the conversion's lines, then the batch over the files the conversion will have made.
+    TBatchLog PlanBatch(const TConvertPlan* convert = nullptr) const;
+    // The batch itself, recorded; with `convert`, that conversion first (with its progress) and
+    // the list made again. Inside a running command an error that stops the batch goes on to
+    // that command; otherwise Run reports it.
+    TBatchLog RunBatch(const TConvertPlan* convert = nullptr);
 
     // ---- Entry from the event loop ----
     // Runs one command: refused (does nothing) while another command runs; an error ends the
@@ -246,6 +251,18 @@ class TMainModel : public TMainModelState {
     // (EnableBurning in core/model/BurnCommands.h, library velmora_burn_model).
     void ConvertMenuBurnClick();
     std::function<void()> OnBurnFolder;
+    // "Перекодировать для магнитолы…" (MainModelConvert.cpp): the plan of the opened folder's
+    // conversion for the chosen radio profile, then the conversion on every core with its
+    // progress and a way out, then the list again with the new files.
+    void ConvertMenuConvertClick();
+    // The conversion's settings: the chosen profile's limits at ConvertKbps.
+    TConvertSettings ConvertSettings() const;
+    // The plan of converting the opened folder; reads only (busy cursor and progress meanwhile).
+    TConvertPlan PlanConvert(const TConvertSettings& settings);
+    // The plan's conversions under the folder's lock, on `jobs` workers (0: one per core),
+    // with their progress shown through the port (StepProgress, which may cancel). The lines of
+    // what was done.
+    TBatchLog RunConvert(const TConvertPlan& plan, int jobs);
     // What "Создать образ диска…" does once its images (one a disc) are written, when set
     // (EnableBurning); otherwise it says where they are.
     std::function<void(const std::vector<std::string>& images, const std::string& message)>
@@ -306,6 +323,9 @@ class TMainModel : public TMainModelState {
     bool StripCurrentID3v2();
     // The question about unsaved edits of the current track, saving them on Yes.
     void AskToSaveEdits();
+    // Before a command over the whole folder: the question about unsaved edits, and edits not
+    // saved put back to the file's own tag.
+    void SettleEdits();
     // Writes the tag of the analysis into the file; false when the file may not be written.
     bool SaveTag(const std::string& path);
     // True when the command may write the file: it lies inside the opened folder once links are

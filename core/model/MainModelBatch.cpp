@@ -1,10 +1,13 @@
 // The batch over the whole list: the tag stage, the file stage in one of its four ways, and the
 // rebuilt list.
 #include <algorithm>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 
 #include "core/files/PretendFileSystem.h"
+#include "core/model/ConvertLog.h"
 #include "core/model/MainModel.h"
 #include "core/model/QuietPort.h"
 
@@ -194,7 +197,7 @@ void TMainModel::btnProcessAllClick() {
 
     for (TCheckBox* box :
          {&cbAllFilesTrans, &cbAllFilesSplit, &cbAllFilesSaveID3, &cbAllFilesRename,
-          &cbAllFilesMoveToDir, &cbAllFilesFromID3v2, &cbAllFilesStripID3v2}) {
+          &cbAllFilesMoveToDir, &cbAllFilesFromID3v2, &cbAllFilesStripID3v2, &cbAllFilesConvert}) {
         box->Checked = false;
         cbAllFilesTransClick();
     }
@@ -207,9 +210,22 @@ void TMainModel::btnProcessAllClick() {
 }
 
 void TMainModel::ProcessAllWithPlan() {
-    if (TrackList.empty())
+    // A folder of files to convert may list none yet.
+    if (TrackList.empty() && !(cbAllFilesConvert.Checked && !InputFolder.empty()))
         return;
     // The unsaved-edits question comes before the plan, so the plan is the batch the user gets.
+    SettleEdits();
+    std::optional<TConvertPlan> convert;
+    if (cbAllFilesConvert.Checked)
+        convert = PlanConvert(ConvertSettings());
+    const TConvertPlan* converting = convert ? &*convert : nullptr;
+    if (!Port.ShowBatchPlan(PlanBatch(converting), InputFolder))
+        return;
+    const TBatchLog done = RunBatch(converting);
+    Port.ShowBatchDone(done, InputFolder);
+}
+
+void TMainModel::SettleEdits() {
     // Edits not saved go: the edits show the file's own tag again.
     const bool changed = TagsModified;
     AskToSaveEdits();
@@ -220,26 +236,34 @@ void TMainModel::ProcessAllWithPlan() {
     }
     TagsModified = false;
     InfoFileNameRed = false;
-    if (!Port.ShowBatchPlan(PlanBatch(), InputFolder))
-        return;
-    const TBatchLog done = RunBatch();
-    Port.ShowBatchDone(done, InputFolder);
 }
 
-TBatchLog TMainModel::PlanBatch() const {
+TBatchLog TMainModel::PlanBatch(const TConvertPlan* convert) const {
     // Nobody is asked and nothing is shown: a failed move is a "fail" line.
     std::ostream nowhere(nullptr);
     TQuietPort port(nowhere);
-    TPretendFileSystem pretend;
-    TMainModel copy(*this, port, pretend);
+    const std::unique_ptr<TPretendFileSystem> pretend =
+        convert ? PretendConverted(*convert) : std::make_unique<TPretendFileSystem>();
+    TMainModel copy(*this, port, *pretend);
     copy.Planning = true;
-    return copy.RunBatch();
+    if (convert == nullptr)
+        return copy.RunBatch();
+    // The new files join the list the batch works through.
+    TBatchLog log = ConvertPlanLines(*convert, convert->Settings.Kbps);
+    copy.RebuildList();
+    const TBatchLog rest = copy.RunBatch();
+    log.insert(log.end(), rest.begin(), rest.end());
+    return log;
 }
 
-TBatchLog TMainModel::RunBatch() {
+TBatchLog TMainModel::RunBatch(const TConvertPlan* convert) {
     TBatchLog log;
     WorkingPath.clear();
     const auto batch = [&] {
+        if (convert != nullptr) {
+            log = RunConvert(*convert, 0);
+            RebuildList();
+        }
         BatchLog = &log;
         try {
             btnProcessAllClick();
@@ -269,7 +293,8 @@ void TMainModel::cbAllFilesTransClick() {
     cbAllFilesSaveID3.Checked =
         cbAllFilesTrans.Checked || cbAllFilesSplit.Checked || cbAllFilesFromID3v2.Checked;
     btnProcessAll.Enabled = cbAllFilesSaveID3.Checked || cbAllFilesRename.Checked ||
-                            cbAllFilesMoveToDir.Checked || cbAllFilesStripID3v2.Checked;
+                            cbAllFilesMoveToDir.Checked || cbAllFilesStripID3v2.Checked ||
+                            cbAllFilesConvert.Checked;
     cbRenameMoveOneTime.Enabled = cbAllFilesRename.Checked && cbAllFilesMoveToDir.Checked;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/convert/ConvertRun.h"
 #include "core/disc/Disc.h"
 #include "core/model/BatchLog.h"
 #include "core/reports/ReportOptions.h"
@@ -58,6 +59,17 @@ class TUserPort {
     virtual void ShowBatchDone(const TBatchLog& done, const std::string& folder) {
         (void)done;
         (void)folder;
+    }
+    // "Перекодировать для магнитолы…": the plan before anything is written, with the bitrate to
+    // choose (`kbps`; a change calls `relabel` for the plan's lines at that bitrate). True runs
+    // it ("Выполнить").
+    virtual bool ShowConvertPlan(const TBatchLog& plan, const std::string& folder, int& kbps,
+                                 const std::function<TBatchLog(int)>& relabel) {
+        (void)plan;
+        (void)folder;
+        (void)kbps;
+        (void)relabel;
+        return true;
     }
     // The check again, for another profile or blank.
     using TDiscRecheck = std::function<TDiscCheck(const TDiscChoice&)>;

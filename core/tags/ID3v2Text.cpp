@@ -1,8 +1,11 @@
 #include "core/tags/ID3v2Text.h"
 
 #include <cctype>
+#include <map>
 #include <vector>
 
+#include "audio/ID3Tags.h"
+#include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
 #include "core/text/TrackRules.h"
 
@@ -96,6 +99,19 @@ std::string DecodeID3v2Text(const TID3v2Text& text) {
     if (!text.Latin1)
         return text.Text;
     return LooksLikeCp1251(text.Text) ? Cp1251ToUtf8(text.Text) : Latin1ToUtf8(text.Text);
+}
+
+int32_t GenreCodeByName(const std::string& name) {
+    // The names' keys are made once.
+    static const std::map<std::string, int32_t> codes = [] {
+        BuildID3Genres();
+        std::map<std::string, int32_t> byKey;
+        for (const auto& item : ID3Genres().Items)
+            byKey.emplace(UserCollator().EquivalenceKey(item.Name), item.Code);
+        return byKey;
+    }();
+    const auto it = codes.find(UserCollator().EquivalenceKey(name));
+    return it == codes.end() ? -1 : it->second;
 }
 
 int32_t TrackNumberOf(const std::string& text) {

@@ -30,6 +30,8 @@ bool IsDamagedCopy(const std::string& id3v1Bytes, const std::string& id3v2Text);
 bool IsDamagedField(const std::string& id3v1Bytes, const std::string& id3v2Text);
 // The text in UTF-8: a Latin-1 frame's bytes as Windows-1251 or Latin-1 by the rule above.
 std::string DecodeID3v2Text(const TID3v2Text& text);
+// The code of the genre of that name, letter case aside; -1 when no genre has it.
+int32_t GenreCodeByName(const std::string& name);
 // The number a track text begins with ("3/12" gives 3, "" or "x" gives 0).
 int32_t TrackNumberOf(const std::string& text);
 // The tag's fields, one line each: "Название: Звезда", ..., "Обложка: 48 КБ"; "" without a tag.

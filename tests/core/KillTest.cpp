@@ -1,6 +1,6 @@
-// Moves and rewrites stopped after each system call in turn: a forked child runs the operation
-// and is killed right after its nth call; the parent then looks at the folder, opens it the way
-// the program does (CleanLeftovers) and looks again.
+// Moves, rewrites and conversions stopped after each system call in turn: a forked child runs the
+// operation and is killed right after its nth call; the parent then looks at the folder, opens it
+// the way the program does (CleanLeftovers) and looks again.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "core/convert/ConvertJob.h"
 #include "core/files/Leftovers.h"
 #include "core/files/SafeMove.h"
 #include "tools/Mp3Builder.h"
@@ -377,6 +378,56 @@ TEST_F(KillTest, AMoveOntoAnotherRealFileSystem) {
         [&] { test::WriteFile(Path("a.mp3"), a); }, [](TStoppingSysCalls&) {},
         [&](TSysCalls& sys) { return SafeMoveFile(sys, Path("a.mp3"), Path("D001/a.mp3")); },
         {{"D001", "<dir>"}, {"D001/a.mp3", a}});
+}
+
+TEST_F(KillTest, AConversionBesideItsSourceAndUnderAnMp3sOwnName) {
+    // A fifth of a second of a FLAC file, and of a Layer II file named .mp3.
+    test::TempDir inputs;
+    const std::string quiet = " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f lavfi -i sine=duration=0.2 '" +
+                           inputs.File("a.flac") + "'" + quiet)
+                              .c_str()),
+              0);
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 1 '" + inputs.File("b.wav") +
+                           "' synth 0.2 sine 300" + quiet + " && twolame -b 64 -m m '" +
+                           inputs.File("b.wav") + "' '" + inputs.File("b.mp3") + "'" + quiet)
+                              .c_str()),
+              0);
+    TConvertSettings settings;
+    settings.Limits.Limits = true;
+    settings.Limits.SampleRates = {44100};
+    settings.Limits.MinBitrate = 32;
+    settings.Limits.MaxBitrate = 320;
+    const auto convert = [&](TSysCalls& sys) {
+        const TConvertPlan plan = PlanConversion(RealFileSystem(), Temp.File("music"), settings);
+        if (plan.Convertible() != 1)
+            return TMoveResult{false, EINVAL};
+        const TConvertOutcome outcome = ConvertFile(sys, plan.Items.front(), settings);
+        return TMoveResult{outcome.State == TConvertOutcome::EState::Done, 0};
+    };
+    for (const char* name : {"a.flac", "b.mp3"}) {
+        SCOPED_TRACE(name);
+        const std::string bytes = ReadText(inputs.File(name));
+        const auto prepare = [&] { test::WriteFile(Path(name), bytes); };
+        // What a conversion that runs to its end leaves.
+        Clear(Temp.File("music"));
+        prepare();
+        ASSERT_TRUE(convert(RealSysCalls()).Ok);
+        const std::map<std::string, std::string> after = Tree();
+        ASSERT_EQ(after.size(), 2u);
+        const TKillCase cases[] = {
+            {"renameat2", [](TStoppingSysCalls&) {}},
+            {"placeholder",
+             [](TStoppingSysCalls& s) {
+                 s.NoRenameNoReplace = true;
+                 s.NoLinks = true;
+             }},
+        };
+        for (const TKillCase& c : cases) {
+            SCOPED_TRACE(c.Name);
+            KillAtEveryCall(prepare, c.Setup, convert, after);
+        }
+    }
 }
 
 }  // namespace

@@ -35,6 +35,8 @@ class TScriptedPort : public TUserPort {
     // (default: go on).
     std::function<bool(TBurnSetup&)> OnBurnSetup;
     std::function<bool(const TProgress&)> OnProgress;
+    // The bitrate the conversion's plan is answered with (default: as proposed).
+    int ConvertKbpsAnswer = 0;
 
     // ---- Records ----
     std::deque<bool> PlanAnswers;  // default: Выполнить
@@ -106,6 +108,15 @@ class TScriptedPort : public TUserPort {
         return !OnProgress || OnProgress(progress);
     }
     void EndProgress() override { --ProgressShown; }
+
+    bool ShowConvertPlan(const TBatchLog& plan, const std::string&, int& kbps,
+                         const std::function<TBatchLog(int)>& relabel) override {
+        if (ConvertKbpsAnswer > 0)
+            kbps = ConvertKbpsAnswer;
+        Plans.push_back(relabel(kbps));
+        (void)plan;
+        return Take(PlanAnswers, true);
+    }
 
   private:
     template <typename T, typename D>

@@ -66,7 +66,31 @@ class DialogsTest : public QObject {
     void jpegDecoderRefusesDamagedData();
     void discCheckDialogListsProblemsAndNames();
     void batchPlanShowsWhatEachStepWrites();
+    void convertPlanOffersTheBitrate();
 };
+
+void DialogsTest::convertPlanOffersTheBitrate() {
+    const auto plan = [](int kbps) {
+        return TBatchLog{{TBatchEvent::TKind::Convert, "/m/Песня.flac", "/m/Песня.mp3",
+                          "FLAC, 44100 Гц → MP3 " + std::to_string(kbps) + " кбит/с, 44100 Гц"},
+                         {TBatchEvent::TKind::Unconverted, "/m/list.flac", "", "пустой файл"}};
+    };
+    std::vector<int> asked;
+    TBatchPlanDialog dialog(plan(192), "/m", 192, [&](int kbps) {
+        asked.push_back(kbps);
+        return plan(kbps);
+    });
+    dialog.show();
+    QVERIFY(MatchesGolden(DumpWidgetTree(&dialog), "convert-plan-dialog.txt"));
+    QCOMPARE(dialog.windowTitle(), QString("Перекодировать для магнитолы: что будет сделано"));
+    QCOMPARE(dialog.cbBitrate->currentText(), QString("192 кбит/с"));
+    QVERIFY(dialog.lblSummary->text().startsWith("Будет перекодировано в MP3: 1; не получится: 1"));
+    dialog.cbBitrate->setCurrentIndex(dialog.cbBitrate->findData(320));
+    QCOMPARE(asked, std::vector<int>{320});
+    QCOMPARE(dialog.Kbps(), 320);
+    QVERIFY(dialog.PlanTable->item(0, 2)->text().contains("MP3 320 кбит/с"));
+    QCOMPARE(dialog.PlanTable->item(1, 0)->text(), QString("Ошибка"));
+}
 
 void DialogsTest::batchPlanShowsWhatEachStepWrites() {
     TID3v1Tag tag;

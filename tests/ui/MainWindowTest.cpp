@@ -182,6 +182,7 @@ void MainWindowTest::menusHoldEveryItemWithShortcutAndIcon() {
           {"ConvertMenuCDCreate", "Создать папку", {}, 10},
           {nullptr, "", {}, -1},
           {"ConvertMenuProcessAll", "Обработать все файлы", {}, -1},
+          {"ConvertMenuRecode", "Перекодировать для магнитолы…", {}, -1},
           {nullptr, "", {}, -1},
           {"ConvertMenuDiscCheck", "Проверка диска", {}, -1},
           {"ConvertMenuDiscImage", "Создать образ диска…", {}, -1},
