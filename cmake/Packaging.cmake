@@ -35,14 +35,15 @@ foreach(program velmora velmora-cli)
     endif()
 endforeach()
 
-# The conversion's module (FFmpeg and LAME), loaded by the programs on first use from the
-# library folder beside their own (core/files/Module.h). Not executable: it is no program.
-if(TARGET velmora_convert_module)
-    install(TARGETS velmora_convert_module
+# The modules (the conversion's FFmpeg and LAME, the burn's libburn), loaded by the programs on
+# first use from the library folder beside their own (core/files/Module.h). Not executable: they
+# are no programs.
+foreach(module ${VELMORA_MODULES})
+    install(TARGETS ${module}
             LIBRARY DESTINATION ${VELMORA_MODULE_SUBDIR}
             PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-    add_dependencies(velmora_installed velmora_convert_module)
-endif()
+    add_dependencies(velmora_installed ${module})
+endforeach()
 
 if(TARGET velmora)
     install(FILES ${VELMORA_DATA}/${VELMORA_APP_ID}.desktop

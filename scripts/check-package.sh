@@ -37,11 +37,13 @@ expected=(/usr/bin/velmora /usr/share/applications/$id.desktop
 for size in 16 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
-# velmora-cli with its manual page, and the conversion's module.
+# velmora-cli with its manual page, and the modules (conversion, burning).
 has_cli=true
 expected+=(/usr/bin/velmora-cli /usr/share/man/man1/velmora-cli.1.gz)
 module=$(grep -E '^/usr/lib/([^/]+/)?velmora/libvelmora-convert\.so$' <<<"$files" || true)
 [ -n "$module" ] || fail "the conversion module is not in the package"
+burnModule=$(grep -E '^/usr/lib/([^/]+/)?velmora/libvelmora-burn\.so$' <<<"$files" || true)
+[ -n "$burnModule" ] || fail "the burn module is not in the package"
 for path in "${expected[@]}"; do
     grep -qxF "$path" <<<"$files" || fail "$path is not in the package"
 done
@@ -56,7 +58,7 @@ cleanup() {
 }
 trap cleanup EXIT
 dpkg-deb -x "$deb" "$tmp/root"
-for program in "$tmp"/root/usr/bin/* "$tmp/root$module"; do
+for program in "$tmp"/root/usr/bin/* "$tmp/root$module" "$tmp/root$burnModule"; do
     file -b "$program" | grep -q ', stripped' || fail "$(basename "$program") is not stripped"
 done
 field Depends | grep -q 'libmp3lame0' || fail "Depends lacks LAME: $(field Depends)"

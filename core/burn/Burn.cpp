@@ -1,4 +1,4 @@
-#include "core/burn/Burn.h"
+#include "core/burn/BurnLib.h"
 
 #include <fcntl.h>
 #include <libburn/libburn.h>
@@ -955,22 +955,7 @@ class TBurnSession {
 
 }  // namespace
 
-bool IsPseudoDrive(const std::string& address) {
-    return address.rfind("stdio:", 0) == 0;
-}
-
-std::string BurnDriveDisplayName(const std::string& vendor, const std::string& model,
-                                 const std::string& address) {
-    std::string name = Trim(vendor);
-    const std::string m = Trim(model);
-    if (!m.empty())
-        name += (name.empty() ? "" : " ") + m;
-    if (name.empty())
-        name = "Привод";
-    return name + " (" + address + ")";
-}
-
-std::vector<TBurnDrive> FindDrives(std::string& error) {
+std::vector<TBurnDrive> LibFindDrives(std::string& error) {
     error.clear();
     std::vector<TBurnDrive> drives;
     TLibrary library;
@@ -1016,7 +1001,7 @@ std::vector<TBurnDrive> FindDrives(std::string& error) {
     return drives;
 }
 
-TMediumInfo InspectMedium(const std::string& address, int64_t pseudoCapacitySectors) {
+TMediumInfo LibInspectMedium(const std::string& address, int64_t pseudoCapacitySectors) {
     TMediumInfo info;
     info.Address = address;
     TLibrary library;
@@ -1030,110 +1015,13 @@ TMediumInfo InspectMedium(const std::string& address, int64_t pseudoCapacitySect
     return Inspect(grab, address, pseudoCapacitySectors);
 }
 
-TBurnCheck CheckBurn(const TMediumInfo& medium, int64_t imageSectors, bool blankAllowed,
-                     bool dummy) {
-    TBurnCheck check;
-    const auto refuse = [&](std::string message) {
-        check.Message = std::move(message);
-        return check;
-    };
-    if (!medium.Error.empty())
-        return refuse(medium.Error);
-    if (imageSectors <= 0)
-        return refuse("Образ пуст: записывать нечего.");
-    const bool pseudo = medium.Kind == TMediumKind::PseudoDrive;
-    if (pseudo && medium.State != TMediumState::Blank)
-        return refuse(medium.StateText +
-                      ": в него ничего не записывается. Укажите новый файл в "
-                      "существующей папке.");
-    switch (medium.Kind) {
-        case TMediumKind::None:
-            return refuse(std::string("В приводе нет диска. ") + kInsertBlank);
-        case TMediumKind::CdRom:
-            return refuse(std::string("Диск CD-ROM записать нельзя. ") + kInsertBlank);
-        case TMediumKind::NotCd:
-            return refuse(
-                "В приводе не CD, а " +
-                (medium.Profile.empty() ? std::string("диск другого вида") : medium.Profile) +
-                "; автомагнитола читает только CD. " + kInsertBlank);
-        default:
-            break;
-    }
-    if (medium.State == TMediumState::Unusable || medium.State == TMediumState::Unknown)
-        return refuse(std::string("Диск в приводе не распознан. ") + kInsertBlank);
-    if (medium.State != TMediumState::Blank) {
-        if (medium.Kind != TMediumKind::CdRw || !medium.Erasable)
-            return refuse(std::string("На диске уже есть данные, дописать их нельзя: диск для "
-                                      "автомагнитолы пишется одной закрытой сессией. ") +
-                          kInsertBlank);
-        if (dummy)
-            return refuse(std::string("Пробная запись идёт только на чистый диск, а на диске "
-                                      "CD-RW есть данные. ") +
-                          kInsertBlank);
-        if (!blankAllowed) {
-            check.NeedsBlanking = true;
-            return refuse(
-                "На диске CD-RW есть данные. Перед записью его нужно очистить, и всё, "
-                "что на нём записано, пропадёт. Разрешите очистку или вставьте "
-                "чистый диск CD-R или CD-RW.");
-        }
-    }
-    const bool willBlank = medium.State != TMediumState::Blank;
-    if (dummy && !medium.DummySupported)
-        return refuse("Этот привод не умеет пробную запись. Запишите диск без пробной записи.");
-    const int64_t needed = std::max(imageSectors, kMinTrackSectors);
-    // A CD-RW with data whose size the drive does not tell is checked again once blanked.
-    if (medium.CapacitySectors > 0 || !willBlank) {
-        if (needed > medium.CapacitySectors) {
-            const std::string where = pseudo ? "в файл" : "на диск";
-            return refuse("Образ (" + MB(imageSectors, true) + ") не помещается " + where + " (" +
-                          MB(medium.CapacitySectors, false) + "). " +
-                          (pseudo ? std::string("Освободите место или укажите другую папку.")
-                                  : std::string("Вставьте чистый диск на 700 МБ (80 минут) или "
-                                                "уберите часть файлов из папки.")));
-        }
-    }
-    check.Ok = true;
-    check.WillBlank = willBlank;
-    return check;
-}
-
-double CdSpeedX(double bytesPerSecond) {
-    return bytesPerSecond / kOneX;
-}
-
-int64_t ImageSectors(const std::string& path, std::string& error) {
-    error.clear();
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        error = "Образ " + path + " не найден: " + std::strerror(errno) +
-                ". Создайте образ диска заново.";
-        return 0;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        error = path + " — не файл образа. Укажите файл образа диска (.iso).";
-        return 0;
-    }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = "Не удалось открыть образ " + path + ": " + std::strerror(errno) + ".";
-        return 0;
-    }
-    ::close(fd);
-    if (st.st_size == 0) {
-        error = "Образ " + path + " пуст. Создайте образ диска заново.";
-        return 0;
-    }
-    return (static_cast<int64_t>(st.st_size) + kSector - 1) / kSector;
-}
-
-TBurnResult BurnImage(const std::string& imagePath, const TBurnOptions& options,
-                      const TBurnProgressFn& progress) {
+TBurnResult LibBurnImage(const std::string& imagePath, const TBurnOptions& options,
+                         const TBurnProgressFn& progress) {
     return TBurnSession(imagePath, options, progress).Run();
 }
 
-TVerifyResult VerifyBurn(const std::string& address, const std::string& imagePath,
-                         const TBurnProgressFn& progress) {
+TVerifyResult LibVerifyBurn(const std::string& address, const std::string& imagePath,
+                            const TBurnProgressFn& progress) {
     TVerifyResult result;
     std::string error;
     const int64_t sectors = ImageSectors(imagePath, error);
@@ -1165,4 +1053,14 @@ TVerifyResult VerifyBurn(const std::string& address, const std::string& imagePat
     return Compare(grab.Drive, address, imagePath, sectors, progress);
 }
 
+const TBurnLib* BurnLibTable() {
+    static const TBurnLib table{kBurnLibVersion, &LibFindDrives, &LibInspectMedium, &LibBurnImage,
+                                &LibVerifyBurn};
+    return &table;
+}
+
 }  // namespace velmora
+
+extern "C" const velmora::TBurnLib* VelmoraBurnLib() {
+    return velmora::BurnLibTable();
+}
