@@ -13,6 +13,7 @@
 #include "core/burn/BurnJob.h"
 #include "core/disc/Disc.h"
 #include "core/disc/DiscImage.h"
+#include "core/files/FolderLock.h"
 #include "core/text/TextCodec.h"
 
 namespace velmora {
@@ -50,26 +51,6 @@ class TSignalsCancel {
     static constexpr size_t kCount = 4;
     static constexpr int kSignals[kCount] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
     struct sigaction Old[kCount] = {};
-};
-
-// The folder locked while it is read; unlocked at the latest when this goes.
-class TFolderLock {
-  public:
-    explicit TFolderLock(const std::string& folder) : Folder(folder) {
-        Held = !folder.empty() && RealFileSystem().LockFolder(folder);
-    }
-    ~TFolderLock() { Release(); }
-    TFolderLock(const TFolderLock&) = delete;
-    TFolderLock& operator=(const TFolderLock&) = delete;
-    void Release() {
-        if (Held)
-            RealFileSystem().UnlockFolder(Folder);
-        Held = false;
-    }
-    bool Held = false;
-
-  private:
-    std::string Folder;
 };
 
 const char* StepKey(TBurnStep step) {
@@ -245,11 +226,12 @@ int RunBurn(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return Fail(err, medium.Error);
     out << "medium\t" << EscapeForLine(medium.StateText) << "\n";
 
-    TFolderLock lock(folder ? a.Target : std::string());
+    // The folder locked while it is read; unlocked at the latest when this goes.
+    TFolderLock lock(RealFileSystem(), folder ? a.Target : std::string());
     TDiscCheck check;
     if (folder) {
-        if (!lock.Held)
-            return Fail(err, "Папку " + a.Target + " уже обрабатывает другая копия Velmora.");
+        if (!lock.Held())
+            return Fail(err, FolderBusyText(a.Target) + ".");
         check = CheckDisc(RealFileSystem(), a.Target, a.Profile);
         for (const TDiscProblem& p : check.Problems)
             out << FormatDiscProblem(p) << "\n";

@@ -9,6 +9,7 @@
 #include "core/disc/Disc.h"
 #include "core/disc/DiscImage.h"
 #include "core/disc/DiscNames.h"
+#include "core/files/FolderLock.h"
 #include "core/text/TextCodec.h"
 
 namespace velmora {
@@ -166,7 +167,9 @@ int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostre
     const std::string& iso = parsed.Positional[1];
     // Refused before the folder is read at all.
     for (const std::string& target : {iso, parsed.TrackList}) {
-        if (!target.empty() && !parsed.Replace && Exists(target)) {
+        // A track list into a device or a FIFO is written there, never replaced.
+        const bool into = target != iso && IsSpecialFile(target);
+        if (!target.empty() && !parsed.Replace && !into && Exists(target)) {
             PrintFailure("файл «" + target + "» уже есть — добавьте --replace, чтобы заменить его",
                          err);
             return 1;
@@ -177,15 +180,11 @@ int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return 2;
     }
     TFileSystem& fs = RealFileSystem();
-    if (!fs.LockFolder(folder)) {
-        PrintFailure("папку " + folder + " уже обрабатывает другая копия Velmora", err);
+    const TFolderLock lock(fs, folder);
+    if (!lock.Held()) {
+        PrintFailure(FolderBusyText(folder), err);
         return 1;
     }
-    struct TUnlock {
-        TFileSystem& Fs;
-        const std::string& Folder;
-        ~TUnlock() { Fs.UnlockFolder(Folder); }
-    } unlock{fs, folder};
     TDiscCheck check = CheckDisc(fs, folder, parsed.Profile);
     if (!parsed.VolumeId.empty())
         check.VolumeId = DiscVolumeId(parsed.VolumeId);

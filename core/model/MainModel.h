@@ -6,12 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "audio/AudioInfo.h"
 #include "core/files/FileSystem.h"
+#include "core/files/FolderLock.h"
 #include "core/model/BatchLog.h"
 #include "core/model/BatchOptions.h"
 #include "core/model/UserPort.h"
@@ -317,19 +319,6 @@ class TMainModel : public TMainModelState {
     bool MayWrite(const std::string& path);
     // Writes report lines into a file; where that can only be done in place, asks first.
     void SaveReport(const std::string& path, const std::vector<std::string>& lines);
-    // The opened folder locked for a command that changes it (core/FileSystem.h LockFolder);
-    // throws when another copy of the program works in it.
-    class TFolderGuard {
-      public:
-        explicit TFolderGuard(TMainModel& model);
-        ~TFolderGuard();
-        TFolderGuard(const TFolderGuard&) = delete;
-        TFolderGuard& operator=(const TFolderGuard&) = delete;
-
-      private:
-        TFileSystem& Fs;
-        std::string Folder;
-    };
     // The file the command is working on: what a failure that stops the batch names.
     std::string WorkingPath;
     // The sizes the last ScanFolder's listing gave with its names (-1 where it gave none), and
@@ -340,6 +329,7 @@ class TMainModel : public TMainModelState {
     void NoteCutFields(const std::string& path);
     // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.
     bool MakeFolder(const std::string& folder, const std::string& file);
+    std::set<std::string> FoldersMade;  // by this batch: made once, taken already after that
     // Warns of what a new name will do (empty, a name twice, Cyrillic left); false, with a
     // warning, for a name that would hide the file (it begins with "."): the file keeps its name.
     bool NoteNewName(const std::string& oldPath, const std::string& newName);
