@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <list>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "audio/FileStream.h"
@@ -81,11 +82,11 @@ std::list<THeld>& Helds() {
 std::atomic<int> HeldCount{0};
 
 // The part of `normal` below `base` ("" for the base itself); false when it is not below.
-bool Below(const std::string& normal, const std::string& base, std::string& rel) {
+bool Below(std::string_view normal, std::string_view base, std::string_view& rel) {
     if (base.empty())
         return false;
     if (normal == base) {
-        rel.clear();
+        rel = {};
         return true;
     }
     if (base == "/") {
@@ -225,16 +226,23 @@ bool HeldFolderInPlace(const std::string& folder) {
 THeldPath::THeldPath(const char* path) : Path(path), DirFd(AT_FDCWD) {
     if (HeldCount.load() == 0 || path == nullptr)
         return;
-    const std::string normal = NormalPath(path);
+    // Every system call comes here: the path is looked at in place unless it must be put in its
+    // normal form first.
+    std::string_view normal(path);
+    if (normal.find("//") != std::string_view::npos ||
+        (normal.size() > 1 && normal.back() == '/')) {
+        Store = NormalPath(path);
+        normal = Store;
+    }
     const TGuard guard(HeldMutex());
     const THeld* best = nullptr;
     size_t bestLength = 0;
-    std::string rel;
+    std::string_view rel;
     for (const THeld& held : Helds()) {
         if (held.Fd < 0)
             continue;
         for (const std::string& spelling : held.Spellings) {
-            std::string below;
+            std::string_view below;
             if (spelling.size() >= bestLength && Below(normal, spelling, below)) {
                 best = &held;
                 bestLength = spelling.size();
@@ -244,33 +252,48 @@ THeldPath::THeldPath(const char* path) : Path(path), DirFd(AT_FDCWD) {
     }
     if (best == nullptr)
         return;
-    std::vector<std::string> parts;
+    std::string_view parts[2];  // the first part and the last
+    size_t count = 0;
     for (size_t at = 0; at <= rel.size();) {
-        size_t end = rel.find('/', at);
-        if (end == std::string::npos)
-            end = rel.size();
-        const std::string part = rel.substr(at, end - at);
+        const size_t end = std::min(rel.find('/', at), rel.size());
+        const std::string_view part = rel.substr(at, end - at);
         if (part == "..")
             return;  // not resolved below the folder: the path as it is
-        if (!part.empty() && part != ".")
-            parts.push_back(part);
+        if (!part.empty() && part != ".") {
+            parts[count == 0 ? 0 : 1] = part;
+            ++count;
+        }
         at = end + 1;
     }
     Inside = true;
-    Real = best->Real;
     DirFd = best->Fd;
-    if (parts.empty()) {
-        Rel.assign(1, '.');
+    if (count == 0) {
+        NamePtr = ".";
         return;
     }
-    if (parts.size() == 2 && best->SubFd >= 0 && parts[0] == best->SubName) {
+    // The last part mostly ends the path: the name is then the path's own tail.
+    const std::string_view last = parts[count == 1 ? 0 : 1];
+    if (last.data() + last.size() == normal.data() + normal.size()) {
+        NamePtr = last.data();
+    } else {
+        Tail = last;  // "D001/."
+        NamePtr = Tail.c_str();
+    }
+    if (count == 1)
+        return;
+    if (count == 2 && best->SubFd >= 0 && parts[0] == best->SubName) {
         DirFd = best->SubFd;  // the folder just made
-        Rel = parts.back();
         return;
     }
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    // The folders on the way, opened one by one without following links.
+    for (size_t at = 0; at < static_cast<size_t>(last.data() - rel.data());) {
+        const size_t end = rel.find('/', at);
+        const std::string part(rel.substr(at, end - at));
+        at = end + 1;
+        if (part.empty() || part == ".")
+            continue;
         const int next =
-            ::openat(DirFd, parts[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            ::openat(DirFd, part.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0) {
             Err = errno == ENOTDIR || errno == ELOOP ? ENOTDIR : errno;
             break;
@@ -279,7 +302,18 @@ THeldPath::THeldPath(const char* path) : Path(path), DirFd(AT_FDCWD) {
             ::close(Owned);
         Owned = DirFd = next;
     }
-    Rel = parts.back();
+}
+
+std::string HeldRealPath(const char* path) {
+    const std::string normal = NormalPath(path);
+    const TGuard guard(HeldMutex());
+    for (const THeld& held : Helds()) {
+        std::string_view below;
+        for (const std::string& spelling : held.Spellings)
+            if (held.Fd >= 0 && Below(normal, spelling, below))
+                return held.Real;
+    }
+    return "";
 }
 
 THeldPath::~THeldPath() {
@@ -294,10 +328,10 @@ int MakeJournaledFolder(TSysCalls& sys, const std::string& path) {
         // Journaled: a folder made right in a held folder.
         const std::string normal = NormalPath(path);
         for (THeld& h : Helds()) {
-            std::string rel;
+            std::string_view rel;
             for (const std::string& spelling : h.Spellings)
                 if (h.Fd >= 0 && Below(normal, spelling, rel) && !rel.empty() &&
-                    rel.find('/') == std::string::npos)
+                    rel.find('/') == std::string_view::npos)
                     held = &h;
         }
     }

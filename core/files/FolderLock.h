@@ -78,23 +78,25 @@ class THeldPath {
     THeldPath& operator=(const THeldPath&) = delete;
 
     int Dir() const { return DirFd; }
-    const char* Name() const { return Inside ? Rel.c_str() : Path; }
+    const char* Name() const { return Inside ? NamePtr : Path; }
     // Set when a subfolder on the way could not be opened (missing, not a folder, a link): the
     // call fails with it.
     int Error() const { return Err; }
     bool InHeldFolder() const { return Inside; }
-    // The held folder's real path at the time it was taken ("" outside one).
-    const std::string& HeldReal() const { return Real; }
 
   private:
     const char* Path;
+    const char* NamePtr = nullptr;  // the tail of Path (or of Store) below the folder
     int DirFd;
     int Owned = -1;
     int Err = 0;
     bool Inside = false;
-    std::string Rel;
-    std::string Real;
+    std::string Store;  // the path in its normal form, when it was not
+    std::string Tail;   // the name, when something follows it in the path ("/.")
 };
+
+// The real path of the held folder a path is spelt inside, as it was when taken; "" for none.
+std::string HeldRealPath(const char* path);
 
 // The journal of the folders a command makes in a held folder: each is noted before it is made
 // and once more after, so that the next open removes the ones a kill left empty (and no folder of

@@ -118,13 +118,13 @@ int TSysCalls::Open(const char* path, int flags, mode_t mode) {
     int fd = OpenBeneath(at.Dir(), at.Name(), flags, mode);
     if (fd < 0 && errno == ENOSYS)
         return ::openat(at.Dir(), at.Name(), flags, mode);
-    if (fd < 0 && errno == EXDEV && !at.HeldReal().empty()) {
+    if (fd < 0 && errno == EXDEV) {
         // An absolute link: followed by its real path, when that lies inside the folder.
         char* real = ::realpath(path, nullptr);
         const std::string target = real != nullptr ? real : "";
         std::free(real);
-        const std::string base = at.HeldReal();
-        if (!target.empty() && PathWithin(target, base) && target != base) {
+        const std::string base = HeldRealPath(path);
+        if (!target.empty() && !base.empty() && PathWithin(target, base) && target != base) {
             const THeldPath inner(target.c_str());
             fd = inner.Error() == 0 ? OpenBeneath(inner.Dir(), inner.Name(), flags, mode) : -1;
         }
