@@ -375,6 +375,9 @@ void TFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdenti
     const TTagBlockWrite done = WriteTagBlock(RealSysCalls(), path, identity, tag.ReadBlock, block);
     if (done.Changed)
         throw EChangedMeanwhile(ChangedMeanwhileText(path));
+    if (!done.Opened && done.Error == EXDEV)  // opened beneath the held folder: a link led out
+        throw EStreamError("Файл " + path +
+                           " — ссылка на файл вне открытой папки: Velmora его не меняет");
     if (!done.Opened)
         throw EStreamError(
             CannotOpenText(path, done.Error == EINVAL ? "Not a regular file" : Reason(done.Error)));

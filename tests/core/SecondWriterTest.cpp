@@ -292,6 +292,28 @@ TEST_F(ModelTest, ABatchWhoseFolderIsSwappedStopsAndNeverTouchesTheOtherFolder) 
               (std::vector<std::string>{"D001/a.mp3", "b.mp3", "c.mp3"}));
 }
 
+// A link that leads out of the folder, should the check before the save let it pass (a link
+// swapped in between): the save itself, opening the file beneath the held folder, refuses it.
+TEST_F(ModelTest, ASaveNeverGoesThroughALinkOutOfTheHeldFolder) {
+    const std::string music = Dir.File("music"), outside = Dir.File("outside");
+    fs::create_directories(music);
+    fs::create_directories(outside);
+    const std::vector<uint8_t> song = Mp3Bytes(2);
+    WriteFile(outside + "/song.mp3", song);
+    fs::create_symlink(outside + "/song.mp3", music + "/song.mp3");
+    struct TBlind : TFaultyFs {
+        bool Within(const std::string&, const std::string&) override { return true; }
+    } blind;
+    TMainModel model(Port, blind);
+    model.FormCreate();
+    model.Run([&] { model.OpenFolder(music); });
+    model.Run([&] { model.SetBox(model.cbAllFilesTrans, true); });
+    const TBatchLog log = model.RunBatch();
+    ASSERT_FALSE(log.empty());
+    EXPECT_THAT(log.back().Detail, HasSubstr("ссылка на файл вне открытой папки"));
+    EXPECT_EQ(ReadFile(outside + "/song.mp3"), song);
+}
+
 // A library copied with cp -al: its files have a second name outside the folder.
 TEST_F(ModelTest, AFileWithOtherNamesIsLeftByTheBatchAndAskedAboutByTheWindow) {
     const std::string outside = Dir.File("library"), music = Dir.File("music");
