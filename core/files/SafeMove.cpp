@@ -135,9 +135,10 @@ class TMover {
         if (error == 0 && (Sys.Fstat(src, &after) != 0 || !SameState(after, source)))
             error = ESTALE;
         Sys.Close(src);
+        bool tempIsOurs = true;
         if (error == 0)
-            error = Replace(journal.Temp, target, source);
-        if (error != 0)
+            error = Replace(journal.Temp, target, source, tempIsOurs);
+        if (error != 0 && tempIsOurs)
             Sys.Unlink(journal.Temp.c_str());
         DropJournal(Sys, journal);
         return error == 0 ? Done() : Fail(error);
@@ -158,8 +159,9 @@ class TMover {
     // name is checked (inode, size, modification time: the exchange itself moves the time of
     // change on); anything else is exchanged back and ESTALE returned. Where the file system
     // cannot exchange, the name is checked right before a rename over it. Returns 0 or the errno;
-    // `temp` is left for the caller to remove on a failure.
-    int Replace(const std::string& temp, const std::string& target, const struct stat& source) {
+    // `temp` is left for the caller to remove on a failure, unless `tempIsOurs` comes back false.
+    int Replace(const std::string& temp, const std::string& target, const struct stat& source,
+                bool& tempIsOurs) {
         struct stat now {};
         if (Sys.Lstat(target.c_str(), &now) != 0 || !SameState(now, source))
             return ESTALE;
@@ -175,8 +177,10 @@ class TMover {
                           out.st_mtim.tv_nsec == source.st_mtim.tv_nsec;
         if (!same) {
             // Another file came under the name between the check and the exchange: it gets its
-            // name back, and the new file goes.
-            Sys.RenameExchange(temp.c_str(), target.c_str());
+            // name back, and the new file goes. Should that fail, both stay where they are (the
+            // other file under the hidden name, named at the next open): nothing is removed.
+            if (Sys.RenameExchange(temp.c_str(), target.c_str()) != 0)
+                tempIsOurs = false;
             return ESTALE;
         }
         // The old file, now under the temporary name, goes.
