@@ -79,6 +79,9 @@ class TFileSystem {
     // False when the folder is held and its path names another folder now (it was moved or
     // replaced): a command in the middle of its work stops.
     virtual bool FolderInPlace(const std::string& folder);
+    // The folder's device and inode (Size 0), through its descriptor while it is held; not Known
+    // when there is none.
+    virtual TFileIdentity FolderIdentity(const std::string& folder);
 
     // The audio layer's file operations, here so that a file system that only pretends can
     // show a planned change to the reads that follow it. By default they go to the disk.

@@ -31,11 +31,21 @@ std::string FolderMovedText(const std::string& folder) {
            "пути не тронуты";
 }
 
-TFolderLock::TFolderLock(TFileSystem& fs, const std::string& folder, EMode mode)
+TFolderLock::TFolderLock(TFileSystem& fs, const std::string& folder, EMode mode,
+                         const TFileIdentity& opened)
     : Fs(fs), Folder(folder) {
     IsHeld = !folder.empty() && Fs.LockFolder(folder);
-    if (mode == EMode::Require)
-        Require();
+    if (mode != EMode::Require)
+        return;
+    Require();
+    if (opened.Known()) {
+        const TFileIdentity now = Fs.FolderIdentity(folder);
+        if (now.Dev != opened.Dev || now.Ino != opened.Ino) {
+            // The name leads to another folder than the one opened (renamed, a link put there).
+            Release();
+            throw EStreamError(FolderMovedText(folder));
+        }
+    }
 }
 
 void TFolderLock::Require() const {

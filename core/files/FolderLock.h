@@ -16,6 +16,7 @@
 
 #include <string>
 
+#include "audio/FileStream.h"
 #include "core/files/SysCalls.h"
 
 namespace velmora {
@@ -36,7 +37,10 @@ class TFolderLock {
         Try,      // Held() tells whether the folder could be taken
         Require,  // a folder that cannot be taken throws EStreamError(FolderBusyText)
     };
-    TFolderLock(TFileSystem& fs, const std::string& folder, EMode mode = EMode::Try);
+    // With `opened` known (the folder as it was opened, TFileSystem::FolderIdentity), a folder
+    // whose path names another folder now is refused too: EStreamError(FolderMovedText).
+    TFolderLock(TFileSystem& fs, const std::string& folder, EMode mode = EMode::Try,
+                const TFileIdentity& opened = {});
     ~TFolderLock() { Release(); }
     TFolderLock(const TFolderLock&) = delete;
     TFolderLock& operator=(const TFolderLock&) = delete;

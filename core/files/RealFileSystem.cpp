@@ -392,6 +392,13 @@ bool TFileSystem::FolderInPlace(const std::string& folder) {
     return HeldFolderInPlace(folder);
 }
 
+TFileIdentity TFileSystem::FolderIdentity(const std::string& folder) {
+    struct stat st;
+    if (folder.empty() || RealSysCalls().Stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), 0, 0, 0};
+}
+
 bool IsSpecialFile(const std::string& path) {
     struct stat st;
     return RealSysCalls().Stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&

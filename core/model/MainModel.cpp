@@ -198,6 +198,7 @@ void TMainModel::FileListFill(const std::string& folder) {
     const bool oldCursor = BusyCursor;
     BusyCursor = true;
     InputFolder = folder;
+    OpenedFolder = Fs.FolderIdentity(folder);
     Port.Refresh();
     try {
         ScanFolder(InputFolder, FoundFiles);
@@ -366,7 +367,7 @@ void TMainModel::AskToSaveEdits() {
     const std::string question = "Содержимое ID3v1 тегов файла " + InfoFileName.Caption +
                                  " было изменено" + "\r" + "Сохранить изменения?";
     if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
-        const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+        const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
         ApplyEditsToTag();
         SaveTag(CurrentPath());
     }
@@ -560,7 +561,7 @@ void TMainModel::btMixClick() {
 void TMainModel::btnSaveID3Click() {
     if (InfoFileName.Caption.empty())
         return;
-    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     ApplyEditsToTag();
     const std::string path = CurrentPath();
     if (!SaveTag(path))
@@ -743,7 +744,7 @@ void TMainModel::btnStripID3v2Click() {
                        (gone.empty() ? "пустой тег ID3v2" : gone) + "." +
                        (lost.empty() ? "" : " В теге ID3v1 их нет: " + lost + ".") + " Удалить?"))
         return;
-    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     if (!StripCurrentID3v2())
         return;
     // The list and the current file are read again; the file stays current.

@@ -321,6 +321,9 @@ class TMainModel : public TMainModelState {
     void SaveReport(const std::string& path, const std::vector<std::string>& lines);
     // The file the command is working on: what a failure that stops the batch names.
     std::string WorkingPath;
+    // The folder the list was filled from (device and inode): a command that changes the folder
+    // refuses one that its name no longer leads to.
+    TFileIdentity OpenedFolder;
     // The sizes the last ScanFolder's listing gave with its names (-1 where it gave none), and
     // whether it saw names like those of the program's own hidden files.
     std::vector<int64_t> ScannedSizes;

@@ -128,7 +128,7 @@ void TMainModel::RenameThenMoveEach() {
 void TMainModel::btnProcessAllClick() {
     if (TrackList.empty())
         return;
-    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     const bool oldCursor = BusyCursor;
     BusyCursor = true;
     FilesListBox.Visible = false;

@@ -145,7 +145,7 @@ void TMainModel::ConvertMenuBurnClick() {
     TDiscImageResult image;
     {
         // The folder is read only while its image is written.
-        const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+        const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
         image = WriteDiscImage(check, temp.Path(), false, [&](int64_t done, int64_t total) {
             return GoOn(Port, ImageStatusOf(done, total), setup.Medium.Kind);
         });

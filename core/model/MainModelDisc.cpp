@@ -34,7 +34,7 @@ void TMainModel::ConvertMenuDiscImageClick() {
     if (!FolderOpenForDisc())
         return;
     // Another copy of the program may not move files under the image while it is made.
-    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     TDiscCheck check;
     if (!ShowFolderDiscCheck(true, check))
         return;

@@ -135,7 +135,7 @@ void TMainModel::btnRenameClick() {
                          "» начинается с точки: файл стал бы скрытым. Имя не изменено.");
         return;
     }
-    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     const std::string newPath = JoinPath(InputFolder, newName);
     RenameMoveFile(oldPath, newPath);
     RebuildList();
@@ -178,7 +178,7 @@ bool TMainModel::MoveCurrentIntoFolder() {
 void TMainModel::btnDirAndMoveClick() {
     if (InfoFileName.Caption.empty() || !Fs.FileExists(CurrentPath()))
         return;
-    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     MoveCurrentIntoFolder();
     RebuildList();
     if (TrackList.empty()) {

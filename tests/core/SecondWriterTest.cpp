@@ -292,6 +292,23 @@ TEST_F(ModelTest, ABatchWhoseFolderIsSwappedStopsAndNeverTouchesTheOtherFolder) 
               (std::vector<std::string>{"D001/a.mp3", "b.mp3", "c.mp3"}));
 }
 
+// The same between two commands of the window: the folder opened is renamed and a link to another
+// put in its place; the next command that changes the folder refuses.
+TEST_F(ModelTest, ACommandAfterTheFolderWasSwappedRefusesAndTouchesNothing) {
+    const std::string music = Dir.File("music"), other = Dir.File("other");
+    for (const std::string& folder : {music, other}) {
+        fs::create_directories(folder);
+        WriteFile(folder + "/a.mp3", Mp3Bytes(2));
+    }
+    Open(music);
+    fs::rename(music, music + "-moved");
+    fs::create_directory_symlink(other, music);
+    Do(&TMainModel::btnDirAndMoveClick);
+    EXPECT_THAT(Port.Errors, ::testing::ElementsAre(FolderMovedText(music)));
+    EXPECT_EQ(FilesUnder(other), std::vector<std::string>{"a.mp3"});
+    EXPECT_EQ(FilesUnder(music + "-moved"), std::vector<std::string>{"a.mp3"});
+}
+
 // A link that leads out of the folder, should the check before the save let it pass (a link
 // swapped in between): the save itself, opening the file beneath the held folder, refuses it.
 TEST_F(ModelTest, ASaveNeverGoesThroughALinkOutOfTheHeldFolder) {
