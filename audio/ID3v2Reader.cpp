@@ -216,14 +216,16 @@ void WalkFrames(TStream& stream, size_t size, TWalked& out) {
         const bool picture = IsPicture(id);
         const bool text = IsReadText(id) && ++seen[id] <= kSameIdLimit;
         if (picture || text) {
+            // TagLib lets a frame run up to a header's length past the tag and cuts it there.
+            const int64_t there = std::min<int64_t>(frameSize, body - position - headerSize);
             const int64_t kept = std::min<int64_t>(
-                frameSize, static_cast<int64_t>(picture ? kPictureLimit : kTextLimit));
+                there, static_cast<int64_t>(picture ? kPictureLimit : kTextLimit));
             const bool compressed = version == 3 ? (h[9] & 0x80) != 0 : (h[9] & 0x08) != 0;
             const bool encrypted = version == 3 ? (h[9] & 0x40) != 0 : (h[9] & 0x04) != 0;
             if (version >= 3 && compressed)
                 h[9] |= version == 3 ? 0x40 : 0x04;
             if (picture && !compressed && !encrypted)
-                out.PictureBytesLeftOut += frameSize - kept;
+                out.PictureBytesLeftOut += there - kept;
             // The size field says what is kept.
             const auto k = static_cast<uint32_t>(kept);
             if (version == 2) {
