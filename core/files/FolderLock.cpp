@@ -34,13 +34,14 @@ std::string FolderMovedText(const std::string& folder) {
 TFolderLock::TFolderLock(TFileSystem& fs, const std::string& folder, EMode mode,
                          const TFileIdentity& opened)
     : Fs(fs), Folder(folder) {
+    const bool nested = FolderHeld(folder);
     IsHeld = !folder.empty() && Fs.LockFolder(folder);
     if (mode != EMode::Require)
         return;
     Require();
-    if (opened.Known()) {
+    if (opened.Known() && !nested) {
         const TFileIdentity now = Fs.FolderIdentity(folder);
-        if (now.Dev != opened.Dev || now.Ino != opened.Ino) {
+        if (now.Known() && (now.Dev != opened.Dev || now.Ino != opened.Ino)) {
             // The name leads to another folder than the one opened (renamed, a link put there).
             Release();
             throw EStreamError(FolderMovedText(folder));
@@ -214,6 +215,13 @@ void ReleaseFolder(const std::string& folder) {
         --HeldCount;
         return;
     }
+}
+
+bool FolderHeld(const std::string& folder) {
+    if (HeldCount.load() == 0)
+        return false;
+    const TGuard guard(HeldMutex());
+    return FindSpelling(NormalPath(folder)) != nullptr;
 }
 
 bool HeldFolderInPlace(const std::string& folder) {

@@ -38,7 +38,8 @@ class TFolderLock {
         Require,  // a folder that cannot be taken throws EStreamError(FolderBusyText)
     };
     // With `opened` known (the folder as it was opened, TFileSystem::FolderIdentity), a folder
-    // whose path names another folder now is refused too: EStreamError(FolderMovedText).
+    // whose path names another folder now is refused too: EStreamError(FolderMovedText). A take
+    // inside a held folder looks at nothing.
     TFolderLock(TFileSystem& fs, const std::string& folder, EMode mode = EMode::Try,
                 const TFileIdentity& opened = {});
     ~TFolderLock() { Release(); }
@@ -67,6 +68,8 @@ bool HoldFolder(const std::string& folder);
 // Gives one take back; the last one closes the descriptor (which ends the lock) and removes the
 // journal of the folders made.
 void ReleaseFolder(const std::string& folder);
+// True when this process holds the folder (by this spelling), without a system call.
+bool FolderHeld(const std::string& folder);
 // True unless the folder is held and its path no longer names the folder held (it was moved,
 // removed, or something else put in its place).
 bool HeldFolderInPlace(const std::string& folder);
