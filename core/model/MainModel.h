@@ -359,8 +359,9 @@ class TMainModel : public TMainModelState {
     void MoveAllIntoFolders();
     void RenameAndMoveAtOnce();
     void RenameThenMoveEach();
-    // Progress of the batch: one step done; repaints at each whole percent.
-    void BatchStep();
+    // Progress of the batch: one step done; repaints at each whole percent. With lookAtFolder,
+    // first stops the batch when the folder's name no longer leads to the folder held.
+    void BatchStep(bool lookAtFolder = true);
 };
 
 // Lets "Создать образ диска…" offer to burn the image it wrote (core/MainModelBurn.cpp): for

@@ -34,9 +34,9 @@ constexpr const char* kFillStatus =
 
 }  // namespace
 
-void TMainModel::BatchStep() {
+void TMainModel::BatchStep(bool lookAtFolder) {
     // The batch works on the folder it opened: once its name leads elsewhere, it stops.
-    if (!Fs.FolderInPlace(InputFolder))
+    if (lookAtFolder && !Fs.FolderInPlace(InputFolder))
         throw EStreamError(FolderMovedText(InputFolder));
     const auto percent = [this] {
         return ProgressTotal > 0 ? int64_t{ProgressDone} * 100 / ProgressTotal : int64_t{0};
@@ -172,9 +172,13 @@ void TMainModel::btnProcessAllClick() {
             btnSaveID3Click();
         if (cbAllFilesStripID3v2.Checked && notMpeg.empty())
             StripCurrentID3v2();
-        BatchStep();
+        // The tags go into the folder held whatever its name does; the name is looked at once
+        // the tags are done, and at each step that moves files.
+        BatchStep(false);
     }
     UpdatingEdits = false;
+    if (!Fs.FolderInPlace(InputFolder))
+        throw EStreamError(FolderMovedText(InputFolder));
 
     FoundFiles = TrackList;
     SetStatus(kFileStageStatus);
