@@ -100,6 +100,7 @@ void TAudioInfo::Clear() {
     NextFrameMatches = false;
     Riff = false;
     Identity = {};
+    Links = 1;
     FileSize = -1;
     FileAge = -1;
     FileAttr = 0;
@@ -110,8 +111,38 @@ void TAudioInfo::LoadFromFile(const std::string& name) {
     if (IsBlankName(name))
         return;
     TFileStream stream(name, TFileStream::Mode::Read);
-    LoadFromStream(stream, stream.ModificationTime(), stream.FileMode(), name);
+    LoadFromOpenFile(stream);
+}
+
+void TAudioInfo::LoadFromOpenFile(TFileStream& stream) {
+    Clear();
+    LoadFromStream(stream, stream.ModificationTime(), stream.FileMode(), stream.Path());
     Identity = stream.OpenedIdentity();
+    Links = stream.LinkCount();
+}
+
+bool TAudioInfo::AfterTagWrite(const TID3v1Tag& written, const TFileIdentity& now) {
+    const int64_t tagStart = FrameHdr.Valid ? int64_t{FirstFrameOffset} + FrameHdr.FrameLength : 0;
+    if (!Identity.Known() || !now.Known() || Identity.Size - tagStart < int64_t{kID3v1Size} ||
+        now.Size - tagStart < int64_t{kID3v1Size})
+        return false;
+    ID3v1 = written;
+    Identity = now;
+    FileSize =
+        now.Size <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(now.Size) : -1;
+    FileAge = FatDateTime(now.ModifiedNs / 1000000000);
+    if (!IsVBR)
+        CountDuration(now.Size);
+    return true;
+}
+
+void TAudioInfo::CountDuration(int64_t size) {
+    const int64_t audioBytes = size - FirstFrameOffset - (ID3v1.Exists ? int64_t{kID3v1Size} : 0);
+    if (FrameHdr.Bitrate > 0) {
+        Duration = ClampDuration(audioBytes * 8 / FrameHdr.BitrateBps() * 1000);
+    } else {
+        Duration = 0;
+    }
 }
 
 void TAudioInfo::LoadFromStream(TStream& stream, int64_t modificationTime, uint32_t mode,
@@ -244,15 +275,8 @@ void TAudioInfo::AnalyzeStream(TStream& stream, int64_t size) {
     stream.Seek(start + tagStart);
     ID3v1.LoadFromStream(stream, size - tagStart);
 
-    if (!IsVBR) {
-        const int64_t audioBytes =
-            size - FirstFrameOffset - (ID3v1.Exists ? int64_t{kID3v1Size} : 0);
-        if (FrameHdr.Bitrate > 0) {
-            Duration = ClampDuration(audioBytes * 8 / FrameHdr.BitrateBps() * 1000);
-        } else {
-            Duration = 0;
-        }
-    }
+    if (!IsVBR)
+        CountDuration(size);
 }
 
 }  // namespace velmora

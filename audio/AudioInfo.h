@@ -29,6 +29,7 @@ class TAudioInfo {
     int32_t FileAge = 0;     // FatDateTime of the modification time
     int32_t FileAttr = 0;    // FatAttributes of the file
     TFileIdentity Identity;  // the file analysed (from LoadFromFile, or as the caller sets it)
+    uint32_t Links = 1;      // how many names the file has (hard links), as the open found it
     std::string ID3v2Head;   // the first 10 bytes of the leading ID3v2 tag, "" without one
     // One frame length after the first frame there is a header of the same version, layer and
     // sample rate (false when the file ends first, or the length is 0 as in free format).
@@ -39,6 +40,12 @@ class TAudioInfo {
     void Clear();
     // Analyses a regular file; throws EStreamError when it cannot be opened or read.
     void LoadFromFile(const std::string& name);
+    // The same on a file opened already (its path is the stream's).
+    void LoadFromOpenFile(TFileStream& stream);
+    // Brings the analysis up to date after this program wrote `written` as the file's ID3v1
+    // tag and the file became `now`, as a new analysis would give it; false (and nothing
+    // changed) where the analysis did not read the tag from the file's last 128 bytes.
+    bool AfterTagWrite(const TID3v1Tag& written, const TFileIdentity& now);
     // The same over a stream that holds the whole file, with the file's modification time (Unix
     // seconds), mode bits and name.
     void LoadFromStream(TStream& stream, int64_t modificationTime, uint32_t mode,
@@ -50,6 +57,8 @@ class TAudioInfo {
 
   private:
     void ReadLeadingID3v2(TStream& stream, int64_t start, int64_t size, int64_t tagLength);
+    // The constant-bitrate playing time of `size` bytes (with the tag as read).
+    void CountDuration(int64_t size);
 };
 
 // A Unix time as a local FAT date and time: date in the high 16 bits (years since 1980, month,

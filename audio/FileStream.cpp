@@ -84,14 +84,25 @@ void TMemoryStream::Truncate(int64_t length) {
 TFileIdentity IdentityOf(const struct stat& st) {
     return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
             static_cast<int64_t>(st.st_size),
-            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+            static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+            static_cast<int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
 }
 
 TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
+    Open(AT_FDCWD, path, mode);
+}
+
+TFileStream::TFileStream(int dir, const std::string& name, const std::string& path, Mode mode)
+    : FilePath(path) {
+    Open(dir, name, mode);
+}
+
+void TFileStream::Open(int dir, const std::string& name, Mode mode) {
+    const std::string& path = FilePath;
     // O_NONBLOCK makes the open of a FIFO or a device return at once instead of waiting for a
     // writer; such files are then refused.
     const int access = mode == Mode::Read ? O_RDONLY : O_RDWR;
-    Fd = ::open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    Fd = ::openat(dir, name.c_str(), access | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (Fd < 0)
         throw EStreamError(CannotOpenText(FullPath(path), SystemReason(errno)));
     struct stat st {};
@@ -112,6 +123,7 @@ TFileStream::TFileStream(const std::string& path, Mode mode) : FilePath(path) {
     FileLength = st.st_size;
     ModTime = st.st_mtime;
     ModeBits = st.st_mode;
+    Links = static_cast<uint32_t>(st.st_nlink);
     Opened = IdentityOf(st);
 }
 

@@ -25,12 +25,14 @@ std::string CannotOpenText(const std::string& path, const std::string& reason);
 // "Cannot create file "<path>". <reason>"
 std::string CannotCreateText(const std::string& path, const std::string& reason);
 
-// Which file a path named when it was read: device and inode, size and modification time (in
-// nanoseconds). A file is changed only while it is still the one that was read.
+// Which file a path named when it was read: device and inode, size, modification and change
+// times (in nanoseconds). A file is changed only while it is still the one that was read; a write
+// that keeps the size and puts the modification time back still moves the time of change.
 struct TFileIdentity {
     uint64_t Dev = 0, Ino = 0;
     int64_t Size = -1;  // -1: not known
     int64_t ModifiedNs = 0;
+    int64_t ChangedNs = 0;
     bool Known() const { return Size >= 0; }
     bool operator==(const TFileIdentity&) const = default;
 };
@@ -90,6 +92,9 @@ class TFileStream : public TStream {
   public:
     enum class Mode { Read, ReadWrite };
     TFileStream(const std::string& path, Mode mode);
+    // The file `name` relative to the folder descriptor `dir` (openat(2)); `path` is the full path
+    // the error messages name.
+    TFileStream(int dir, const std::string& name, const std::string& path, Mode mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -114,6 +119,8 @@ class TFileStream : public TStream {
     // The file's modification time (Unix seconds) and st_mode, as of the open.
     int64_t ModificationTime() const { return ModTime; }
     uint32_t FileMode() const { return ModeBits; }
+    // How many names the file has (its hard links), as of the open.
+    uint32_t LinkCount() const { return Links; }
     // The file as of the open, and as it is now (after writes through this stream).
     const TFileIdentity& OpenedIdentity() const { return Opened; }
     TFileIdentity CurrentIdentity() const;
@@ -148,7 +155,10 @@ class TFileStream : public TStream {
     int64_t DiskBytes = 0;
     int64_t ModTime = 0;
     uint32_t ModeBits = 0;
+    uint32_t Links = 1;
     TFileIdentity Opened;
+
+    void Open(int dir, const std::string& name, Mode mode);
 };
 
 }  // namespace velmora

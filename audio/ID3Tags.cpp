@@ -197,14 +197,19 @@ void TID3v1Tag::LoadFromStream(TStream& stream, int64_t size) {
 void TID3v1Tag::LoadFromBuffer(const uint8_t* buffer, size_t length) {
     Exists = false;
     Modified = false;
+    std::string block;
+    if (length >= kID3v1Size)
+        block.assign(reinterpret_cast<const char*>(buffer), kID3v1Size);
     if (length < kID3v1Size || DecodeField(buffer, 0, 3) != "TAG") {
         // No tag: nothing of an earlier file's tag may stay here to be written into this file
         // (its genre byte above all, which a save keeps when no genre is chosen).
         *this = TID3v1Tag{};
         NoTrack = true;
         GenreCode = 255;
+        ReadBlock = std::move(block);
         return;
     }
+    ReadBlock = std::move(block);
     Exists = true;
     Title = DecodeField(buffer, 3, 30);
     Artist = DecodeField(buffer, 33, 30);

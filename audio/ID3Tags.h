@@ -31,6 +31,9 @@ class TID3v1Tag {
     std::string Year;
     int32_t GenreCode = 0;
     std::string GenreName;
+    // The 128 bytes the tag was read from (the file's last 128, tag or not), "" when the file
+    // was shorter: a save checks that they are still there before it writes.
+    std::string ReadBlock;
 
     void LoadFromFile(const std::string& name);
     void LoadFromStream(TStream& stream, int64_t size);

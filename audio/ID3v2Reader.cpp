@@ -2,17 +2,17 @@
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
-#include <taglib/id3v2extendedheader.h>
 #include <taglib/id3v2frame.h>
-#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tfile.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -95,15 +95,6 @@ TID3v2Text CommentText(TagLib::ID3v2::Tag& tag) {
     return chosen ? TextOf(chosen->text()) : TID3v2Text{};
 }
 
-// True when the tag's body holds more than padding (any non-zero byte after the header).
-bool HasFrameBytes(const uint8_t* bytes, size_t size) {
-    for (size_t i = 10; i < size; ++i) {
-        if (bytes[i] != 0)
-            return true;
-    }
-    return false;
-}
-
 // The tag's bytes as a TagLib file, for TagLib's ID3v2 reader and nothing else: an MPEG file
 // would also look for an ID3v1 and an APE tag at the end and make empty ones, which this program
 // does not ask about.
@@ -115,72 +106,172 @@ class TTagOnlyFile : public TagLib::File {
     bool save() override { return false; }
 };
 
-// Marks every compressed frame of the tag (its bytes, header included) as encrypted, so that
-// TagLib keeps it as an unknown frame instead of inflating it: a frame of a few hundred kilobytes
-// can inflate to gigabytes, and no field this program reads is worth that. The frames are walked
-// with TagLib's own header classes, so the walk steps exactly as TagLib's parse will.
-struct TFrameHeaderAccess : TagLib::ID3v2::Frame {
-    using TagLib::ID3v2::Frame::Header;  // TagLib keeps the frame header class protected
+// The frames the program reads, each kept whole up to kTextLimit (at most kSameIdLimit of one
+// id), and the pictures, kept up to kPictureLimit (enough for their type and description; the
+// bytes left out are counted). Every other frame is skipped unread.
+constexpr size_t kTextLimit = 256 * 1024;
+constexpr size_t kPictureLimit = 4096;
+constexpr int kSameIdLimit = 8;
+// The walk stops after this many frames: a tag of tiny frames costs no more than this.
+constexpr int kWalkLimit = 1 << 18;
+
+bool IsFrameIdChar(uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool IsPicture(const std::string& id) {
+    return id == "APIC" || id == "PIC";
+}
+
+bool IsReadText(const std::string& id) {
+    static const char* const kIds[] = {"TIT2", "TPE1", "TALB", "TDRC", "TYER",
+                                       "TRCK", "TCON", "COMM", "TT2",  "TP1",
+                                       "TAL",  "TYE",  "TRK",  "TCO",  "COM"};
+    for (const char* known : kIds)
+        if (id == known)
+            return true;
+    return false;
+}
+
+uint32_t SyncSafe(const uint8_t* p) {
+    return uint32_t{p[0]} << 21 | uint32_t{p[1]} << 14 | uint32_t{p[2]} << 7 | p[3];
+}
+uint32_t Big32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// What the walk over a tag's frames found: the tag again, with only the frames the program reads
+// (header included), and what is known of what was left out.
+struct TWalked {
+    std::vector<char> Bytes;
+    bool FrameFound = false;  // a frame TagLib would read (whatever it is)
+    bool NotPadding = false;  // the body holds more than padding
+    int64_t PictureBytesLeftOut = 0;
 };
 
-void DisarmCompressedFrames(TagLib::ByteVector& bytes, size_t size) {
-    // Reads go through a const view: a write access to shared bytes would copy them.
-    const TagLib::ByteVector& tag = bytes;
-    const unsigned version = static_cast<uint8_t>(tag[3]);
-    if (version < 3 || size <= 10)
-        return;                        // version 2.2 has no frame flags
-    std::vector<unsigned> compressed;  // where their format flags are
-    {
-        // Views that share the tag's bytes; they are gone before the flags change.
-        const TagLib::ByteVector body = tag.mid(10, static_cast<unsigned>(size - 10));
-        unsigned position = 0;
-        unsigned length = body.size();
-        if (tag[5] & 0x40) {  // an extended header comes first
-            TagLib::ID3v2::ExtendedHeader extended;
-            extended.setData(body);
-            if (extended.size() <= length)
-                position += extended.size();
+// Reads the tag of `size` bytes at the stream's position frame by frame, the way TagLib's parse
+// steps through it, without reading what the program does not use. A compressed frame that is
+// kept is marked encrypted, so that TagLib keeps it as an unknown frame instead of inflating it:
+// a frame of a few hundred kilobytes can inflate to gigabytes.
+void WalkFrames(TStream& stream, size_t size, TWalked& out) {
+    const int64_t start = stream.Position();
+    uint8_t header[10];
+    stream.ReadBuffer(header, sizeof header);
+    const unsigned version = header[3];
+    out.Bytes.assign(header, header + 10);
+    out.Bytes[5] = static_cast<char>(header[5] & ~0x50);  // no extended header, no footer
+    if (version < 2 || version > 4 || (header[5] & 0x80) != 0 || size <= 10)
+        return;
+    const int64_t bodyStart = start + 10;
+    const int64_t body = static_cast<int64_t>(size) - 10;
+    const auto read = [&](int64_t at, uint8_t* to, size_t count) {
+        stream.Seek(bodyStart + at);
+        stream.ReadBuffer(to, count);
+    };
+    int64_t position = 0;
+    int64_t length = body;
+    if (version >= 3 && (header[5] & 0x40) != 0 && body >= 4) {
+        uint8_t extended[4];
+        read(0, extended, 4);
+        out.NotPadding = true;
+        const int64_t extendedSize = SyncSafe(extended);
+        if (extendedSize <= length)
+            position += extendedSize;
+    }
+    if ((header[5] & 0x10) != 0 && length > 10)
+        length -= 10;  // the footer
+    const int64_t headerSize = version == 2 ? 6 : 10;
+    std::map<std::string, int> seen;
+    for (int walked = 0;
+         walked < kWalkLimit && length > headerSize && position < length - headerSize; ++walked) {
+        uint8_t h[10] = {};
+        read(position, h, static_cast<size_t>(headerSize));
+        if (h[0] == 0)
+            break;  // padding
+        out.NotPadding = true;
+        const size_t idLength = version == 2 ? 3 : 4;
+        std::string id(reinterpret_cast<const char*>(h), idLength);
+        if (!std::all_of(id.begin(), id.end(), [](char c) { return IsFrameIdChar(c); }))
+            break;
+        int64_t frameSize = version == 2   ? (int64_t{h[3]} << 16 | int64_t{h[4]} << 8 | h[5])
+                            : version == 3 ? Big32(h + 4)
+                                           : SyncSafe(h + 4);
+        if (version == 4 && frameSize > 127) {
+            // iTunes writes version 2.3 sizes into 2.4 tags; TagLib takes the plain size when
+            // a frame follows it and none follows the sync-safe one.
+            const auto idAt = [&](int64_t at) {
+                uint8_t next[4];
+                if (at < 0 || at + 4 > body)
+                    return false;
+                read(at, next, 4);
+                return std::all_of(next, next + 4, IsFrameIdChar);
+            };
+            if (!idAt(position + frameSize + 10) && idAt(position + Big32(h + 4) + 10))
+                frameSize = Big32(h + 4);
         }
-        if ((tag[5] & 0x10) && length > 10)
-            length -= 10;  // the footer
-        const unsigned headerSize = TagLib::ID3v2::Frame::headerSize(version);
-        while (length > headerSize && position < length - headerSize && body[position] != 0) {
-            const TFrameHeaderAccess::Header header(body.mid(position), version);
-            if (header.frameSize() == 0 || header.frameSize() > length - position)
-                break;  // TagLib's parse stops here too
-            if (header.compression())
-                compressed.push_back(10 + position + 9);
-            position += header.frameSize() + headerSize;
+        const bool lengthIndicator = version == 4 && (h[9] & 0x01) != 0;
+        if (frameSize <= (lengthIndicator ? 4 : 0) || frameSize > body - position)
+            break;  // TagLib's parse stops here too
+        out.FrameFound = true;
+        const bool picture = IsPicture(id);
+        const bool text = IsReadText(id) && ++seen[id] <= kSameIdLimit;
+        if (picture || text) {
+            // TagLib lets a frame run up to a header's length past the tag and cuts it there.
+            const int64_t there = std::min<int64_t>(frameSize, body - position - headerSize);
+            const int64_t kept = std::min<int64_t>(
+                there, static_cast<int64_t>(picture ? kPictureLimit : kTextLimit));
+            const bool compressed = version == 3 ? (h[9] & 0x80) != 0 : (h[9] & 0x08) != 0;
+            const bool encrypted = version == 3 ? (h[9] & 0x40) != 0 : (h[9] & 0x04) != 0;
+            if (version >= 3 && compressed)
+                h[9] |= version == 3 ? 0x40 : 0x04;
+            if (picture && !compressed && !encrypted)
+                out.PictureBytesLeftOut += there - kept;
+            // The size field says what is kept.
+            const auto k = static_cast<uint32_t>(kept);
+            if (version == 2) {
+                h[3] = static_cast<uint8_t>(k >> 16);
+                h[4] = static_cast<uint8_t>(k >> 8);
+                h[5] = static_cast<uint8_t>(k);
+            } else if (version == 3) {
+                for (int i = 0; i < 4; ++i)
+                    h[4 + i] = static_cast<uint8_t>(k >> (24 - 8 * i));
+            } else {
+                for (int i = 0; i < 4; ++i)
+                    h[4 + i] = static_cast<uint8_t>((k >> (21 - 7 * i)) & 0x7F);
+            }
+            const size_t at = out.Bytes.size();
+            out.Bytes.insert(out.Bytes.end(), h, h + headerSize);
+            out.Bytes.resize(at + static_cast<size_t>(headerSize + kept));
+            read(position + headerSize,
+                 reinterpret_cast<uint8_t*>(out.Bytes.data() + at + headerSize),
+                 static_cast<size_t>(kept));
+        }
+        position += frameSize + headerSize;
+    }
+    if (!out.FrameFound && !out.NotPadding) {
+        // No frame at all: the body must be padding (zeros) alone, or the tag is damaged.
+        std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(body, 65536)));
+        for (int64_t at = 0; at < body && !out.NotPadding;) {
+            const size_t count = static_cast<size_t>(std::min<int64_t>(body - at, 65536));
+            read(at, chunk.data(), count);
+            out.NotPadding = std::any_of(chunk.begin(), chunk.begin() + static_cast<long>(count),
+                                         [](uint8_t b) { return b != 0; });
+            at += static_cast<int64_t>(count);
         }
     }
-    for (unsigned at : compressed)
-        bytes[at] = static_cast<char>(tag[at] | (version == 3 ? 0x40 : 0x04));
+    // The kept body's size, sync-safe, and a little padding after it.
+    out.Bytes.resize(out.Bytes.size() + 16, 0);
+    const auto kept = static_cast<uint32_t>(out.Bytes.size() - 10);
+    for (int i = 0; i < 4; ++i)
+        out.Bytes[6 + static_cast<size_t>(i)] = static_cast<char>((kept >> (21 - 7 * i)) & 0x7F);
 }
 
-// A tag larger than this is read into a buffer of its own, given back right after.
-constexpr size_t kKeptBufferLimit = size_t{16} << 20;
-
-// The bytes of the tag being read, kept from one tag to the next. Opening a folder reads one tag
-// after another; a fresh cover-sized buffer for each would be handed back to the system after
-// every file (glibc trims the heap's top, or unmaps a large block) and faulted in again for the
-// next, which cost more than reading the bytes. TagLib's ByteVector shares its bytes between
-// copies and slices (mid), so TagLib's stream, its tag and its picture frames all point into this
-// buffer instead of copying it; they are gone when the parse returns, and the buffer is ours alone
-// again.
-TagLib::ByteVector& KeptBuffer() {
-    thread_local TagLib::ByteVector buffer;
-    return buffer;
-}
-
-// Reads the fields of a tag whose bytes `data` holds (header included); info.Size says how long
-// the tag is.
-void ParseTag(const TagLib::ByteVector& data, TID3v2Info& info) {
-    Quieten();
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
-    const size_t size = data.size();
+// Reads the fields of the kept frames; info.Size says how long the whole tag is.
+void ParseTag(const TWalked& walked, TID3v2Info& info) {
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(walked.Bytes.data());
     const int64_t tagSize = info.Size;
     info = TID3v2Info{};
-    info.Present = size >= 10;
+    info.Present = walked.Bytes.size() >= 10;
     info.Size = tagSize;
     if (!info.Present)
         return;
@@ -188,18 +279,16 @@ void ParseTag(const TagLib::ByteVector& data, TID3v2Info& info) {
     info.Revision = bytes[4];
     info.Damaged = true;
     if (std::memcmp(bytes, "ID3", 3) != 0 || info.Major < 2 || info.Major > 4 ||
-        (bytes[5] & 0x80) != 0 || static_cast<int64_t>(size) != tagSize || tagSize <= 10)
+        (bytes[5] & 0x80) != 0 || tagSize <= 10)
         return;
+    // A tag with frame bytes but not one frame TagLib could read is damaged.
+    if (!walked.FrameFound && walked.NotPadding)
+        return;
+    info.Damaged = false;
+    TagLib::ByteVector data(walked.Bytes.data(), static_cast<unsigned>(walked.Bytes.size()));
     TagLib::ByteVectorStream stream(data);
     TTagOnlyFile file(&stream);
     TagLib::ID3v2::Tag tag(&file, 0, TagLib::ID3v2::FrameFactory::instance());
-    if (tag.header()->unsynchronisation())
-        return;
-    // Frames TagLib cannot decode (encrypted ones, say) are left out; a tag with frames but not
-    // one TagLib could read is damaged.
-    if (tag.frameList().isEmpty() && HasFrameBytes(bytes, size))
-        return;
-    info.Damaged = false;
     info.Title = FrameText(tag, "TIT2");
     info.Artist = FrameText(tag, "TPE1");
     info.Album = FrameText(tag, "TALB");
@@ -215,6 +304,7 @@ void ParseTag(const TagLib::ByteVector& data, TID3v2Info& info) {
             info.PictureBytes += picture->picture().size();
         }
     }
+    info.PictureBytes += walked.PictureBytesLeftOut;
 }
 
 }  // namespace
@@ -231,16 +321,12 @@ int TID3v2Info::FieldCount() const {
 }
 
 void ReadID3v2(TStream& stream, size_t size, TID3v2Info& info) {
-    TagLib::ByteVector& kept = KeptBuffer();
-    TagLib::ByteVector own;
-    TagLib::ByteVector& buffer = size <= kKeptBufferLimit ? kept : own;
-    if (buffer.size() < size)
-        buffer = TagLib::ByteVector(static_cast<unsigned>(size));
-    // data() copies the bytes only when they are shared, and nothing shares them between tags.
-    stream.ReadBuffer(buffer.data(), size);
-    if (size >= 10 && (std::as_const(buffer)[5] & 0x80) == 0)
-        DisarmCompressedFrames(buffer, size);
-    ParseTag(buffer.mid(0, static_cast<unsigned>(size)), info);
+    // Before anything of TagLib runs: its complaints about broken tags go nowhere.
+    Quieten();
+    TWalked walked;
+    if (size >= 10)
+        WalkFrames(stream, size, walked);
+    ParseTag(walked, info);
 }
 
 }  // namespace velmora

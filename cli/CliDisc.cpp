@@ -236,10 +236,13 @@ int RunImage(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (!parsed.TrackList.empty() && parsed.TrackList == iso)
         return UsageError(err, kImageCommand, "список треков и образ — один и тот же файл");
     // Refused before the folder is read at all.
-    for (const std::string& target : {iso, parsed.TrackList})
-        if (!target.empty() && !parsed.Replace && Exists(target))
+    for (const std::string& target : {iso, parsed.TrackList}) {
+        // A track list into a device or a FIFO is written there, never replaced.
+        const bool into = target != iso && IsSpecialFile(target);
+        if (!target.empty() && !parsed.Replace && !into && Exists(target))
             return PrintFailure(
                 "файл «" + target + "» уже есть — добавьте --replace, чтобы заменить его", err);
+    }
     TCliDiscPort port(parsed, out, err);
     TDiscOutcome outcome;
     {

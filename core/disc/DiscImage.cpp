@@ -117,6 +117,8 @@ TDiscImageResult WriteDiscImage(const TDiscCheck& check, const std::string& out,
     };
     if (const std::string why = DiscRefusal(check); !why.empty())
         return fail(why);
+    if (IsSpecialFile(out))
+        return fail("«" + out + "» — не файл, а устройство или канал: образ туда не пишется");
     if (!replace && Exists(sys, out))
         return fail("файл «" + out + "» уже есть");
     const TIsoLayout layout = DiscLayout(check);
@@ -183,6 +185,11 @@ std::string DiscTrackList(const TDiscCheck& check) {
 std::string WriteDiscTrackList(const TDiscCheck& check, const std::string& path, bool replace,
                                TSysCalls& sys) {
     const auto fail = [](const std::string& why) { return "Список треков не записан: " + why; };
+    if (IsSpecialFile(path)) {
+        // A device or a FIFO (standard output, say) is written into, never replaced by a file.
+        const std::string why = WriteIntoSpecialFile(path, DiscTrackList(check));
+        return why.empty() ? why : fail("«" + path + "»: " + why);
+    }
     if (!replace && Exists(sys, path))
         return fail("файл «" + path + "» уже есть");
     const std::string text = DiscTrackList(check);

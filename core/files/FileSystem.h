@@ -72,21 +72,27 @@ class TFileSystem {
     virtual bool Within(const std::string& folder, const std::string& path);
     // Takes the lock of a folder that every command changing it holds, so that two copies of
     // the program never interleave their work there; false when another copy holds it. Takes
-    // nest; each is paired with an UnlockFolder.
+    // nest; each is paired with an UnlockFolder. The real disk holds the folder by its
+    // descriptor meanwhile (core/files/FolderLock.h). Commands take it through TFolderLock.
     virtual bool LockFolder(const std::string& folder);
     virtual void UnlockFolder(const std::string& folder);
+    // False when the folder is held and its path names another folder now (it was moved or
+    // replaced): a command in the middle of its work stops.
+    virtual bool FolderInPlace(const std::string& folder);
+    // The folder's device and inode (Size 0), through its descriptor while it is held; not Known
+    // when there is none.
+    virtual TFileIdentity FolderIdentity(const std::string& folder);
 
     // The audio layer's file operations, here so that a file system that only pretends can
     // show a planned change to the reads that follow it. By default they go to the disk.
     // Analyses the file (TAudioInfo::LoadFromFile).
-    virtual void LoadAudioInfo(const std::string& path, TAudioInfo& info) {
-        info.LoadFromFile(path);
-    }
+    virtual void LoadAudioInfo(const std::string& path, TAudioInfo& info);
     // Reads the ID3v1 tag of the file (TID3v1Tag::LoadFromFile).
-    virtual void LoadID3v1(const std::string& path, TID3v1Tag& tag) { tag.LoadFromFile(path); }
+    virtual void LoadID3v1(const std::string& path, TID3v1Tag& tag);
     // Writes the tag into the file, in place or appended, when the file is still the one
-    // `identity` names (when known; else EChangedMeanwhile), and sets `identity` to the file as
-    // written.
+    // `identity` names and still ends in the bytes the tag was read from (when known; else
+    // EChangedMeanwhile, and nothing is written: core/files/TagBlockWrite.h), and sets `identity`
+    // to the file as written and the tag to what the file now holds (ReadBlock included).
     virtual void SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity);
     // Removes the first `bytes` bytes of the file (an ID3v2 tag that begins with `head`) by a
     // safe rewrite, only while it is the file `identity` names and still begins with `head`
@@ -109,6 +115,15 @@ void SortDirEntries(std::vector<TDirEntry>& entries);
 void SortDirEntries(std::vector<TDirEntry>& entries, const TCollator& collator);
 
 TFileSystem& RealFileSystem();
+
+// True when something that is neither a regular file nor a folder stands at the path (links
+// followed): a device, a FIFO, a socket, a terminal. Such a target of a report or a track list is
+// written straight into and never replaced by a file.
+bool IsSpecialFile(const std::string& path);
+// Writes the bytes into such a file; "" or why it failed (a FIFO nobody reads is not waited for).
+std::string WriteIntoSpecialFile(const std::string& path, const std::string& bytes);
+// Why a file was not replaced where its folder takes no new file (EInPlaceNeeded).
+std::string InPlaceNeededText(const std::string& path);
 
 // A short Russian reason for an errno, for the lines a user reads ("файловая система только
 // для чтения", "нет прав", "уже есть", ...); the system's own text for the rest.

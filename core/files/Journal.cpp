@@ -124,7 +124,10 @@ bool AddJournalInode(TSysCalls& sys, TJournal& journal, dev_t dev, ino_t ino) {
     const int fd = sys.Open(journal.Path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    const bool written = WriteAll(sys, fd, Pair(dev, ino) + std::string(1, '\0'));
+    std::string record = Pair(dev, ino) + std::string(1, '\0');
+    if (journal.HasSource)
+        record += Pair(journal.SourceDev, journal.SourceIno) + std::string(1, '\0');
+    const bool written = WriteAll(sys, fd, record);
     const int error = errno;
     const bool closed = sys.Close(fd) == 0;
     if (!written)
@@ -143,11 +146,18 @@ void DropJournal(TSysCalls& sys, const TJournal& journal) {
 
 namespace {
 
-// The bytes of a small regular file (at most 64 KB are read), and whether it could be opened.
+// The bytes of a journal of ours (at most 64 KB are read): false unless it is a regular file of
+// the user running the program that only that user may read or write (mode 0600).
 bool ReadSmall(TSysCalls& sys, const std::string& path, std::string& bytes) {
     const int fd = sys.Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0);
     if (fd < 0)
         return false;
+    struct stat st {};
+    if (sys.Fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & 07777) != 0600) {
+        sys.Close(fd);
+        return false;
+    }
     char buffer[4096];
     for (;;) {
         const ssize_t n = sys.Read(fd, buffer, sizeof buffer);
@@ -176,8 +186,10 @@ constexpr size_t kWholeFields = 6;  // magic, kind, from, to, temp, folder
 
 bool IsUnfinishedJournal(TSysCalls& sys, const std::string& path) {
     std::string bytes;
-    if (!ReadSmall(sys, path, bytes))
-        return false;
+    return ReadSmall(sys, path, bytes) && IsUnfinishedRecord(bytes);
+}
+
+bool IsUnfinishedRecord(const std::string& bytes) {
     const std::string magic = std::string(kMagic) + '\0';
     if (bytes.size() < magic.size())
         return magic.compare(0, bytes.size(), bytes) == 0;
@@ -186,13 +198,15 @@ bool IsUnfinishedJournal(TSysCalls& sys, const std::string& path) {
 
 bool ReadJournal(TSysCalls& sys, const std::string& path, TJournal& journal) {
     std::string bytes;
-    if (!ReadSmall(sys, path, bytes))
-        return false;
+    return ReadSmall(sys, path, bytes) && ParseJournal(bytes, path, journal);
+}
+
+bool ParseJournal(const std::string& bytes, const std::string& path, TJournal& journal) {
     const std::vector<std::string> fields = Fields(bytes);
     if (fields.size() < kWholeFields || fields[0] != kMagic || fields[1].size() != 1)
         return false;
     const char kind = fields[1][0];
-    if (std::string("clhxrwv").find(kind) == std::string::npos)
+    if (std::string("clhxrwvd").find(kind) == std::string::npos)
         return false;
     journal = {};
     journal.Kind = static_cast<TJournal::EKind>(kind);
@@ -205,10 +219,30 @@ bool ReadJournal(TSysCalls& sys, const std::string& path, TJournal& journal) {
         return false;
     journal.FolderDev = static_cast<dev_t>(a);
     journal.FolderIno = static_cast<ino_t>(b);
+    if (journal.Kind == TJournal::EKind::Folders) {
+        // "+name" before a folder is made, "-name" when it was not.
+        for (size_t i = kWholeFields; i < fields.size(); ++i) {
+            const std::string& mark = fields[i];
+            if (mark.size() < 2 || (mark[0] != '+' && mark[0] != '-'))
+                continue;
+            const std::string name = mark.substr(1);
+            if (mark[0] == '+')
+                journal.Made.push_back({name, false});
+            for (TJournal::TMadeFolder& made : journal.Made)
+                if (made.Name == name && mark[0] == '-')
+                    made.Cancelled = true;
+        }
+        return true;
+    }
     if (fields.size() >= 7 && ParsePair(fields[6], a, b)) {
         journal.HasInode = true;
         journal.Dev = static_cast<dev_t>(a);
         journal.Ino = static_cast<ino_t>(b);
+    }
+    if (fields.size() >= 8 && ParsePair(fields[7], a, b)) {
+        journal.HasSource = true;
+        journal.SourceDev = static_cast<dev_t>(a);
+        journal.SourceIno = static_cast<ino_t>(b);
     }
     return true;
 }

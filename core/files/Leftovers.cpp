@@ -30,6 +30,15 @@ bool IsInode(const struct stat& st, const TJournal& journal) {
     return journal.HasInode && st.st_dev == journal.Dev && st.st_ino == journal.Ino;
 }
 
+bool IsSource(const struct stat& st, const TJournal& journal) {
+    return journal.HasSource && st.st_dev == journal.SourceDev && st.st_ino == journal.SourceIno;
+}
+
+// A name a folders journal may note: one entry of the journal's own folder.
+bool PlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
 std::string RealPath(const std::string& path) {
     char* real = ::realpath(path.c_str(), nullptr);
     if (real == nullptr)
@@ -79,15 +88,24 @@ bool Obeyed(TSysCalls& sys, const TJournal& j, const TBoundary& boundary) {
         if (!(path->empty() && path != &j.From) && !boundary.Holds(*path))
             return false;
     }
+    for (const TJournal::TMadeFolder& made : j.Made) {
+        if (!PlainName(made.Name))
+            return false;
+    }
     return true;
 }
 
-// A temporary file a journal made: there, a regular file, and the one it recorded (when it got
-// as far as recording it).
+// A temporary file a journal made: there, a regular file, and the inode the journal recorded
+// when it made it. Stopped before the record, the file is as open(2) made it: empty, the user's
+// own, readable by the user alone.
 bool IsJournalsTemporary(TSysCalls& sys, const TJournal& j) {
     struct stat temp {};
-    return !j.Temp.empty() && sys.Lstat(j.Temp.c_str(), &temp) == 0 && S_ISREG(temp.st_mode) &&
-           (!j.HasInode || IsInode(temp, j)) && ParseOwnName(NameOf(j.Temp)).Kind == "tmp";
+    if (j.Temp.empty() || sys.Lstat(j.Temp.c_str(), &temp) != 0 || !S_ISREG(temp.st_mode) ||
+        ParseOwnName(NameOf(j.Temp)).Kind != "tmp")
+        return false;
+    if (j.HasInode)
+        return IsInode(temp, j);
+    return temp.st_size == 0 && temp.st_uid == ::geteuid() && (temp.st_mode & 07777) == 0600;
 }
 
 // Completes or undoes the work of one obeyed journal.
@@ -110,8 +128,8 @@ void Recover(TSysCalls& sys, const TJournal& j) {
             struct stat fromTarget {};
             struct stat toTarget {};
             if (hasFrom && hasTo && S_ISLNK(from.st_mode) && S_ISLNK(to.st_mode) &&
-                ::stat(j.From.c_str(), &fromTarget) == 0 && ::stat(j.To.c_str(), &toTarget) == 0 &&
-                SameInode(fromTarget, toTarget)) {
+                sys.Stat(j.From.c_str(), &fromTarget) == 0 &&
+                sys.Stat(j.To.c_str(), &toTarget) == 0 && SameInode(fromTarget, toTarget)) {
                 sys.Unlink(j.From.c_str());
             }
             return;
@@ -131,10 +149,27 @@ void Recover(TSysCalls& sys, const TJournal& j) {
             if (IsJournalsTemporary(sys, j))
                 sys.Unlink(j.Temp.c_str());
             return;
-        case TJournal::EKind::Rewrite:
+        case TJournal::EKind::Rewrite: {
+            struct stat temp {};
+            const bool hasTemp = !j.Temp.empty() && sys.Lstat(j.Temp.c_str(), &temp) == 0 &&
+                                 S_ISREG(temp.st_mode) &&
+                                 ParseOwnName(NameOf(j.Temp)).Kind == "tmp";
+            if (hasFrom && IsInode(from, j) && hasTemp && !IsInode(temp, j)) {
+                // Stopped after the exchange: the new file has the name, the one it replaced
+                // stands under the temporary name. That is the rewritten file, which goes; any
+                // other file (put under the name meanwhile) gets its name back and ours goes.
+                if (IsSource(temp, j)) {
+                    sys.Unlink(j.Temp.c_str());
+                } else if (sys.RenameExchange(j.Temp.c_str(), j.From.c_str()) == 0 &&
+                           IsJournalsTemporary(sys, j)) {
+                    sys.Unlink(j.Temp.c_str());
+                }
+                return;
+            }
             if (IsJournalsTemporary(sys, j))
                 sys.Unlink(j.Temp.c_str());
             return;
+        }
         case TJournal::EKind::Replace:
             // The original is moved only once the new file is whole: with the original gone to
             // its kept name, the new file takes its place; with the original still there, the
@@ -145,6 +180,16 @@ void Recover(TSysCalls& sys, const TJournal& j) {
                 SafeMoveFile(sys, j.Temp, j.From);
             else
                 sys.Unlink(j.Temp.c_str());
+            return;
+        case TJournal::EKind::Folders:
+            // A folder the command made and left empty goes (one of the user's was there when it
+            // was noted, and its note says it was not made); a folder that holds anything stays.
+            for (const TJournal::TMadeFolder& made : j.Made) {
+                const std::string path = JoinPath(ParentOf(j.Path), made.Name);
+                struct stat st {};
+                if (!made.Cancelled && sys.Lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                    sys.Rmdir(path.c_str());
+            }
             return;
         case TJournal::EKind::CaseRename: {
             struct stat temp {};
@@ -172,8 +217,10 @@ int Rank(TJournal::EKind kind) {
             return 2;
         case TJournal::EKind::CaseRename:
             return 3;
+        case TJournal::EKind::Folders:
+            return 4;  // after the journals inside the folders it made
     }
-    return 4;
+    return 5;
 }
 
 // The names of ours in one folder whose process is gone; its real subfolders into `subfolders`.
@@ -244,9 +291,8 @@ TLeftovers CleanLeftovers(TSysCalls& sys, const std::string& folder) {
     }
     for (const std::string& path : others) {
         struct stat st {};
-        if (named.count(Canonical(path)) != 0) {
-            if (sys.Lstat(path.c_str(), &st) != 0)
-                ++result.Handled;  // removed or put back by its journal
+        if (named.count(Canonical(path)) != 0 && sys.Lstat(path.c_str(), &st) != 0) {
+            ++result.Handled;  // removed or put back by its journal
             continue;
         }
         result.Ignored.push_back(path);

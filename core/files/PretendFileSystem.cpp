@@ -235,6 +235,7 @@ void TPretendFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info
     TOverlayStream overlay(base, patches, dropped);
     info.LoadFromStream(overlay, base.ModificationTime(), base.FileMode(), path);
     info.Identity = base.OpenedIdentity();
+    info.Links = base.LinkCount();
     Analysed[normal] = {version, info};
 }
 
@@ -256,7 +257,11 @@ void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFil
         throw CannotOpen(path, errno);
     TFileStream base(disk, TFileStream::Mode::Read);
     TOverlayStream overlay(base, Patches[disk], Dropped[disk]);
+    uint8_t block[kID3v1Size];
+    TID3v1Tag(tag).SaveToBuffer(block, sizeof block);
     tag.SaveToWholeStream(overlay);
+    // The tag as the file would then hold it, as the real save gives it back.
+    tag.LoadFromBuffer(block, sizeof block);
 }
 
 TMoveResult TPretendFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,

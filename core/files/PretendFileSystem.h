@@ -33,6 +33,7 @@ class TPretendFileSystem : public TFileSystem {
     bool Within(const std::string& folder, const std::string& path) override;
     bool LockFolder(const std::string&) override { return true; }
     void UnlockFolder(const std::string&) override {}
+    TFileIdentity FolderIdentity(const std::string&) override { return {}; }
     void LoadAudioInfo(const std::string& path, TAudioInfo& info) override;
     void LoadID3v1(const std::string& path, TID3v1Tag& tag) override;
     void SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) override;

@@ -11,13 +11,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 
 #include "audio/FileStream.h"
 #include "core/files/FileSystem.h"
+#include "core/files/FolderLock.h"
 #include "core/files/Journal.h"
 #include "core/files/Leftovers.h"
 #include "core/files/Paths.h"
 #include "core/files/SafeMove.h"
+#include "core/files/TagBlockWrite.h"
 #include "core/text/Collation.h"
 
 namespace velmora {
@@ -70,9 +73,13 @@ bool WriteAll(int fd, const char* data, size_t size) {
 class TRealFileSystem : public TFileSystem {
   public:
     bool ListDir(const std::string& dir, std::vector<TDirEntry>& entries) override {
-        DIR* d = ::opendir(dir.c_str());
-        if (d == nullptr)
+        const int fd = RealSysCalls().Open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+        DIR* d = fd >= 0 ? ::fdopendir(fd) : nullptr;
+        if (d == nullptr) {
+            if (fd >= 0)
+                ::close(fd);
             return false;
+        }
         const int dfd = ::dirfd(d);
         entries.clear();
         while (const dirent* e = ::readdir(d)) {
@@ -122,38 +129,41 @@ class TRealFileSystem : public TFileSystem {
 
     int64_t EntrySize(const std::string& path) override {
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0)
+        if (RealSysCalls().Stat(path.c_str(), &st) != 0)
             return -1;
         return static_cast<int64_t>(st.st_size);
     }
 
     bool FileExists(const std::string& path) override {
         struct stat st;
-        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        return RealSysCalls().Stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
     TMoveResult CreateDir(const std::string& path) override {
-        return ::mkdir(path.c_str(), 0777) == 0 ? TMoveResult{true, 0} : TMoveResult{false, errno};
+        const int error = MakeJournaledFolder(RealSysCalls(), path);
+        return {error == 0, error};
     }
 
     TMoveResult MoveFile(const std::string& from, const std::string& to) override {
-        Forget(from);
-        Forget(to);
+        // A move changes no file's bytes: what is known of other names of the file stays.
+        Analyses.erase(from);
+        Analyses.erase(to);
         return SafeMoveFile(from, to);
     }
 
     // A file is analysed once while it stays the file it was: the list's fill, the batch's
     // steps, the plan and the check all make each file current, and each time would read it
     // again. The facts are kept by path with the file's identity (device, inode, size,
-    // modification time), checked with one stat before they are used; the program's own writes
-    // forget them at once.
+    // modification and change times), checked with one stat before they are used; the
+    // program's own writes forget them, or bring them up to date, at once.
     void LoadAudioInfo(const std::string& path, TAudioInfo& info) override {
         const auto it = Analyses.find(path);
         if (it != Analyses.end()) {
             struct stat st;
             const bool enough =
                 it->second.ID3v2FieldsRead || !info.ReadID3v2Fields || !it->second.ID3v2.Present;
-            if (enough && ::stat(path.c_str(), &st) == 0 && IdentityOf(st) == it->second.Identity) {
+            if (enough && RealSysCalls().Stat(path.c_str(), &st) == 0 &&
+                IdentityOf(st) == it->second.Identity) {
                 const bool fields = info.ReadID3v2Fields;
                 info = it->second;
                 info.ReadID3v2Fields = fields;
@@ -161,7 +171,7 @@ class TRealFileSystem : public TFileSystem {
             }
             Analyses.erase(it);
         }
-        info.LoadFromFile(path);
+        TFileSystem::LoadAudioInfo(path, info);
         if (Analyses.size() >= kMaxAnalyses)
             Analyses.clear();
         if (info.Identity.Known())
@@ -169,19 +179,28 @@ class TRealFileSystem : public TFileSystem {
     }
 
     void SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) override {
-        Forget(path);
+        // The analysis after the save is the one before it with the new tag: the file is not
+        // read again for it.
+        std::optional<TAudioInfo> before;
+        if (const auto it = Analyses.find(path); it != Analyses.end()) {
+            if (it->second.Identity == identity)
+                before = std::move(it->second);
+            Analyses.erase(it);
+        }
         TFileSystem::SaveID3v1(path, tag, identity);
+        if (before && before->AfterTagWrite(tag, identity))
+            Analyses.emplace(path, std::move(*before));
     }
 
     TMoveResult DropFilePrefix(const std::string& path, int64_t bytes,
                                const TFileIdentity& identity, const std::string& head) override {
-        Forget(path);
+        Analyses.erase(path);
         return TFileSystem::DropFilePrefix(path, bytes, identity, head);
     }
 
     std::string ReadFile(const std::string& path) override {
         // Non-blocking open, so that a FIFO cannot hang the program; only regular files are read.
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int fd = RealSysCalls().Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
         if (fd < 0)
             throw EStreamError(CannotOpenText(path, Reason(errno)));
         struct stat st;
@@ -216,64 +235,72 @@ class TRealFileSystem : public TFileSystem {
 
     void WriteFileReplacing(const std::string& path, const std::string& bytes,
                             bool inPlaceAllowed) override {
-        Forget(path);
+        Analyses.erase(path);
+        TSysCalls& sys = RealSysCalls();
         // A link is kept: the file it points to is the one replaced.
         std::string target = path;
         struct stat lst;
-        if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (sys.Lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
             if (char* real = ::realpath(path.c_str(), nullptr)) {
                 target = real;
                 std::free(real);
             }
         }
         struct stat old;
-        const bool exists = ::stat(target.c_str(), &old) == 0;
+        const bool exists = sys.Stat(target.c_str(), &old) == 0;
         if (exists && S_ISDIR(old.st_mode)) {
             throw EStreamError(CannotCreateText(path, Reason(EISDIR)));
+        }
+        if (exists && !S_ISREG(old.st_mode)) {
+            // A device, a FIFO, a terminal: written into, never replaced by a file.
+            const std::string why = WriteIntoSpecialFile(path, bytes);
+            if (!why.empty())
+                throw EStreamError(CannotCreateText(path, why));
+            return;
         }
 
         // The temporary file sits beside the target, hidden, with a short name no other file
         // has, so that it fits wherever the target's name fits; its journal comes first.
-        TSysCalls& sys = RealSysCalls();
         TJournal journal = TJournal::Of(TJournal::EKind::Rewrite, target, "");
         const int fd = CreateJournaledTemporary(sys, ParentOf(target), journal);
         if (fd < 0) {
             const int error = errno;
-            if ((error == EACCES || error == EPERM) && exists && S_ISREG(old.st_mode)) {
+            if ((error == EACCES || error == EPERM) && exists && S_ISREG(old.st_mode) &&
+                ::access(target.c_str(), W_OK) == 0) {
                 if (!inPlaceAllowed)
-                    throw EInPlaceNeeded(CannotCreateText(path, Reason(error)));
+                    throw EInPlaceNeeded(InPlaceNeededText(path));
                 return OverwriteInPlace(path, target, bytes, error);
             }
             throw EStreamError(CannotCreateText(path, Reason(error)));
         }
         const std::string& temp = journal.Temp;
         const auto fail = [&](int error) {
-            ::close(fd);
-            ::unlink(temp.c_str());
+            sys.Close(fd);
+            sys.Unlink(temp.c_str());
             DropJournal(sys, journal);
             throw EStreamError(CannotCreateText(path, Reason(error)));
         };
-        if (::fchmod(fd, exists ? old.st_mode & 07777 : CreationMode()) != 0)
+        if (sys.Fchmod(fd, exists ? old.st_mode & 07777 : CreationMode()) != 0)
             fail(errno);
         if (!WriteAll(fd, bytes.data(), bytes.size()))
             fail(errno);
-        if (::fsync(fd) != 0)
+        if (sys.Fsync(fd) != 0)
             fail(errno);
-        if (::close(fd) != 0) {
+        if (sys.Close(fd) != 0) {
             const int error = errno;
-            ::unlink(temp.c_str());
+            sys.Unlink(temp.c_str());
             DropJournal(sys, journal);
             throw EStreamError(CannotCreateText(path, Reason(error)));
         }
-        if (::rename(temp.c_str(), target.c_str()) != 0) {
+        if (sys.Rename(temp.c_str(), target.c_str()) != 0) {
             const int error = errno;
-            ::unlink(temp.c_str());
+            sys.Unlink(temp.c_str());
             DropJournal(sys, journal);
             throw EStreamError(CannotCreateText(path, Reason(error)));
         }
         DropJournal(sys, journal);
         // Make the new name durable too; a failure here leaves a complete file either way.
-        const int dfd = ::open(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int dfd = sys.Open(ParentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
         if (dfd >= 0) {
             ::fsync(dfd);
             ::close(dfd);
@@ -286,17 +313,9 @@ class TRealFileSystem : public TFileSystem {
 
   private:
     static constexpr size_t kMaxAnalyses = 20000;
+    // By path. A write through another name of a file (a link) moves the file's time of change,
+    // so its facts under this name are not taken for it any more.
     std::map<std::string, TAudioInfo> Analyses;
-
-    // Forgets the facts of a path, and of every path when it is a link (its file may be
-    // reached by another name).
-    void Forget(const std::string& path) {
-        struct stat st;
-        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-            Analyses.clear();
-        else
-            Analyses.erase(path);
-    }
 
     // The folder refuses a new file, but the file itself may be written: it is overwritten in
     // place, and a failure once that has begun is told as such.
@@ -330,15 +349,85 @@ TMoveResult TFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,
     return SafeRewriteFile(RealSysCalls(), path, static_cast<uint64_t>(bytes), identity, head);
 }
 
+void TFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info) {
+    const THeldPath at(path.c_str());
+    if (!at.InHeldFolder())
+        return info.LoadFromFile(path);
+    if (at.Error() != 0)
+        throw EStreamError(CannotOpenText(path, Reason(at.Error())));
+    TFileStream stream(at.Dir(), at.Name(), path, TFileStream::Mode::Read);
+    info.LoadFromOpenFile(stream);
+}
+
+void TFileSystem::LoadID3v1(const std::string& path, TID3v1Tag& tag) {
+    const THeldPath at(path.c_str());
+    if (!at.InHeldFolder())
+        return tag.LoadFromFile(path);
+    if (at.Error() != 0)
+        throw EStreamError(CannotOpenText(path, Reason(at.Error())));
+    TFileStream stream(at.Dir(), at.Name(), path, TFileStream::Mode::Read);
+    tag.LoadFromStream(stream, stream.Size());
+}
+
 void TFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) {
-    TFileStream stream(path, TFileStream::Mode::ReadWrite);
-    if (identity.Known() && !(stream.OpenedIdentity() == identity))
+    uint8_t block[kID3v1Size];
+    TID3v1Tag(tag).SaveToBuffer(block, sizeof block);
+    const TTagBlockWrite done = WriteTagBlock(RealSysCalls(), path, identity, tag.ReadBlock, block);
+    if (done.Changed)
         throw EChangedMeanwhile(ChangedMeanwhileText(path));
-    tag.SaveToWholeStream(stream);
-    identity = stream.CurrentIdentity();
+    if (!done.Opened && done.Error == EXDEV)  // opened beneath the held folder: a link led out
+        throw EStreamError("Файл " + path +
+                           " — ссылка на файл вне открытой папки: Velmora его не меняет");
+    if (!done.Opened)
+        throw EStreamError(
+            CannotOpenText(path, done.Error == EINVAL ? "Not a regular file" : Reason(done.Error)));
+    if (done.Error != 0)
+        throw EStreamError("Stream write error. " + Reason(done.Error));
+    // The tag as the file now holds it, as a read would give it back.
+    tag.LoadFromBuffer(block, sizeof block);
+    identity = done.Now;
+}
+
+bool TFileSystem::FolderInPlace(const std::string& folder) {
+    return HeldFolderInPlace(folder);
+}
+
+TFileIdentity TFileSystem::FolderIdentity(const std::string& folder) {
+    struct stat st;
+    if (folder.empty() || RealSysCalls().Stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), 0, 0, 0};
+}
+
+bool IsSpecialFile(const std::string& path) {
+    struct stat st;
+    return RealSysCalls().Stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) &&
+           !S_ISDIR(st.st_mode);
+}
+
+std::string WriteIntoSpecialFile(const std::string& path, const std::string& bytes) {
+    // Opened without waiting, so that a FIFO nobody reads cannot hang the program.
+    const int fd =
+        RealSysCalls().Open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return errno == ENXIO ? "никто не читает из канала" : Reason(errno);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    const bool written = WriteAll(fd, bytes.data(), bytes.size());
+    const int error = errno;
+    ::close(fd);
+    return written ? std::string() : Reason(error);
+}
+
+std::string InPlaceNeededText(const std::string& path) {
+    return "Файл «" + path +
+           "» не записан: в его папке нельзя создавать файлы (нет прав на папку), а "
+           "перезапись самого файла на месте при сбое оставила бы его испорченным";
 }
 
 bool TFileSystem::Within(const std::string& folder, const std::string& path) {
+    TSysCalls& sys = RealSysCalls();
     // A path spelt below the folder is inside unless a link on its way leads elsewhere: one
     // lstat per part below the folder, and the full resolution only where a link stands.
     const std::string base = NormalPath(folder);
@@ -350,7 +439,7 @@ bool TFileSystem::Within(const std::string& folder, const std::string& path) {
             if (end == std::string::npos)
                 end = normal.size();
             struct stat st;
-            if (::lstat(normal.substr(0, end).c_str(), &st) != 0)
+            if (sys.Lstat(normal.substr(0, end).c_str(), &st) != 0)
                 return true;  // names nothing (yet): inside by its spelling
             link = S_ISLNK(st.st_mode);
             at = end + 1;
@@ -371,57 +460,12 @@ bool TFileSystem::Within(const std::string& folder, const std::string& path) {
     return PathWithin(resolved, realBase);
 }
 
-namespace {
-
-// The folders this process has locked: a descriptor each, with flock(2) on it, and how many
-// takes hold it.
-struct TLockedFolder {
-    int Fd = -1;
-    int Depth = 0;
-};
-std::map<std::string, TLockedFolder>& LockedFolders() {
-    static std::map<std::string, TLockedFolder> folders;
-    return folders;
-}
-
-std::string LockKey(const std::string& folder) {
-    char* r = ::realpath(folder.c_str(), nullptr);
-    std::string key = r ? r : NormalPath(folder);
-    std::free(r);
-    return key;
-}
-
-}  // namespace
-
 bool TFileSystem::LockFolder(const std::string& folder) {
-    TLockedFolder& held = LockedFolders()[LockKey(folder)];
-    if (held.Depth > 0) {
-        ++held.Depth;
-        return true;
-    }
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        if (error == EWOULDBLOCK || error == EINTR) {
-            ::close(fd);
-            LockedFolders().erase(LockKey(folder));
-            return false;
-        }
-        // A file system without locks (some network ones): the work goes on unlocked.
-    }
-    held.Fd = fd;
-    held.Depth = 1;
-    return true;
+    return HoldFolder(folder);
 }
 
 void TFileSystem::UnlockFolder(const std::string& folder) {
-    auto& folders = LockedFolders();
-    const auto it = folders.find(LockKey(folder));
-    if (it == folders.end() || --it->second.Depth > 0)
-        return;
-    if (it->second.Fd >= 0)
-        ::close(it->second.Fd);  // releases the lock
-    folders.erase(it);
+    ReleaseFolder(folder);
 }
 
 std::string ChangedMeanwhileText(const std::string& path) {

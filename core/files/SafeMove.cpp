@@ -115,6 +115,9 @@ class TMover {
             return Fail(ESTALE);
         }
         TJournal journal = TJournal::Of(TJournal::EKind::Rewrite, target, "");
+        journal.HasSource = true;
+        journal.SourceDev = source.st_dev;
+        journal.SourceIno = source.st_ino;
         const int dst = CreateJournaledTemporary(Sys, ParentOf(target), journal);
         if (dst < 0) {
             const int error = errno;
@@ -126,15 +129,16 @@ class TMover {
                                  static_cast<off_t>(head.size()));
         if (Sys.Close(dst) != 0 && errno != EINTR && error == 0)
             error = errno;
-        Sys.Close(src);
-        // The name must still name the file that was copied.
-        struct stat now {};
-        if (error == 0 &&
-            (Sys.Lstat(target.c_str(), &now) != 0 || !(IdentityOf(now) == IdentityOf(source))))
+        // Written to while it was copied (the time of change moved on): the copy is not its
+        // content.
+        struct stat after {};
+        if (error == 0 && (Sys.Fstat(src, &after) != 0 || !SameState(after, source)))
             error = ESTALE;
-        if (error == 0 && Sys.Rename(journal.Temp.c_str(), target.c_str()) != 0)
-            error = errno;
-        if (error != 0)
+        Sys.Close(src);
+        bool tempIsOurs = true;
+        if (error == 0)
+            error = Replace(journal.Temp, target, source, tempIsOurs);
+        if (error != 0 && tempIsOurs)
             Sys.Unlink(journal.Temp.c_str());
         DropJournal(Sys, journal);
         return error == 0 ? Done() : Fail(error);
@@ -142,6 +146,47 @@ class TMover {
 
   private:
     TSysCalls& Sys;
+
+    // The same file in the same state: inode, size, modification and change times.
+    static bool SameState(const struct stat& a, const struct stat& b) {
+        return SameInode(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+               a.st_mtim.tv_nsec == b.st_mtim.tv_nsec && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+               a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+    }
+
+    // Puts the new file `temp` under `target` in place of `source`, only while the name still
+    // names that file as it was copied: the two are exchanged, and what came out from under the
+    // name is checked (inode, size, modification time: the exchange itself moves the time of
+    // change on); anything else is exchanged back and ESTALE returned. Where the file system
+    // cannot exchange, the name is checked right before a rename over it. Returns 0 or the errno;
+    // `temp` is left for the caller to remove on a failure, unless `tempIsOurs` comes back false.
+    int Replace(const std::string& temp, const std::string& target, const struct stat& source,
+                bool& tempIsOurs) {
+        struct stat now {};
+        if (Sys.Lstat(target.c_str(), &now) != 0 || !SameState(now, source))
+            return ESTALE;
+        if (Sys.RenameExchange(temp.c_str(), target.c_str()) != 0) {
+            if (!NoReplaceUnsupported(errno))
+                return errno;
+            return Sys.Rename(temp.c_str(), target.c_str()) == 0 ? 0 : errno;
+        }
+        struct stat out {};
+        const bool same = Sys.Lstat(temp.c_str(), &out) == 0 && SameInode(out, source) &&
+                          out.st_size == source.st_size &&
+                          out.st_mtim.tv_sec == source.st_mtim.tv_sec &&
+                          out.st_mtim.tv_nsec == source.st_mtim.tv_nsec;
+        if (!same) {
+            // Another file came under the name between the check and the exchange: it gets its
+            // name back, and the new file goes. Should that fail, both stay where they are (the
+            // other file under the hidden name, named at the next open): nothing is removed.
+            if (Sys.RenameExchange(temp.c_str(), target.c_str()) != 0)
+                tempIsOurs = false;
+            return ESTALE;
+        }
+        // The old file, now under the temporary name, goes.
+        Sys.Unlink(temp.c_str());
+        return 0;
+    }
 
     // Reads into `bytes` until it is full or the file ends; returns how many bytes came.
     size_t ReadUpTo(int fd, std::string& bytes) {
@@ -406,7 +451,7 @@ class TMover {
             }
         }
         if (copied + skip != source.st_size)
-            return EIO;  // the source changed while it was copied
+            return ESTALE;  // the source changed while it was copied
         if (Sys.Fchmod(dst, source.st_mode & 07777) != 0 && !MetadataRefused(errno))
             return errno;
         const struct timespec times[2] = {source.st_atim, source.st_mtim};

@@ -1,6 +1,9 @@
 // The seam below every file operation of the program that must not lose data (moves, rewrites,
-// the leftovers of a stopped program, the disc image): one virtual per system call, so that
-// tests can make any one of them fail with a chosen errno.
+// tag writes, the leftovers of a stopped program, the disc image): one virtual per system call,
+// so that tests can make any one of them fail with a chosen errno, or act between two of them.
+//
+// The real calls resolve a path spelt inside a folder this process holds (core/files/FolderLock.h)
+// against that folder's descriptor, so the name of the folder is read once, when it is taken.
 #pragma once
 
 #include <fcntl.h>
@@ -10,20 +13,28 @@
 namespace velmora {
 
 // Each returns what the system call returns (-1 with errno set on failure); RenameNoReplace is
-// renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE).
+// renameat2(RENAME_NOREPLACE), RenameExchange renameat2(RENAME_EXCHANGE). Open for writing an
+// existing file inside a held folder opens it beneath the folder: a link leading out is EXDEV.
 class TSysCalls {
   public:
     virtual ~TSysCalls() = default;
     virtual int RenameNoReplace(const char* from, const char* to);
+    virtual int RenameExchange(const char* a, const char* b);
     virtual int Rename(const char* from, const char* to);
     virtual int Link(const char* from, const char* to);
     virtual int Unlink(const char* path);
+    virtual int Mkdir(const char* path, mode_t mode);
+    virtual int Rmdir(const char* path);
     virtual int Open(const char* path, int flags, mode_t mode);
     virtual ssize_t Read(int fd, void* buffer, size_t count);
     virtual ssize_t Write(int fd, const void* buffer, size_t count);
+    virtual ssize_t Pread(int fd, void* buffer, size_t count, off_t offset);
+    virtual ssize_t Pwrite(int fd, const void* buffer, size_t count, off_t offset);
+    virtual int Ftruncate(int fd, off_t length);
     virtual int Fsync(int fd);
     virtual int Fstat(int fd, struct stat* st);
     virtual int Lstat(const char* path, struct stat* st);
+    virtual int Stat(const char* path, struct stat* st);
     virtual int Futimens(int fd, const struct timespec times[2]);
     virtual int Fchmod(int fd, mode_t mode);
     virtual int Close(int fd);

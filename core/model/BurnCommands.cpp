@@ -9,6 +9,7 @@
 
 #include "core/burn/BurnJob.h"
 #include "core/disc/ImageFile.h"
+#include "core/files/FolderLock.h"
 #include "core/model/MainModel.h"
 
 namespace velmora {
@@ -113,8 +114,8 @@ TDiscOutcome TBurnCommands::BurnFolder(const std::string& folder) {
     TDiscCheck check;
     std::vector<TDiscCheck> discs;
     {
-        const TFolderHold hold(Fs, folder);
-        TDiscJob job(Port, Fs, Choice);
+        const TFolderLock lock(Fs, folder, TFolderLock::EMode::Require, Opened);
+        TDiscJob job(Port, Fs, Choice, Opened);
         bool goOn = false;
         check = job.ShowCheck(folder, EDiscPurpose::Burn, goOn);
         if (!goOn)
@@ -167,7 +168,7 @@ TDiscOutcome TBurnCommands::BurnChecked(const std::string& folder, const TDiscCh
     {
         // The folder is locked while its image is written, and the files must still be those
         // checked; the burn no longer reads the folder.
-        const TFolderHold hold(Fs, folder);
+        const TFolderLock lock(Fs, folder, TFolderLock::EMode::Require, Opened);
         image = WriteDiscImage(disc, temp.Path(), false, [&](int64_t done, int64_t total) {
             return GoOn(Port, ImageProgressOf(done, total), TBurnStep::Image, kind);
         });
@@ -219,13 +220,15 @@ void EnableBurning(TMainModel& model) {
             model.Port.ShowError(outcome.Message);
     };
     model.OnBurnFolder = [&model, tell] {
-        tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice).BurnFolder(model.InputFolder));
+        tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice, model.Opened())
+                 .BurnFolder(model.InputFolder));
     };
     model.OnImageWritten = [&model, tell](const std::vector<std::string>& images,
                                           const std::string& message) {
         if (model.Port.AskYesNo(message + (images.size() > 1 ? "\rЗаписать их на диски?"
                                                              : "\rЗаписать его на диск?")))
-            tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice).BurnImageFiles(images));
+            tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice, model.Opened())
+                     .BurnImageFiles(images));
     };
 }
 

@@ -17,9 +17,11 @@ class TMainModel;
 
 class TBurnCommands {
   public:
+    // `opened`: the folder as the window opened it, when known (as for TDiscJob).
     TBurnCommands(TUserPort& port, TFileSystem& fs, TDiscChoice& choice,
+                  const TFileIdentity& opened = {},
                   TBurnSetup::TSources sources = TBurnSetup::RealSources())
-        : Port(port), Fs(fs), Choice(choice), Sources(std::move(sources)) {}
+        : Port(port), Fs(fs), Choice(choice), Opened(opened), Sources(std::move(sources)) {}
 
     // The folder checked and shown for the burn, refused when its disc would not play; the
     // drive, medium and speed chosen (AskBurn), a CD-RW with data blanked only when the user
@@ -37,6 +39,7 @@ class TBurnCommands {
     TUserPort& Port;
     TFileSystem& Fs;
     TDiscChoice& Choice;
+    TFileIdentity Opened;
     TBurnSetup::TSources Sources;
     // The burn dialog, then the question before a CD-RW with data is blanked; false when the
     // user stops at either.

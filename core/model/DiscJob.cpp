@@ -1,19 +1,11 @@
 #include "core/model/DiscJob.h"
 
 #include "core/disc/DiscSplit.h"
+#include "core/files/FolderLock.h"
 #include "core/files/Paths.h"
 #include "core/text/TrackRules.h"
 
 namespace velmora {
-
-TFolderHold::TFolderHold(TFileSystem& fs, const std::string& folder) : Fs(fs), Folder(folder) {
-    if (!Fs.LockFolder(Folder))
-        throw EStreamError("Папку " + Folder + " уже обрабатывает другая копия Velmora");
-}
-
-TFolderHold::~TFolderHold() {
-    Fs.UnlockFolder(Folder);
-}
 
 TProgressShown::TProgressShown(TUserPort& port, const std::string& caption) : Port(port) {
     Port.BeginProgress(caption);
@@ -52,7 +44,7 @@ TDiscOutcome TDiscJob::WriteImage(const std::string& folder) {
     using EKind = TDiscOutcome::EKind;
     TDiscOutcome outcome;
     // Another copy of the program may not move files under the image while it is made.
-    const TFolderHold hold(Fs, folder);
+    const TFolderLock lock(Fs, folder, TFolderLock::EMode::Require, Opened);
     bool goOn = false;
     const TDiscCheck check = ShowCheck(folder, EDiscPurpose::Image, goOn);
     if (!goOn)

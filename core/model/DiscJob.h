@@ -35,20 +35,6 @@ struct TDiscOutcome {
     bool Ok() const { return Kind == EKind::Done; }
 };
 
-// The folder locked against other copies of the program for as long as this lives; throws
-// EStreamError when another copy works in it.
-class TFolderHold {
-  public:
-    TFolderHold(TFileSystem& fs, const std::string& folder);
-    ~TFolderHold();
-    TFolderHold(const TFolderHold&) = delete;
-    TFolderHold& operator=(const TFolderHold&) = delete;
-
-  private:
-    TFileSystem& Fs;
-    std::string Folder;
-};
-
 // The progress shown for as long as this lives, or until End.
 class TProgressShown {
   public:
@@ -65,9 +51,12 @@ class TProgressShown {
 
 class TDiscJob {
   public:
-    // `choice` is the profile, the blank and the track list's box, kept for the rest of the run.
-    TDiscJob(TUserPort& port, TFileSystem& fs, TDiscChoice& choice)
-        : Port(port), Fs(fs), Choice(choice) {}
+    // `choice` is the profile, the blank and the track list's box, kept for the rest of the run;
+    // `opened` the folder as the window opened it, when known: a folder its path no longer leads
+    // to is refused (core/files/FolderLock.h).
+    TDiscJob(TUserPort& port, TFileSystem& fs, TDiscChoice& choice,
+             const TFileIdentity& opened = {})
+        : Port(port), Fs(fs), Choice(choice), Opened(opened) {}
 
     // The folder checked against the chosen profile and blank and shown for `purpose`; `goOn`
     // tells whether the user went on.
@@ -86,6 +75,7 @@ class TDiscJob {
     TUserPort& Port;
     TFileSystem& Fs;
     TDiscChoice& Choice;
+    TFileIdentity Opened;
 };
 
 }  // namespace velmora

@@ -126,12 +126,15 @@ void TMainModel::OpenFolder(const std::string& folder) {
     // What a stopped run of ours left is seen in the same listing, and tidied only while no other
     // copy works in the folder; the list is filled again when that changed the folder.
     std::vector<std::string> ignored;
-    if (LeftoversSeen && !folder.empty() && Fs.LockFolder(folder)) {
-        const TLeftovers done = Fs.CleanLeftovers(folder);
-        Fs.UnlockFolder(folder);
-        ignored = done.Ignored;
-        if (done.Handled > 0)
-            RebuildList();
+    if (LeftoversSeen && !folder.empty()) {
+        TFolderLock lock(Fs, folder);
+        if (lock.Held()) {
+            const TLeftovers done = Fs.CleanLeftovers(folder);
+            lock.Release();
+            ignored = done.Ignored;
+            if (done.Handled > 0)
+                RebuildList();
+        }
     }
     if (!TrackList.empty())
         SelectTrack(0);
@@ -180,6 +183,7 @@ void TMainModel::FileListFill(const std::string& folder) {
     const bool oldCursor = BusyCursor;
     BusyCursor = true;
     InputFolder = folder;
+    OpenedFolder = Fs.FolderIdentity(folder);
     Port.Refresh();
     try {
         ScanFolder(InputFolder, FoundFiles);
@@ -348,7 +352,7 @@ void TMainModel::AskToSaveEdits() {
     const std::string question = "Содержимое ID3v1 тегов файла " + InfoFileName.Caption +
                                  " было изменено" + "\r" + "Сохранить изменения?";
     if (Port.AskYesNo(question) && !InfoFileName.Caption.empty()) {
-        const TFolderGuard guard(*this);
+        const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
         ApplyEditsToTag();
         SaveTag(CurrentPath());
     }
@@ -542,12 +546,11 @@ void TMainModel::btMixClick() {
 void TMainModel::btnSaveID3Click() {
     if (InfoFileName.Caption.empty())
         return;
-    const TFolderGuard guard(*this);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     ApplyEditsToTag();
     const std::string path = CurrentPath();
     if (!SaveTag(path))
         return;
-    Fs.LoadID3v1(path, AudioInfo.ID3v1);
     if (BatchLog != nullptr)
         NoteCutFields(path);
     TagsModified = false;
@@ -560,7 +563,18 @@ bool TMainModel::SaveTag(const std::string& path) {
         return false;
     // Taken before the save: SaveID3v1 may change the tag it is given.
     const std::string block = BatchLog != nullptr ? SaveEventDetail(AudioInfo.ID3v1) : "";
-    Fs.SaveID3v1(path, AudioInfo.ID3v1, AudioInfo.Identity);
+    try {
+        // The tag comes back as the file now holds it.
+        Fs.SaveID3v1(path, AudioInfo.ID3v1, AudioInfo.Identity);
+    } catch (const EChangedMeanwhile&) {
+        if (BatchLog == nullptr)
+            throw;
+        // Another program wrote the file since it was read: nothing was written, and the batch
+        // goes on with the next file.
+        Note(TBatchEvent::TKind::Fail, path, "",
+             "файл изменён другой программой после чтения: тег не записан");
+        return false;
+    }
     Note(TBatchEvent::TKind::Save, path, "", block);
     return true;
 }
@@ -715,7 +729,7 @@ void TMainModel::btnStripID3v2Click() {
                        (gone.empty() ? "пустой тег ID3v2" : gone) + "." +
                        (lost.empty() ? "" : " В теге ID3v1 их нет: " + lost + ".") + " Удалить?"))
         return;
-    const TFolderGuard guard(*this);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     if (!StripCurrentID3v2())
         return;
     // The list and the current file are read again; the file stays current.
@@ -835,24 +849,29 @@ void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
 // ---- The folder as the boundary ----
 
 bool TMainModel::MayWrite(const std::string& path) {
-    if (Fs.Within(InputFolder, path))
+    if (!Fs.Within(InputFolder, path)) {
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Fail, path, "", "ссылка на файл вне папки: файл не изменён");
+        else
+            Port.ShowMessage("Файл " + NameOf(path) +
+                             " — ссылка на файл вне открытой папки: Velmora его не меняет");
+        return false;
+    }
+    // A file with other names (hard links) is as much a file of those names, perhaps outside
+    // the folder (a library copied with cp -al): the batch leaves it, the window asks.
+    const uint32_t names = AudioInfo.Links;
+    if (names <= 1)
         return true;
-    if (BatchLog != nullptr)
-        Note(TBatchEvent::TKind::Fail, path, "", "ссылка на файл вне папки: файл не изменён");
-    else
-        Port.ShowMessage("Файл " + NameOf(path) +
-                         " — ссылка на файл вне открытой папки: Velmora его не меняет");
-    return false;
-}
-
-TMainModel::TFolderGuard::TFolderGuard(TMainModel& model)
-    : Fs(model.Fs), Folder(model.InputFolder) {
-    if (!Fs.LockFolder(Folder))
-        throw EStreamError("Папку " + Folder + " уже обрабатывает другая копия Velmora");
-}
-
-TMainModel::TFolderGuard::~TFolderGuard() {
-    Fs.UnlockFolder(Folder);
+    if (BatchLog != nullptr) {
+        Note(TBatchEvent::TKind::Fail, path, "",
+             "у файла есть другие имена (жёсткие ссылки, всего " + std::to_string(names) +
+                 "): файл не изменён");
+        return false;
+    }
+    return Port.AskYesNo("У файла " + NameOf(path) + " есть другие имена (жёсткие ссылки, всего " +
+                         std::to_string(names) +
+                         "), возможно вне открытой папки: изменение будет видно и под ними. "
+                         "Изменить файл?");
 }
 
 // ---- Shell ----

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "audio/AudioInfo.h"
 #include "core/convert/ConvertRun.h"
 #include "core/files/FileSystem.h"
+#include "core/files/FolderLock.h"
 #include "core/model/BatchLog.h"
 #include "core/model/BatchOptions.h"
 #include "core/model/UserPort.h"
@@ -163,6 +165,10 @@ class TMainModel : public TMainModelState {
     // the list made again. Inside a running command an error that stops the batch goes on to
     // that command; otherwise Run reports it.
     TBatchLog RunBatch(const TConvertPlan* convert = nullptr);
+
+    // The folder the list was filled from (device and inode), for the commands outside the model
+    // that hold it (the burn's).
+    const TFileIdentity& Opened() const { return OpenedFolder; }
 
     // ---- Entry from the event loop ----
     // Runs one command: refused (does nothing) while another command runs; an error ends the
@@ -334,21 +340,11 @@ class TMainModel : public TMainModelState {
     bool MayWrite(const std::string& path);
     // Writes report lines into a file; where that can only be done in place, asks first.
     void SaveReport(const std::string& path, const std::vector<std::string>& lines);
-    // The opened folder locked for a command that changes it (core/FileSystem.h LockFolder);
-    // throws when another copy of the program works in it.
-    class TFolderGuard {
-      public:
-        explicit TFolderGuard(TMainModel& model);
-        ~TFolderGuard();
-        TFolderGuard(const TFolderGuard&) = delete;
-        TFolderGuard& operator=(const TFolderGuard&) = delete;
-
-      private:
-        TFileSystem& Fs;
-        std::string Folder;
-    };
     // The file the command is working on: what a failure that stops the batch names.
     std::string WorkingPath;
+    // The folder the list was filled from (device and inode): a command that changes the folder
+    // refuses one that its name no longer leads to.
+    TFileIdentity OpenedFolder;
     // The sizes the last ScanFolder's listing gave with its names (-1 where it gave none), and
     // whether it saw names like those of the program's own hidden files.
     std::vector<int64_t> ScannedSizes;
@@ -357,6 +353,7 @@ class TMainModel : public TMainModelState {
     void NoteCutFields(const std::string& path);
     // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.
     bool MakeFolder(const std::string& folder, const std::string& file);
+    std::set<std::string> FoldersMade;  // by this batch: made once, taken already after that
     // Warns of what a new name will do (empty, a name twice, Cyrillic left); false, with a
     // warning, for a name that would hide the file (it begins with "."): the file keeps its name.
     bool NoteNewName(const std::string& oldPath, const std::string& newName);
@@ -383,8 +380,9 @@ class TMainModel : public TMainModelState {
     void MoveAllIntoFolders();
     void RenameAndMoveAtOnce();
     void RenameThenMoveEach();
-    // Progress of the batch: one step done; repaints at each whole percent.
-    void BatchStep();
+    // Progress of the batch: one step done; repaints at each whole percent. With lookAtFolder,
+    // first stops the batch when the folder's name no longer leads to the folder held.
+    void BatchStep(bool lookAtFolder = true);
 };
 
 }  // namespace velmora

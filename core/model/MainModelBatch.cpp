@@ -14,6 +14,20 @@
 namespace velmora {
 namespace {
 
+// What makes a file plainly not MPEG audio, as a batch line says it; "" for MPEG audio, also
+// when its stream is damaged.
+std::string NotMpegAudio(const TAudioInfo& info) {
+    if (info.Riff)
+        return "файл WAV (RIFF), а не MP3";
+    if (info.FirstFrameOffset < 0)
+        return "в файле нет кадров MPEG: это не MP3";
+    if (info.FrameHdr.Valid && info.FrameHdr.LayerIndex() == 1)
+        return "MPEG Layer I, а не MP3";
+    if (info.FrameHdr.Valid && info.FrameHdr.LayerIndex() == 2)
+        return "MPEG Layer II (MP2), а не MP3";
+    return "";
+}
+
 constexpr const char* kTagStageStatus =
     "Транслитерация, объединение полей и запись тегов. Подождите, пожалуйста...";
 constexpr const char* kFileStageStatus =
@@ -23,7 +37,10 @@ constexpr const char* kFillStatus =
 
 }  // namespace
 
-void TMainModel::BatchStep() {
+void TMainModel::BatchStep(bool lookAtFolder) {
+    // The batch works on the folder it opened: once its name leads elsewhere, it stops.
+    if (lookAtFolder && !Fs.FolderInPlace(InputFolder))
+        throw EStreamError(FolderMovedText(InputFolder));
     const auto percent = [this] {
         return ProgressTotal > 0 ? int64_t{ProgressDone} * 100 / ProgressTotal : int64_t{0};
     };
@@ -114,7 +131,7 @@ void TMainModel::RenameThenMoveEach() {
 void TMainModel::btnProcessAllClick() {
     if (TrackList.empty())
         return;
-    const TFolderGuard guard(*this);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     const bool oldCursor = BusyCursor;
     BusyCursor = true;
     FilesListBox.Visible = false;
@@ -144,17 +161,32 @@ void TMainModel::btnProcessAllClick() {
             btnTranslitClick();
         if (cbAllFilesSplit.Checked)
             btnSplitClick();
-        if (cbAllFilesSaveID3.Checked)
+        // A file that is plainly not MPEG audio (a WAV file, a text file, MPEG Layer I or II
+        // named .mp3) gets no tag: 128 bytes appended would become part of what it is.
+        // (A link out of the folder is refused as such by the save.)
+        std::string notMpeg = cbAllFilesSaveID3.Checked || cbAllFilesStripID3v2.Checked
+                                  ? NotMpegAudio(AudioInfo)
+                                  : "";
+        if (!notMpeg.empty() && !Fs.Within(InputFolder, CurrentPath()))
+            notMpeg.clear();
+        if (!notMpeg.empty())
+            Note(TBatchEvent::TKind::Warn, CurrentPath(), "", notMpeg + ": теги не изменены");
+        if (cbAllFilesSaveID3.Checked && notMpeg.empty())
             btnSaveID3Click();
-        if (cbAllFilesStripID3v2.Checked)
+        if (cbAllFilesStripID3v2.Checked && notMpeg.empty())
             StripCurrentID3v2();
-        BatchStep();
+        // The tags go into the folder held whatever its name does; the name is looked at once
+        // the tags are done, and at each step that moves files.
+        BatchStep(false);
     }
     UpdatingEdits = false;
+    if (!Fs.FolderInPlace(InputFolder))
+        throw EStreamError(FolderMovedText(InputFolder));
 
     FoundFiles = TrackList;
     SetStatus(kFileStageStatus);
     NewNamesSeen.clear();
+    FoldersMade.clear();
     if (move && rbNum.Checked) {
         const int32_t first =
             std::clamp(SpinValue(spedNumDir.Text, kFirstFolder), kFirstFolder, kLastFolder);

@@ -80,7 +80,7 @@ TConvertPlan TMainModel::PlanConvert(const TConvertSettings& settings) {
 }
 
 TBatchLog TMainModel::RunConvert(const TConvertPlan& plan, int jobs) {
-    const TFolderGuard guard(*this);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     const TProgressShown shown(Port, kConvertCaption);
     return ConvertDoneLines(plan, RunConversion(plan, jobs, [this](const TConvertStatus& status) {
                                 return Port.StepProgress(ConvertProgressOf(status));

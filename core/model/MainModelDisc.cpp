@@ -20,13 +20,15 @@ bool TMainModel::FolderOpenForDisc() {
 void TMainModel::ConvertMenuDiscCheckClick() {
     bool goOn = false;
     if (FolderOpenForDisc())
-        TDiscJob(Port, Fs, DiscChoice).ShowCheck(InputFolder, EDiscPurpose::Check, goOn);
+        TDiscJob(Port, Fs, DiscChoice, OpenedFolder)
+            .ShowCheck(InputFolder, EDiscPurpose::Check, goOn);
 }
 
 void TMainModel::ConvertMenuDiscImageClick() {
     if (!FolderOpenForDisc())
         return;
-    const TDiscOutcome outcome = TDiscJob(Port, Fs, DiscChoice).WriteImage(InputFolder);
+    const TDiscOutcome outcome =
+        TDiscJob(Port, Fs, DiscChoice, OpenedFolder).WriteImage(InputFolder);
     switch (outcome.Kind) {
         case TDiscOutcome::EKind::Stopped:
             return;

@@ -66,8 +66,14 @@ bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) 
              "имя папки «" + NameOf(folder) + "» пустое или начинается с точки: файл оставлен");
         return false;
     }
-    const TMoveResult made = Fs.CreateDir(folder);
+    // A folder this batch made is there (the counter stands at its last number): no mkdir
+    // that must fail.
+    const bool batch = BatchLog != nullptr;
+    const TMoveResult made =
+        batch && FoldersMade.count(folder) != 0 ? TMoveResult{false, EEXIST} : Fs.CreateDir(folder);
     if (made.Ok) {
+        if (batch)
+            FoldersMade.insert(folder);
         Note(TBatchEvent::TKind::Mkdir, folder, "", "");
         return true;
     }
@@ -129,7 +135,7 @@ void TMainModel::btnRenameClick() {
                          "» начинается с точки: файл стал бы скрытым. Имя не изменено.");
         return;
     }
-    const TFolderGuard guard(*this);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     const std::string newPath = JoinPath(InputFolder, newName);
     RenameMoveFile(oldPath, newPath);
     RebuildList();
@@ -172,7 +178,7 @@ bool TMainModel::MoveCurrentIntoFolder() {
 void TMainModel::btnDirAndMoveClick() {
     if (InfoFileName.Caption.empty() || !Fs.FileExists(CurrentPath()))
         return;
-    const TFolderGuard guard(*this);
+    const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
     MoveCurrentIntoFolder();
     RebuildList();
     if (TrackList.empty()) {

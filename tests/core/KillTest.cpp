@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "core/convert/ConvertJob.h"
+#include "core/files/FolderLock.h"
 #include "core/files/Leftovers.h"
 #include "core/files/SafeMove.h"
+#include "core/files/TagBlockWrite.h"
 #include "tools/Mp3Builder.h"
 
 namespace velmora {
@@ -58,6 +60,21 @@ class TStoppingSysCalls : public TSysCalls {
     int Rename(const char* from, const char* to) override {
         return Stop(TSysCalls::Rename(from, to));
     }
+    int RenameExchange(const char* a, const char* b) override {
+        return Stop(TSysCalls::RenameExchange(a, b));
+    }
+    int Mkdir(const char* path, mode_t mode) override { return Stop(TSysCalls::Mkdir(path, mode)); }
+    int Rmdir(const char* path) override { return Stop(TSysCalls::Rmdir(path)); }
+    int Stat(const char* path, struct stat* st) override {
+        return Stop(TSysCalls::Stat(Resolve(path).c_str(), st));
+    }
+    ssize_t Pread(int fd, void* buffer, size_t count, off_t offset) override {
+        return Stop(TSysCalls::Pread(fd, buffer, count, offset));
+    }
+    ssize_t Pwrite(int fd, const void* buffer, size_t count, off_t offset) override {
+        return Stop(TSysCalls::Pwrite(fd, buffer, count, offset));
+    }
+    int Ftruncate(int fd, off_t length) override { return Stop(TSysCalls::Ftruncate(fd, length)); }
     int Link(const char* from, const char* to) override {
         if (FoldersApart && FolderOf(from) != FolderOf(to))
             return Stop(-1, EXDEV);
@@ -365,6 +382,48 @@ TEST_F(KillTest, ARewriteWithoutTheFirstBytes) {
     KillAtEveryCall([&] { test::WriteFile(Path("a.mp3"), a); }, [](TStoppingSysCalls&) {},
                     [&](TSysCalls& sys) { return SafeRewriteFile(sys, Path("a.mp3"), 1234); },
                     {{"a.mp3", a.substr(1234)}});
+}
+
+// The batch's own steps in a held folder: a folder made (journaled) and the file moved into it,
+// where the next open removes the folder a kill left empty and never a folder of the user's; and
+// a tag block written over the last 128 bytes or appended.
+TEST_F(KillTest, AFolderMadeAndAFileMovedIntoItAndATagWritten) {
+    const std::string a = Bytes(2000, 8);
+    const std::string tagged = a.substr(0, 1872) + "TAG" + std::string(125, 'o');
+    const std::string block = "TAG" + std::string(125, 'n');
+    const auto write = [&](TSysCalls& sys, const std::string& name) {
+        TFileIdentity identity;  // not known: the write itself is what is stopped
+        return TMoveResult{WriteTagBlock(sys, Path(name), identity, "",
+                                         reinterpret_cast<const uint8_t*>(block.data()))
+                                   .Error == 0,
+                           0};
+    };
+    const auto held = [&](const std::function<TMoveResult(TSysCalls&)>& op) {
+        return [&, op](TSysCalls& sys) {
+            HoldFolder(Temp.File("music"));
+            const TMoveResult result = op(sys);
+            ReleaseFolder(Temp.File("music"));
+            return result;
+        };
+    };
+    KillAtEveryCall(
+        [&] {
+            test::WriteFile(Path("a.mp3"), a);
+            fs::create_directory(Path("D002"));  // the user's own, empty
+        },
+        [](TStoppingSysCalls&) {}, held([&](TSysCalls& sys) {
+            if (MakeJournaledFolder(sys, Path("D002")) != EEXIST ||
+                MakeJournaledFolder(sys, Path("D001")) != 0)
+                return TMoveResult{false, EIO};
+            return SafeMoveFile(sys, Path("a.mp3"), Path("D001/a.mp3"));
+        }),
+        {{"D001", "<dir>"}, {"D001/a.mp3", a}, {"D002", "<dir>"}});
+    KillAtEveryCall([&] { test::WriteFile(Path("a.mp3"), tagged); }, [](TStoppingSysCalls&) {},
+                    held([&](TSysCalls& sys) { return write(sys, "a.mp3"); }),
+                    {{"a.mp3", a.substr(0, 1872) + block}});
+    KillAtEveryCall([&] { test::WriteFile(Path("a.mp3"), a); }, [](TStoppingSysCalls&) {},
+                    held([&](TSysCalls& sys) { return write(sys, "a.mp3"); }),
+                    {{"a.mp3", a + block}});
 }
 
 TEST_F(KillTest, AMoveOntoAnotherRealFileSystem) {

@@ -40,12 +40,17 @@ std::vector<std::string> Entries(const std::string& folder) {
     return names;
 }
 
-// Writes a journal as a stopped process of ours would have left it.
+// Writes a journal as a stopped process of ours would have left it: with the inode of its
+// temporary file, when there is one, unless `noInode` (stopped before it was recorded).
 void LeaveJournal(TJournal::EKind kind, const std::string& from, const std::string& to,
-                  const std::string& temp = "") {
+                  const std::string& temp = "", bool noInode = false) {
     TJournal journal = TJournal::Of(kind, from, to);
     journal.Temp = temp;
     ASSERT_TRUE(WriteJournal(RealSysCalls(), journal));
+    struct stat st {};
+    if (!noInode && !temp.empty() && lstat(temp.c_str(), &st) == 0) {
+        ASSERT_TRUE(AddJournalInode(RealSysCalls(), journal, st.st_dev, st.st_ino));
+    }
     static int count = 0;
     fs::rename(journal.Path,
                JoinPath(ParentOf(journal.Path), std::string(".velmora-") + kGonePid + "-" +
@@ -69,6 +74,7 @@ std::string ForgeJournal(const std::string& folder, char kind, const std::string
     const std::string path = JoinPath(
         folder, std::string(".velmora-") + kGonePid + "-" + std::to_string(++count) + ".journal");
     WriteFile(path, bytes);
+    chmod(path.c_str(), 0600);  // as the program makes them: the boundary is what refuses them
     return path;
 }
 
@@ -98,6 +104,8 @@ TEST(Leftovers, ATemporaryFileGoesOnlyWithTheJournalThatNamesIt) {
         std::string Name;
         bool Reported;  // named like ours, left, and told about
     };
+    LeaveJournal(TJournal::EKind::Rewrite, dir.File("song.mp3"), "", dir.File(gone + "-12.tmp"),
+                 true);
     const TCase kept[] = {
         {gone + "-3.tmp", true},      // no journal names it: a user's file that looks like ours
         {gone + "-4.journal", true},  // not ours: "x" begins no record
@@ -108,11 +116,20 @@ TEST(Leftovers, ATemporaryFileGoesOnlyWithTheJournalThatNamesIt) {
         {gone + "-9.tmpx", false},
         {"velmora-" + std::string(kGonePid) + "-11.tmp", false},
         {"song.mp3", false},
+        // Named by a journal stopped before it recorded the inode: a file of ours is empty then.
+        {gone + "-12.tmp", true},
+        // Named like an unfinished journal, but made by no journal of ours: empty and readable
+        // by others, and a FIFO.
+        {gone + "-13.journal", true},
+        {gone + "-14.journal", true},
     };
     for (const TCase& c : kept)
         WriteFile(dir.File(c.Name), std::string("x"));
+    WriteFile(dir.File(gone + "-13.journal"), std::string());
+    fs::remove(dir.File(gone + "-14.journal"));
+    ASSERT_EQ(mkfifo(dir.File(gone + "-14.journal").c_str(), 0600), 0);
     const TLeftovers done = CleanLeftovers(dir.Path());
-    EXPECT_EQ(done.Handled, 4);  // two journals, their two files
+    EXPECT_EQ(done.Handled, 5);  // three journals, two files
     EXPECT_FALSE(fs::exists(dir.File(gone + "-1.tmp")));
     EXPECT_FALSE(fs::exists(dir.File("D001/" + gone + "-2.tmp")));
     std::vector<std::string> reported;
@@ -204,6 +221,7 @@ TEST(Leftovers, AHostileFolderCannotReachOutsideNorRemoveTheUsersFiles) {
         ForgeJournal(music, 'h', "../outside/victim5", "a.mp3");
         // Through a link that leads out of the folder.
         ForgeJournal(music, 'h', in("lnk/victim5"), in("lnk/victim1"));
+        ForgeJournal(music, 'c', in("a.mp3"), in("lnk/empty"), "", true, &emptyOut);
         // A journal of another folder (copied in): its own paths inside, never obeyed.
         ForgeJournal(music, 'c', in("song.mp3"), in("D001/empty.mp3"), "", false);
         // Old format, and files that only look like ours.
@@ -214,6 +232,9 @@ TEST(Leftovers, AHostileFolderCannotReachOutsideNorRemoveTheUsersFiles) {
     const auto outsideBefore = Tree(outside);
     make();
     const auto insideBefore = Tree(music);
+    // The clean-up itself, with no folder held (a held folder would refuse the links on its own).
+    CleanLeftovers(music);
+    EXPECT_EQ(Tree(outside), outsideBefore);
 
     // The window's model.
     TScriptedPort port;
@@ -324,7 +345,9 @@ TEST(Leftovers, AReportInAFolderThatRefusesNewFilesIsOverwrittenInPlaceOnlyWhenA
         try {
             RealFileSystem().WriteFileReplacing(report, "new report");
             return 1;
-        } catch (const EInPlaceNeeded&) {
+        } catch (const EInPlaceNeeded& e) {
+            if (std::string(e.what()) != InPlaceNeededText(report))
+                return 4;  // the true reason: the folder takes no new file, the file is writable
         }
         if (Text(report) != "the old report, longer than the new one")
             return 2;
