@@ -44,6 +44,8 @@ module=$(grep -E '^/usr/lib/([^/]+/)?velmora/libvelmora-convert\.so$' <<<"$files
 [ -n "$module" ] || fail "the conversion module is not in the package"
 burnModule=$(grep -E '^/usr/lib/([^/]+/)?velmora/libvelmora-burn\.so$' <<<"$files" || true)
 [ -n "$burnModule" ] || fail "the burn module is not in the package"
+isoModule=$(grep -E '^/usr/lib/([^/]+/)?velmora/libvelmora-iso\.so$' <<<"$files" || true)
+[ -n "$isoModule" ] || fail "the disc image module is not in the package"
 for path in "${expected[@]}"; do
     grep -qxF "$path" <<<"$files" || fail "$path is not in the package"
 done
@@ -58,7 +60,8 @@ cleanup() {
 }
 trap cleanup EXIT
 dpkg-deb -x "$deb" "$tmp/root"
-for program in "$tmp"/root/usr/bin/* "$tmp/root$module" "$tmp/root$burnModule"; do
+for program in "$tmp"/root/usr/bin/* "$tmp/root$module" "$tmp/root$burnModule" \
+    "$tmp/root$isoModule"; do
     file -b "$program" | grep -q ', stripped' || fail "$(basename "$program") is not stripped"
 done
 field Depends | grep -q 'libmp3lame0' || fail "Depends lacks LAME: $(field Depends)"

@@ -1,4 +1,4 @@
-#include "core/disc/IsoImage.h"
+#include "core/disc/IsoLib.h"
 
 // libisofs.h needs these first.
 #include <stdint.h>
@@ -472,7 +472,7 @@ void ListDir(IsoDir* dir, const std::string& prefix, TIsoListing& listing) {
 
 }  // namespace
 
-std::string MeasureIsoImage(const TIsoLayout& layout, int64_t& sectors) {
+std::string LibMeasureIsoImage(const TIsoLayout& layout, int64_t& sectors) {
     std::lock_guard<std::mutex> lock(IsoLock);
     InitOnce();
     TakeMessages();
@@ -490,8 +490,9 @@ std::string MeasureIsoImage(const TIsoLayout& layout, int64_t& sectors) {
     return {};
 }
 
-std::string WriteIsoImage(const TIsoLayout& layout, int fd, TSysCalls& sys,
-                          const std::function<bool(int64_t, int64_t)>& progress, bool& cancelled) {
+std::string LibWriteIsoImage(const TIsoLayout& layout, int fd, TSysCalls& sys,
+                             const std::function<bool(int64_t, int64_t)>& progress,
+                             bool& cancelled) {
     cancelled = false;
     std::lock_guard<std::mutex> lock(IsoLock);
     InitOnce();
@@ -583,7 +584,7 @@ std::string WriteIsoImage(const TIsoLayout& layout, int fd, TSysCalls& sys,
     return failure;
 }
 
-std::string ReadIsoImage(const std::string& path, bool joliet, TIsoListing& listing) {
+std::string LibReadIsoImage(const std::string& path, bool joliet, TIsoListing& listing) {
     std::lock_guard<std::mutex> lock(IsoLock);
     InitOnce();
     TakeMessages();
@@ -615,4 +616,14 @@ std::string ReadIsoImage(const std::string& path, bool joliet, TIsoListing& list
     return {};
 }
 
+const TIsoLib* IsoLibTable() {
+    static const TIsoLib table{kIsoLibVersion, &LibMeasureIsoImage, &LibWriteIsoImage,
+                               &LibReadIsoImage};
+    return &table;
+}
+
 }  // namespace velmora
+
+extern "C" const velmora::TIsoLib* VelmoraIsoLib() {
+    return velmora::IsoLibTable();
+}
