@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,10 @@ struct TDiscCheck {
 // "Help!" and "Help"; any other folder is ordered by its own name.
 std::vector<std::string> FoldersInListOrder(TFileSystem& fs, const std::string& folder,
                                             const std::vector<std::string>& dirs);
+// The same over listings made already: `listing` gives each folder's entries.
+std::vector<std::string> FoldersInListOrder(
+    const std::vector<std::string>& dirs,
+    const std::function<const std::vector<TDirEntry>*(const std::string& dir)>& listing);
 
 // Checks the folder (its files and its folders, one level) against the profile.
 TDiscCheck CheckDisc(TFileSystem& fs, const std::string& folder, const TDiscProfile& profile);

@@ -1,6 +1,8 @@
 // The radio profiles and the check of a folder against one: what goes on the disc, in the list's
 // order, with the names it gets there, and every problem a radio would have with it.
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <set>
 
 #include "core/convert/ConvertRules.h"
@@ -86,8 +88,10 @@ class TDiscChecker {
     TDiscCheck Run() {
         std::vector<std::string> dirs;
         std::vector<TDiscEntry> rootFiles = FolderFiles("", &dirs);
-        const std::vector<TDiscEntry> folders =
-            NamedFolders(FoldersInListOrder(Fs, Check.Folder, dirs));
+        for (const std::string& dir : dirs)
+            Listings[dir].Listed = Fs.ListDir(JoinPath(Check.Folder, dir), Listings[dir].Entries);
+        const std::vector<TDiscEntry> folders = NamedFolders(FoldersInListOrder(
+            dirs, [this](const std::string& dir) { return &Listings[dir].Entries; }));
         // The root's files share their folder of the disc with the folders.
         std::vector<std::string> taken;
         for (const TDiscEntry& f : folders) {
@@ -116,6 +120,12 @@ class TDiscChecker {
     TDiscCheck Check;
     // The files of the disc (by Source) with a title the radio shows instead of the name.
     std::set<std::string> Titled;
+    // Each folder's listing, made once for its order and its files.
+    struct TListing {
+        bool Listed = false;
+        std::vector<TDirEntry> Entries;
+    };
+    std::map<std::string, TListing> Listings;
 
     void Add(const std::string& path, const char* code, const std::string& text,
              bool fatal = false) {
@@ -129,9 +139,11 @@ class TDiscChecker {
     // the list's order; its folders into `dirs`, or a problem each when folders may not nest
     // here.
     std::vector<TDiscEntry> FolderFiles(const std::string& rel, std::vector<std::string>* dirs) {
-        std::vector<TDirEntry> entries;
+        std::vector<TDirEntry> own;
+        const bool listed = rel.empty() ? Fs.ListDir(Check.Folder, own) : Listings[rel].Listed;
+        const std::vector<TDirEntry>& entries = rel.empty() ? own : Listings[rel].Entries;
         std::vector<TDiscEntry> files;
-        if (!Fs.ListDir(rel.empty() ? Check.Folder : JoinPath(Check.Folder, rel), entries)) {
+        if (!listed) {
             Add(rel.empty() ? "." : rel, "unreadable",
                 "Папка не читается — проверьте, что она есть и права на неё", true);
             return files;
@@ -192,7 +204,9 @@ class TDiscChecker {
             }
             TDiscEntry file;
             file.Source = path;
-            file.Size = std::max<int64_t>(0, Fs.EntrySize(JoinPath(Check.Folder, path)));
+            // The size the listing learnt on its way, else the file's own.
+            file.Size = std::max<int64_t>(
+                0, e.Size >= 0 ? e.Size : Fs.EntrySize(JoinPath(Check.Folder, path)));
             if (CheckAudio(file))
                 files.push_back(file);
         }
@@ -442,18 +456,26 @@ class TDiscChecker {
 
 std::vector<std::string> FoldersInListOrder(TFileSystem& fs, const std::string& folder,
                                             const std::vector<std::string>& dirs) {
+    std::map<std::string, std::vector<TDirEntry>> listings;
+    return FoldersInListOrder(dirs, [&](const std::string& dir) {
+        std::vector<TDirEntry>& entries = listings[dir];
+        fs.ListDir(JoinPath(folder, dir), entries);
+        return &entries;
+    });
+}
+
+std::vector<std::string> FoldersInListOrder(
+    const std::vector<std::string>& dirs,
+    const std::function<const std::vector<TDirEntry>*(const std::string& dir)>& listing) {
     const TCollator& collator = UserCollator();
     std::vector<std::pair<std::string, std::string>> keyed;  // (key, folder)
     for (const std::string& dir : dirs) {
         std::string key = dir;
-        std::vector<TDirEntry> entries;
-        if (fs.ListDir(JoinPath(folder, dir), entries))
-            for (const TDirEntry& e : entries)
-                if (e.Type == TDirEntry::Kind::File && IsMp3Name(e.Name) &&
-                    NamedAfter(dir, e.Name)) {
-                    key = e.Name;
-                    break;
-                }
+        for (const TDirEntry& e : *listing(dir))
+            if (e.Type == TDirEntry::Kind::File && IsMp3Name(e.Name) && NamedAfter(dir, e.Name)) {
+                key = e.Name;
+                break;
+            }
         keyed.emplace_back(collator.Key(key), dir);
     }
     std::stable_sort(keyed.begin(), keyed.end(),
