@@ -735,7 +735,8 @@ TEST_F(DiscImageTest, TheWindowsCommandsCheckWarnAndWrite) {
     port.Choose = TDiscChoice{.Profile = 1, .Blank = 1, .TrackList = true};
     port.Target = TUserPort::TImageTarget{Iso, false};
     model.ConvertMenuDiscImageClick();
-    EXPECT_TRUE(fs::exists(Iso));
+    ASSERT_TRUE(fs::exists(Iso)) << ::testing::PrintToString(port.Errors);
+    ASSERT_FALSE(port.Messages.empty());
     EXPECT_EQ(port.Messages.back(),
               "Образ диска записан: " + Iso + "\rСписок треков: " + Out.File("disc.txt"));
     EXPECT_THAT(Whole(Out.File("disc.txt")), HasSubstr("(Стандартный MP3 CD)"));
