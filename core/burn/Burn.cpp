@@ -26,9 +26,8 @@ using namespace burn;
 using TClock = std::chrono::steady_clock;
 
 constexpr int64_t kSector = 2048;
-constexpr double kOneX = 75.0 * kSector;   // bytes of data a second at 1x
-constexpr int kSpeedKbPerX = 1764;         // libburn's speeds: 1x is 176.4 kB/s (raw bytes)
-constexpr int64_t kMinTrackSectors = 300;  // a CD track lasts at least 4 s; libburn pads to it
+constexpr double kOneX = 75.0 * kSector;  // bytes of data a second at 1x
+constexpr int kSpeedKbPerX = 1764;        // libburn's speeds: 1x is 176.4 kB/s (raw bytes)
 constexpr auto kPoll = std::chrono::milliseconds(2);
 constexpr auto kReportEvery = std::chrono::milliseconds(50);
 // A write whose data stops moving for this long has lost its drive: it is cancelled.
