@@ -1,0 +1,29 @@
+// The user port's side of "Записать на флешку…": the drive dialog (ui/StickDialog.h) and the
+// stick's problems before the copy.
+#include "core/stick/Stick.h"
+#include "ui/MainUnit.h"
+#include "ui/QtUserPort.h"
+#include "ui/StickDialog.h"
+
+namespace velmora {
+
+std::optional<std::string> TQtUserPort::AskStickTarget() {
+    TStickDialog dialog(MainForm);
+    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().empty())
+        return std::nullopt;
+    return dialog.Chosen();
+}
+
+bool TQtUserPort::ShowStickPlan(const TStickPlan& plan) {
+    std::string lines;
+    for (const TDiscProblem& p : plan.Problems)
+        if (!p.Note && !p.Fatal)
+            lines += "\r" + (p.Path == "." ? std::string() : p.Path + ": ") + p.Text;
+    // Fatal problems are told by the refusal that follows.
+    if (lines.empty())
+        return true;
+    return AskYesNo("Перед записью на флешку:" + lines + "\r\r" + StickSummary(plan) +
+                    "\r\rЗаписать?");
+}
+
+}  // namespace velmora
