@@ -4,8 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "cli/CliCommand.h"
 #include "core/model/StickJob.h"
@@ -247,6 +249,33 @@ TEST_F(StickCopyTest, CommandLine) {
         << err.str();
     EXPECT_THAT(out.str(), ::testing::HasSubstr("folder\t" + Stick.File("Moy sbornik") + "\n"));
     EXPECT_THAT(out.str(), ::testing::HasSubstr("checked\tфайлы проверены"));
+}
+
+// Ctrl-C (or a kill) while velmora-cli writes: the new folder is removed, then the program ends
+// by that signal.
+TEST(StickSignals, AnInterruptedCopyLeavesNothing) {
+    TempDir music;
+    WriteFile(music.File("01.mp3"), TMp3Builder().Frames({}, 4).Build());
+    ASSERT_EQ(::truncate(music.File("01.mp3").c_str(), 600 << 20), 0);  // sparse
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        TempDir stick;
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::ostringstream o, e;
+            ::_exit(RunCli({"usb", music.Path(), stick.Path(), "--yes"}, o, e));
+        }
+        bool writing = false;  // until the copy holds some of the data
+        for (int i = 0; i < 20000 && !writing; ++i) {
+            for (const auto& e : fs::recursive_directory_iterator(stick.Path()))
+                writing = writing || (e.is_regular_file() && e.file_size() > (4 << 20));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(writing && WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_TRUE(fs::is_empty(stick.Path()));
+    }
 }
 
 // The window's command: the place asked, the result shown.
