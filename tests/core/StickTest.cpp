@@ -251,6 +251,33 @@ TEST_F(StickCopyTest, CommandLine) {
     EXPECT_THAT(out.str(), ::testing::HasSubstr("checked\tфайлы проверены"));
 }
 
+// A stick's limits at their edges: 1000 files a folder, the profile's name length.
+TEST(StickPlanTest, LimitsOfAStick) {
+    TempDir music;
+    for (int i = 0; i < 1000; ++i)
+        WriteFile(music.File(std::to_string(1000 + i) + ".mp3"), Mp3Bytes(1));
+    const auto lines = [&music](const char* code) {
+        std::vector<std::string> found;
+        for (const TDiscProblem& p :
+             PlanStick(RealFileSystem(), music.Path(), "/media/u/S", DiscProfiles()[1], {})
+                 .Problems)
+            if (p.Code == code)
+                found.push_back(p.Path + ": " + p.Text);
+        return found;
+    };
+    EXPECT_EQ(lines("too-many-in-folder"), std::vector<std::string>{});
+    WriteFile(music.File(std::string(60, 'x') + ".mp3"), Mp3Bytes(1));
+    EXPECT_EQ(lines("too-many-in-folder").size(), 1u);
+    EXPECT_THAT(lines("too-many-in-folder")[0],
+                ::testing::HasSubstr("Файлов в папке 1001 из 1000"));
+    EXPECT_EQ(lines("name-too-long"), std::vector<std::string>{});
+    WriteFile(music.File(std::string(61, 'y') + ".mp3"), Mp3Bytes(1));
+    EXPECT_EQ(lines("name-too-long"), std::vector<std::string>{std::string(61, 'y') +
+                                                               ".mp3: Имя длиннее 64 символов: "
+                                                               "на флешке будет «" +
+                                                               std::string(60, 'y') + ".mp3»"});
+}
+
 // Ctrl-C (or a kill) while velmora-cli writes: the new folder is removed, then the program ends
 // by that signal.
 TEST(StickSignals, AnInterruptedCopyLeavesNothing) {
