@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -47,6 +48,20 @@ std::string ForStick(std::string text) {
 
 int64_t RoundUp(int64_t bytes, int64_t unit) {
     return unit > 0 ? (bytes + unit - 1) / unit * unit : bytes;
+}
+
+// A folder's name as FAT keeps it: the FAT driver drops the dots and spaces a name ends in, so
+// the name read back would not be the name written.
+std::string FatFolderName(std::string name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        name.pop_back();
+    return name.empty() ? "_" : name;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 std::string RealPathOf(const std::string& path) {
@@ -140,9 +155,20 @@ TStickPlan PlanStick(TFileSystem& fs, const std::string& folder, const std::stri
     plan.Target = target;
     plan.Volume = volume;
     const TDiscProfile& p = plan.Check.Profile;
-    plan.FolderName = DiscJolietName(NameOf(NormalPath(folder)), false, p);
-    if (plan.FolderName.empty() || plan.FolderName == "." || plan.FolderName == "..")
+    plan.FolderName = FatFolderName(DiscJolietName(NameOf(NormalPath(folder)), false, p));
+    if (plan.FolderName == "_")
         plan.FolderName = "Velmora";
+    std::set<std::string> names;  // the new folder's entries, as FAT tells them apart
+    for (const TDiscEntry& f : plan.Check.Files)
+        if (f.Folder < 0)
+            names.insert(Lower(f.Name));
+    for (TDiscEntry& f : plan.Check.Folders) {
+        f.Name = FatFolderName(f.Name);
+        if (!names.insert(Lower(f.Name)).second)
+            plan.Problems.push_back(
+                {f.Source, "name-clash",
+                 "На флешке будет два имени «" + f.Name + "»: переименуйте папку", true});
+    }
     for (const TDiscProblem& problem : plan.Check.Problems)
         if (!DiscOnly(problem.Code))
             plan.Problems.push_back(

@@ -276,6 +276,17 @@ TEST(StickPlanTest, LimitsOfAStick) {
                                                                ".mp3: Имя длиннее 64 символов: "
                                                                "на флешке будет «" +
                                                                std::string(60, 'y') + ".mp3»"});
+    // FAT drops the dots a folder's name ends in: "Live." would come back as "Live".
+    TempDir other;
+    for (const char* folder : {"Live.", "live"}) {
+        fs::create_directory(other.File(folder));
+        WriteFile(other.File(folder) + "/a.mp3", Mp3Bytes(1));
+    }
+    const TStickPlan plan = PlanStick(RealFileSystem(), other.Path(), "/s", DiscProfiles()[1], {});
+    ASSERT_EQ(plan.Check.Folders.size(), 2u);
+    EXPECT_EQ(plan.Check.Folders[0].Name, "01 live");
+    EXPECT_EQ(plan.Check.Folders[1].Name, "02 Live");
+    EXPECT_FALSE(plan.HasFatal());
 }
 
 // Ctrl-C (or a kill) while velmora-cli writes: the new folder is removed, then the program ends
