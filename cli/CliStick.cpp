@@ -48,17 +48,16 @@ class TCliStickPort : public TCliDiscPort {
     TCliStickPort(const TUsbArgs& args, std::ostream& out, std::ostream& err)
         : TCliDiscPort(args.Disc, out, err), Yes(args.Yes) {}
 
-    // The only question is the file system's.
+    // The only question is the file system's: --yes answers it, else the terminal; without
+    // either the copy stops and the command says why.
     bool AskYesNo(const std::string& text) override {
+        if (!Yes && !::isatty(STDIN_FILENO))
+            return false;
         for (const std::string& line : MessageLines(text))
             if (!line.empty())
                 Err << "velmora-cli: " << EscapeForLine(line) << "\n";
         if (Yes)
             return true;
-        if (!::isatty(STDIN_FILENO)) {
-            Err << "velmora-cli: добавьте --yes, чтобы записать на такую флешку\n";
-            return false;
-        }
         Err << "Записать? [д/Н] " << std::flush;
         std::string answer;
         std::getline(std::cin, answer);
@@ -117,6 +116,10 @@ int RunUsb(const std::vector<std::string>& args, std::ostream& out, std::ostream
         }
         if (outcome.Kind == TStickOutcome::EKind::Cancelled)
             return PrintFailure(outcome.Message, err);
+    }
+    if (outcome.Kind == TStickOutcome::EKind::Stopped && !outcome.Message.empty()) {
+        PrintFailure(outcome.Message, err);
+        return PrintFailure("добавьте --yes, чтобы записать на такую флешку", err);
     }
     if (!outcome.Ok())
         return outcome.Message.empty() ? 1 : PrintFailure(outcome.Message, err);

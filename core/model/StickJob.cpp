@@ -23,7 +23,7 @@ TStickOutcome TStickJob::Write(const std::string& folder, std::string target) {
         return {EKind::Refused, "На флешку ничего не записано: " + why};
     if (const std::string warning = StickVolumeWarning(plan.Volume);
         !warning.empty() && !Port.AskYesNo(warning + ".\r\rЗаписать на эту флешку?"))
-        return {EKind::Stopped, "На флешку ничего не записано: " + warning};
+        return {EKind::Stopped, "На флешку ничего не записано.\r" + warning};
     TStickResult result;
     {
         const TProgressShown shown(Port, "Запись на флешку");
