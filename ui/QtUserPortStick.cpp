@@ -15,15 +15,8 @@ std::optional<std::string> TQtUserPort::AskStickTarget() {
 }
 
 bool TQtUserPort::ShowStickPlan(const TStickPlan& plan) {
-    std::string lines;
-    for (const TDiscProblem& p : plan.Problems)
-        if (!p.Note && !p.Fatal)
-            lines += "\r" + (p.Path == "." ? std::string() : p.Path + ": ") + p.Text;
-    // Fatal problems are told by the refusal that follows.
-    if (lines.empty())
-        return true;
-    return AskYesNo("Перед записью на флешку:" + lines + "\r\r" + StickSummary(plan) +
-                    "\r\rЗаписать?");
+    const std::string question = StickPlanQuestion(plan);
+    return question.empty() || AskYesNo(question);
 }
 
 }  // namespace velmora

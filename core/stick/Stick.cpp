@@ -234,4 +234,18 @@ std::string StickSummary(const TStickPlan& plan) {
     return text;
 }
 
+std::string StickPlanQuestion(const TStickPlan& plan) {
+    constexpr int kShown = 12;
+    std::string lines;
+    int count = 0;
+    for (const TDiscProblem& p : plan.Problems)
+        if (!p.Note && !p.Fatal && ++count <= kShown)
+            lines += "\r" + (p.Path == "." ? std::string() : p.Path + ": ") + p.Text;
+    if (count > kShown)
+        lines += "\r… и ещё " + std::to_string(count - kShown);
+    if (lines.empty())
+        return "";
+    return "Перед записью на флешку:" + lines + "\r\r" + StickSummary(plan) + "\r\rЗаписать?";
+}
+
 }  // namespace velmora

@@ -67,6 +67,10 @@ TStickPlan PlanStick(TFileSystem& fs, const std::string& folder, const std::stri
 // Why nothing is written: the stick's fatal problems, the read-only stick, the room missing
 // ("не хватает 12 МБ"), nothing to write; "" when it can be written.
 std::string StickRefusal(const TStickPlan& plan);
+// The window's question before the copy: the plan's warnings (the first twelve, and how many
+// more), the summary, "Записать?"; "" when there is no warning (notes and fatal problems aside:
+// the refusal tells those).
+std::string StickPlanQuestion(const TStickPlan& plan);
 // "Файлов: 12, папок: 2, 61 МБ, свободно 3,5 ГБ (vfat)"
 std::string StickSummary(const TStickPlan& plan);
 

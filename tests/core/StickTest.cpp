@@ -289,6 +289,20 @@ TEST(StickPlanTest, LimitsOfAStick) {
     EXPECT_FALSE(plan.HasFatal());
 }
 
+// The window's question: notes and fatal problems aside, twelve lines at most.
+TEST(StickPlanTest, QuestionBeforeTheCopy) {
+    TStickPlan plan;
+    plan.Problems.push_back({".", "numbered", "номера", false, true});
+    plan.Problems.push_back({".", "too-deep", "глубоко", true});
+    EXPECT_EQ(StickPlanQuestion(plan), "");
+    for (int i = 1; i <= 13; ++i)
+        plan.Problems.push_back({std::to_string(i) + ".mp3", "no-tag", "нет тега"});
+    const std::string question = StickPlanQuestion(plan);
+    EXPECT_THAT(question, ::testing::StartsWith("Перед записью на флешку:\r1.mp3: нет тега\r"));
+    EXPECT_THAT(question, ::testing::HasSubstr("12.mp3: нет тега\r… и ещё 1\r\rФайлов: 0"));
+    EXPECT_THAT(question, ::testing::Not(::testing::HasSubstr("глубоко")));
+}
+
 // Ctrl-C (or a kill) while velmora-cli writes: the new folder is removed, then the program ends
 // by that signal.
 TEST(StickSignals, AnInterruptedCopyLeavesNothing) {
