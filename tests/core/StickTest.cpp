@@ -361,8 +361,10 @@ int Shell(const std::string& command, std::string* output = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A FAT32 image mounted through fusefat, written, unmounted and read back raw: the entries lie on
-// the image in the list's order. Skips where the tools or /dev/fuse are missing.
+// A FAT32 image mounted through fusefat: a flat folder whose names sort otherwise, twice (the
+// second beside the first), and the numbered layout D001…; unmounted and read back raw, the
+// entries lie on the image in the list's order. Mounted read-only, the copy is refused. Skips
+// where the tools or /dev/fuse are missing.
 TEST(StickFatTest, EntriesLieInTheListsOrder) {
     for (const char* tool : {"mkfs.vfat", "fusefat", "fusermount", "fatsort"})
         if (Shell(std::string("command -v ") + tool) != 0)
@@ -371,36 +373,63 @@ TEST(StickFatTest, EntriesLieInTheListsOrder) {
         GTEST_SKIP() << "/dev/fuse cannot be used here";
     TempDir dir;
     const std::string image = dir.File("stick.img"), mount = dir.File("mnt"),
-                      folder = dir.File("Help");
+                      flat = dir.File("Help"), numbered = dir.File("Numbered");
     fs::create_directories(mount);
-    fs::create_directories(folder);
+    fs::create_directories(flat);
     for (const char* name : {"1.mp3", "2.mp3", "10.mp3", "100.mp3", "Help.mp3", "Help!.mp3"})
-        WriteFile(folder + "/" + name, Mp3Bytes(2));
+        WriteFile(flat + "/" + name, Mp3Bytes(2));
+    for (const char* name : {"D002/b.mp3", "D002/a.mp3", "D001/z.mp3", "D010/c.mp3"}) {
+        fs::create_directories(fs::path(numbered + "/" + name).parent_path());
+        WriteFile(numbered + "/" + name, Mp3Bytes(2));
+    }
     ASSERT_EQ(Shell("mkfs.vfat -F 32 -C '" + image + "' 40000"), 0);
-    std::string said;
-    ASSERT_EQ(Shell("fusefat -o rw+ '" + image + "' '" + mount + "'", &said), 0) << said;
     TScriptedPort port;
     TDiscChoice choice{.Profile = 1};
-    TStickOutcome outcome;
+    // Mounted for as long as it lives, unmounted whatever happens.
+    struct TMount {
+        std::string Mount;
+        int Status;
+        TMount(const std::string& image, const std::string& mount, const char* options)
+            : Mount(mount),
+              Status(
+                  Shell("fusefat " + std::string(options) + " '" + image + "' '" + mount + "'")) {}
+        ~TMount() { Shell("fusermount -u '" + Mount + "'"); }
+    };
+    std::vector<TStickOutcome> outcomes;
     {
-        // Unmounted whatever happens.
-        struct TUnmount {
-            std::string Mount;
-            ~TUnmount() { Shell("fusermount -u '" + Mount + "'"); }
-        } unmount{mount};
-        outcome = TStickJob(port, RealFileSystem(), choice).Write(folder, mount);
+        const TMount mounted(image, mount, "-o rw+");
+        ASSERT_EQ(mounted.Status, 0);
+        for (const std::string& folder : {flat, flat, numbered})
+            outcomes.push_back(TStickJob(port, RealFileSystem(), choice).Write(folder, mount));
     }
-    ASSERT_EQ(outcome.Kind, TStickOutcome::EKind::Done) << outcome.Message;
-    EXPECT_THAT(outcome.Message, ::testing::HasSubstr("порядок проверить нельзя"));
+    for (const TStickOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.Kind, TStickOutcome::EKind::Done) << outcome.Message;
+        EXPECT_THAT(outcome.Message, ::testing::HasSubstr("порядок проверить нельзя"));
+    }
     std::string listing;
     ASSERT_EQ(Shell("fatsort -l '" + image + "'", &listing), 0) << listing;
-    std::vector<std::string> entries;
-    for (const std::string& line : Lines(listing))
-        if (line.find(".mp3") != std::string::npos)
-            entries.push_back(line.substr(line.find_first_not_of(' ')));
-    EXPECT_EQ(entries, (std::vector<std::string>{"01 1.mp3", "02 2.mp3", "03 10.mp3", "04 100.mp3",
-                                                 "05 Help!.mp3", "06 Help.mp3"}))
-        << listing;
+    // fatsort lists each folder ("/Help/") and below it its entries in the order they lie.
+    std::map<std::string, std::vector<std::string>> lies;
+    std::string folder;
+    for (const std::string& line : Lines(listing)) {
+        if (!line.empty() && line[0] == '/' && line.back() == '/')
+            folder = line;
+        else if (!folder.empty() && !line.empty() && line.find(':') == std::string::npos)
+            lies[folder].push_back(line);
+    }
+    const std::vector<std::string> help = {"01 1.mp3",   "02 2.mp3",     "03 10.mp3",
+                                           "04 100.mp3", "05 Help!.mp3", "06 Help.mp3"};
+    EXPECT_EQ(lies["/"], (std::vector<std::string>{"Help", "Help (2)", "Numbered"})) << listing;
+    EXPECT_EQ(lies["/Help/"], help) << listing;
+    EXPECT_EQ(lies["/Help (2)/"], help) << listing;
+    EXPECT_EQ(lies["/Numbered/"], (std::vector<std::string>{"D001", "D002", "D010"})) << listing;
+    EXPECT_EQ(lies["/Numbered/D002/"], (std::vector<std::string>{"a.mp3", "b.mp3"})) << listing;
+    // Read-only: refused before anything is written.
+    const TMount readOnly(image, mount, "-o ro");
+    ASSERT_EQ(readOnly.Status, 0);
+    const TStickOutcome refused = TStickJob(port, RealFileSystem(), choice).Write(flat, mount);
+    EXPECT_EQ(refused.Kind, TStickOutcome::EKind::Refused);
+    EXPECT_THAT(refused.Message, ::testing::HasSubstr("только для чтения"));
 }
 
 }  // namespace
