@@ -33,8 +33,9 @@ constexpr char kUsbHelp[] =
     "stick: FAT and exFAT by the kernel; not through FUSE) and every file's bytes against its\n"
     "source; \"folder PATH\" and \"checked TEXT\" on standard output. A failure or a cancel "
     "(Ctrl-C,\n"
-    "SIGTERM, a closed terminal) removes the new folder; DIR is only read. Exit status 0 when the\n"
-    "folder was written and checked, 1 otherwise.\n"
+    "SIGTERM, a closed terminal) removes the new folder; a kill (SIGKILL, a power cut) leaves it\n"
+    "partly written, to be removed by hand, and the next copy goes beside it. DIR is only read.\n"
+    "Exit status 0 when the folder was written and checked, 1 otherwise.\n"
     "  --profile NAME   the radio profile, as for check\n"
     "  --yes            write onto a stick many radios do not read without asking\n";
 
