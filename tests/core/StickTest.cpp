@@ -287,6 +287,14 @@ TEST(StickPlanTest, LimitsOfAStick) {
     EXPECT_EQ(plan.Check.Folders[0].Name, "01 live");
     EXPECT_EQ(plan.Check.Folders[1].Name, "02 Live");
     EXPECT_FALSE(plan.HasFatal());
+    // ... and a folder "A.mp3." would come back as the file "a.mp3" beside it: refused.
+    TempDir clash;
+    fs::create_directory(clash.File("A.mp3."));
+    WriteFile(clash.File("A.mp3.") + "/b.mp3", Mp3Bytes(1));
+    WriteFile(clash.File("a.mp3"), Mp3Bytes(1));
+    EXPECT_THAT(
+        StickRefusal(PlanStick(RealFileSystem(), clash.Path(), "/s", DiscProfiles()[1], {})),
+        ::testing::HasSubstr("A.mp3.: На флешке будет два имени «A.mp3»"));
 }
 
 // The window's question: notes and fatal problems aside, twelve lines at most.
