@@ -18,7 +18,7 @@ struct TCliCommand {
 };
 
 extern const TCliCommand kInfoCommand, kListCommand, kReportCommand, kPlanCommand, kRunCommand,
-    kCheckCommand, kImageCommand, kConvertCommand;
+    kCheckCommand, kImageCommand, kConvertCommand, kUsbCommand;
 // burn is in a library of its own (cli/CliBurn.cpp, velmora_cli_burn), so that what does not
 // burn does not load libburn.
 extern const TCliCommand kBurnCommand;

@@ -60,8 +60,8 @@ bool WantsHelp(const std::vector<std::string>& args) {
 
 const std::vector<const TCliCommand*>& CliCommands() {
     static const std::vector<const TCliCommand*> commands = {
-        &kInfoCommand, &kListCommand,  &kReportCommand, &kPlanCommand,
-        &kRunCommand,  &kCheckCommand, &kImageCommand,  &kConvertCommand};
+        &kInfoCommand,  &kListCommand,  &kReportCommand,  &kPlanCommand, &kRunCommand,
+        &kCheckCommand, &kImageCommand, &kConvertCommand, &kUsbCommand};
     return commands;
 }
 

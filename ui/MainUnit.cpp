@@ -340,7 +340,8 @@ void TMainForm::BuildMenus() {
          separator,
          {&ConvertMenuDiscCheck, "ConvertMenuDiscCheck", "Проверка диска", {}, -1},
          {&ConvertMenuDiscImage, "ConvertMenuDiscImage", "Создать образ диска…", {}, -1},
-         {&ConvertMenuBurn, "ConvertMenuBurn", "Записать диск…", {}, -1}});
+         {&ConvertMenuBurn, "ConvertMenuBurn", "Записать диск…", {}, -1},
+         {&ConvertMenuStick, "ConvertMenuStick", "Записать на флешку…", {}, -1}});
     MainMenuSetup =
         addMenu("MainMenuSetup", "Настройки",
                 {{&SetupMenuTransSet, "SetupMenuTransSet", "Настройки транслитерации", {}, 0}});
@@ -726,6 +727,7 @@ void TMainForm::Connect() {
     connect(ConvertMenuDiscImage, &QAction::triggered, form,
             run(&TMainModel::ConvertMenuDiscImageClick));
     connect(ConvertMenuBurn, &QAction::triggered, form, run(&TMainModel::ConvertMenuBurnClick));
+    connect(ConvertMenuStick, &QAction::triggered, form, run(&TMainModel::ConvertMenuStickClick));
     connect(SetupMenuTransSet, &QAction::triggered, form, run(&TMainModel::SetupMenuTransSetClick));
     connect(HelpMenuAbout, &QAction::triggered, form, run(&TMainModel::HelpMenuAboutClick));
     connect(ToolButton1, &QToolButton::clicked, form, run(&TMainModel::ToolButton1Click));

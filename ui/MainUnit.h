@@ -66,7 +66,8 @@ class TMainForm : public QMainWindow {
     QAction *TrackListMenuSaveFilesList, *TrackListMenuSaveFromID3v1;
     QAction *ConvertMenuID3TagsConvert, *ConvertMenuSplit, *ConvertMenuSaveID3, *ConvertMenuRename,
         *ConvertMenuCDCreate, *ConvertMenuProcessAll, *ConvertMenuFromID3v2, *ConvertMenuStripID3v2,
-        *ConvertMenuRecode, *ConvertMenuDiscCheck, *ConvertMenuDiscImage, *ConvertMenuBurn;
+        *ConvertMenuRecode, *ConvertMenuDiscCheck, *ConvertMenuDiscImage, *ConvertMenuBurn,
+        *ConvertMenuStick;
     QAction* SetupMenuTransSet;
     QAction* HelpMenuAbout;
     // Tool bar.

@@ -54,6 +54,9 @@ class TQtUserPort : public TUserPort {
     void EndProgress() override;
     // The burn dialog (ui/QtUserPortBurn.cpp, ui/BurnDialog.h).
     bool AskBurn(TBurnSetup& setup) override;
+    // "Записать на флешку…" (ui/QtUserPortStick.cpp, ui/StickDialog.h).
+    std::optional<std::string> AskStickTarget() override;
+    bool ShowStickPlan(const TStickPlan& plan) override;
 
     // The save dialog sd_FilesList, built on first use and kept, so it proposes the last name.
     QFileDialog* sd_FilesList();

@@ -186,4 +186,16 @@ TSysCalls& RealSysCalls() {
     return real;
 }
 
+int TSysCalls::OpenAt(int dir, const char* name, int flags, mode_t mode) {
+    return ::openat(dir, name, flags, mode);
+}
+
+int TSysCalls::MkdirAt(int dir, const char* name, mode_t mode) {
+    return ::mkdirat(dir, name, mode);
+}
+
+int TSysCalls::UnlinkAt(int dir, const char* name, int flags) {
+    return ::unlinkat(dir, name, flags);
+}
+
 }  // namespace velmora

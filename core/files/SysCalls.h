@@ -40,6 +40,11 @@ class TSysCalls {
     virtual int Close(int fd);
     virtual int Symlink(const char* target, const char* path);
     virtual ssize_t Readlink(const char* path, char* buffer, size_t size);
+    // Relative to a folder's descriptor, for a place outside the opened folder held by its own
+    // descriptor (a USB stick's new folder): openat, mkdirat, unlinkat.
+    virtual int OpenAt(int dir, const char* name, int flags, mode_t mode);
+    virtual int MkdirAt(int dir, const char* name, mode_t mode);
+    virtual int UnlinkAt(int dir, const char* name, int flags);
 };
 
 // The calls as the kernel answers them.

@@ -257,6 +257,9 @@ class TMainModel : public TMainModelState {
     // (EnableBurning in core/model/BurnCommands.h, library velmora_burn_model).
     void ConvertMenuBurnClick();
     std::function<void()> OnBurnFolder;
+    // "Записать на флешку…": the opened folder copied onto a stick in the list's order and
+    // checked (core/model/StickJob.h).
+    void ConvertMenuStickClick();
     // "Перекодировать для магнитолы…" (MainModelConvert.cpp): the plan of the opened folder's
     // conversion for the chosen radio profile, then the conversion on every core with its
     // progress and a way out, then the list again with the new files.

@@ -1,8 +1,9 @@
 // The disc commands of the window: the check of the opened folder, the writing of its image and
 // track list (core/model/DiscJob.h), and the burn when the program burns (EnableBurning in
-// core/model/BurnCommands.h).
+// core/model/BurnCommands.h), and the copy onto a USB stick (core/model/StickJob.h).
 #include "core/model/DiscJob.h"
 #include "core/model/MainModel.h"
+#include "core/model/StickJob.h"
 
 namespace velmora {
 namespace {
@@ -54,6 +55,17 @@ void TMainModel::ConvertMenuBurnClick() {
     else
         Port.ShowMessage(
             "Эта программа дисков не записывает: запишите образ диска другой программой");
+}
+
+void TMainModel::ConvertMenuStickClick() {
+    if (!FolderOpenForDisc())
+        return;
+    const TStickOutcome outcome = TStickJob(Port, Fs, DiscChoice, OpenedFolder).Write(InputFolder);
+    if (outcome.Kind == TStickOutcome::EKind::Done ||
+        outcome.Kind == TStickOutcome::EKind::Cancelled)
+        Port.ShowMessage(outcome.Message);
+    else if (outcome.Kind != TStickOutcome::EKind::Stopped)
+        Port.ShowError(outcome.Message);
 }
 
 }  // namespace velmora

@@ -10,6 +10,7 @@
 #include "core/disc/Disc.h"
 #include "core/model/BatchLog.h"
 #include "core/reports/ReportOptions.h"
+#include "core/stick/Stick.h"
 #include "core/text/Progress.h"
 
 namespace velmora {
@@ -106,6 +107,15 @@ class TUserPort {
         return true;
     }
     virtual void EndProgress() {}
+    // "Записать на флешку…": the removable drives mounted now and «Другая папка…»; the mount
+    // point or folder chosen, or nothing when cancelled.
+    virtual std::optional<std::string> AskStickTarget() { return std::nullopt; }
+    // What goes onto the stick and its problems, before anything is written; true goes on (a
+    // plan StickRefusal refuses is refused after this, with its reasons).
+    virtual bool ShowStickPlan(const TStickPlan& plan) {
+        (void)plan;
+        return true;
+    }
     // "Записать диск…": the drives, the chosen one's medium, the speed, the dummy and eject
     // boxes, shown from `setup` (core/BurnSetup.h), through which the user's choices go; it
     // looks for the drives when it opens (setup.Refresh). True for "Записать".

@@ -21,6 +21,7 @@ class TScriptedPort : public TUserPort {
     std::deque<std::string> FolderAnswers;               // default: "" (cancelled)
     std::deque<std::optional<std::string>> SaveAnswers;  // default: cancelled
     std::deque<bool> FileListOptionAnswers;              // default: Cancel
+    std::deque<std::string> StickAnswers;                // default: cancelled
     std::deque<bool> TagListOptionAnswers;               // default: Cancel
     // Called with the options before the answer is taken, as the user edits the dialog.
     std::function<void(TFileListReportOptions&)> EditFileListOptions;
@@ -62,6 +63,11 @@ class TScriptedPort : public TUserPort {
         return Take(YesNoAnswers, DefaultYesNo);
     }
     void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+    std::optional<std::string> AskStickTarget() override {
+        if (StickAnswers.empty())
+            return std::nullopt;
+        return Take(StickAnswers, std::string());
+    }
     bool ShowBatchPlan(const TBatchLog& plan, const std::string&) override {
         Plans.push_back(plan);
         return Take(PlanAnswers, true);

@@ -27,6 +27,7 @@
 #include "ui/JpegDecode.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
+#include "ui/StickDialog.h"
 #include "ui/TranslitSetupForm.h"
 
 namespace velmora::uitest {
@@ -67,6 +68,7 @@ class DialogsTest : public QObject {
     void discCheckDialogListsProblemsAndNames();
     void batchPlanShowsWhatEachStepWrites();
     void convertPlanOffersTheBitrate();
+    void stickDialogListsDrivesAndOtherFolder();
 };
 
 void DialogsTest::convertPlanOffersTheBitrate() {
@@ -635,6 +637,32 @@ void DialogsTest::jpegDecoderRefusesDamagedData() {
 }
 
 VELMORA_UI_TEST(DialogsTest);
+
+void DialogsTest::stickDialogListsDrivesAndOtherFolder() {
+    std::vector<TStickDrive> drives = {
+        {"/media/user/MUSIC", "MUSIC", "vfat", "/dev/sdb1", 3758096384, false},
+        {"/media/user/CARD", "", "exfat", "/dev/mmcblk0p1", 52428800, true}};
+    TStickDialog dialog(nullptr, [&drives] { return drives; });
+    dialog.move(0, 0);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(MatchesGolden(DumpWidgetTree(&dialog), "stick-dialog.txt"));
+    QCOMPARE(dialog.lstDrives->item(0)->text(),
+             QString("MUSIC — /media/user/MUSIC, vfat, свободно 3,5 ГБ"));
+    QCOMPARE(dialog.lstDrives->item(1)->text(),
+             QString("CARD — /media/user/CARD, exfat, свободно 50 МБ, только для чтения"));
+    dialog.lstDrives->setCurrentRow(1);
+    QCOMPARE(dialog.Chosen(), std::string("/media/user/CARD"));
+    // No drive: nothing to write onto but another folder.
+    drives.clear();
+    dialog.btnRefresh->click();
+    QVERIFY(!dialog.btnWrite->isEnabled());
+    QCOMPARE(dialog.Chosen(), std::string());
+    dialog.AskFolder = [] { return std::string("/mnt/stick/Музыка"); };
+    dialog.btnOther->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.Chosen(), std::string("/mnt/stick/Музыка"));
+}
 
 }  // namespace velmora::uitest
 

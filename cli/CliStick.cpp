@@ -1,0 +1,138 @@
+// velmora-cli usb: the folder copied onto a mounted USB stick in the list's order and checked
+// (core/model/StickJob.h).
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/CliDisc.h"
+#include "core/model/StickJob.h"
+#include "core/stick/StickWrite.h"
+#include "core/text/TextCodec.h"
+
+namespace velmora {
+namespace {
+
+constexpr char kUsbHelp[] =
+    "Copies DIR onto the USB stick mounted at MOUNTPOINT (or into a folder on it) so that a car\n"
+    "radio plays it in the order of the list: a new folder named after DIR as on the disc\n"
+    "(\" (2)\", \" (3)\" … when that name is taken; nothing on the stick is written into or\n"
+    "removed), then each folder and file in play order under its final name, each written whole\n"
+    "before the next. The names and the files are the disc's (check): only what the radio plays,\n"
+    "transliterated, numbered where they would sort otherwise; a stick's limits are 1000 files a\n"
+    "folder and 8 levels of folders. The problem lines come first, then \"summary\"; progress "
+    "lines\n"
+    "go to standard error (\"progress write PERCENT\", \"progress verify PERCENT\"). A stick "
+    "without\n"
+    "room is refused before anything is written, naming how much is missing. On exFAT, NTFS or a\n"
+    "disk's own file system many radios will not read the stick: the copy goes on only with --yes\n"
+    "or when the question on the terminal is answered \"д\". After the copy the new folder is "
+    "read\n"
+    "back: the order of its entries against the list (where the driver shows the order on the\n"
+    "stick: FAT and exFAT by the kernel; not through FUSE) and every file's bytes against its\n"
+    "source; \"folder PATH\" and \"checked TEXT\" on standard output. A failure or a cancel "
+    "(Ctrl-C,\n"
+    "SIGTERM, a closed terminal) removes the new folder; a kill (SIGKILL, a power cut) leaves it\n"
+    "partly written, to be removed by hand, and the next copy goes beside it. DIR is only read.\n"
+    "Exit status 0 when the folder was written and checked, 1 otherwise.\n"
+    "  --profile NAME   the radio profile, as for check\n"
+    "  --yes            write onto a stick many radios do not read without asking\n";
+
+struct TUsbArgs {
+    TDiscArgs Disc;
+    bool Yes = false;
+};
+
+class TCliStickPort : public TCliDiscPort {
+  public:
+    TCliStickPort(const TUsbArgs& args, std::ostream& out, std::ostream& err)
+        : TCliDiscPort(args.Disc, out, err), Yes(args.Yes) {}
+
+    // The only question is the file system's: --yes answers it, else the terminal; without
+    // either the copy stops and the command says why.
+    bool AskYesNo(const std::string& text) override {
+        if (!Yes && !::isatty(STDIN_FILENO))
+            return false;
+        for (const std::string& line : MessageLines(text))
+            if (!line.empty())
+                Err << "velmora-cli: " << EscapeForLine(line) << "\n";
+        if (Yes)
+            return true;
+        Err << "Записать? [д/Н] " << std::flush;
+        std::string answer;
+        std::getline(std::cin, answer);
+        return answer == "д" || answer == "Д" || answer == "да" || answer == "y" || answer == "yes";
+    }
+    bool ShowStickPlan(const TStickPlan& plan) override {
+        for (const TDiscProblem& p : plan.Problems)
+            Out << FormatDiscProblem(p) << "\n";
+        Out << "summary\t" << StickSummary(plan) << "\n";
+        return true;
+    }
+
+  private:
+    bool Yes;
+};
+
+int RunUsb(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    TUsbArgs parsed;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string profile;
+        if (a == "--profile" && i + 1 < args.size())
+            profile = args[++i];
+        else if (a.rfind("--profile=", 0) == 0)
+            profile = a.substr(10);
+        else if (a == "--yes")
+            parsed.Yes = true;
+        else if (a.size() > 1 && a[0] == '-')
+            return UsageError(err, kUsbCommand, "неизвестный или неполный ключ " + a);
+        else
+            parsed.Disc.Positional.push_back(a);
+        if (profile.empty())
+            continue;
+        const auto& profiles = DiscProfiles();
+        size_t index = 0;
+        while (index < profiles.size() && profiles[index].Name != profile)
+            ++index;
+        if (index == profiles.size())
+            return UsageError(err, kUsbCommand, "нет профиля «" + profile + "»");
+        parsed.Disc.Choice.Profile = index;
+    }
+    if (parsed.Disc.Positional.size() != 2)
+        return UsageError(err, kUsbCommand, "нужны папка и точка монтирования флешки");
+    for (const std::string& folder : parsed.Disc.Positional)
+        if (!CheckFolderArgument(folder, err))
+            return 2;
+    TCliStickPort port(parsed, out, err);
+    TStickOutcome outcome;
+    {
+        const TSignalsCancel signals(true);
+        try {
+            outcome = TStickJob(port, RealFileSystem(), parsed.Disc.Choice)
+                          .Write(parsed.Disc.Positional[0], parsed.Disc.Positional[1]);
+        } catch (const std::exception& e) {
+            return PrintFailure(e.what(), err);
+        }
+        if (outcome.Kind == TStickOutcome::EKind::Cancelled)
+            return PrintFailure(outcome.Message, err);
+    }
+    if (outcome.Kind == TStickOutcome::EKind::Stopped && !outcome.Message.empty()) {
+        PrintFailure(outcome.Message, err);
+        return PrintFailure("добавьте --yes, чтобы записать на такую флешку", err);
+    }
+    if (!outcome.Ok())
+        return outcome.Message.empty() ? 1 : PrintFailure(outcome.Message, err);
+    const std::vector<std::string> lines = MessageLines(outcome.Message);
+    out << "folder\t" << EscapeForLine(outcome.Folder) << "\n";
+    out << "checked\t" << EscapeForLine(lines.empty() ? "" : lines.back()) << "\n";
+    return 0;
+}
+
+}  // namespace
+
+const TCliCommand kUsbCommand = {"usb", "usb DIR MOUNTPOINT [--profile NAME] [--yes]", kUsbHelp,
+                                 RunUsb};
+
+}  // namespace velmora
