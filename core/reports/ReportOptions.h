@@ -27,6 +27,9 @@ struct TFileListReportOptions {
     bool cb_TotalTime = false;
 
     void cb_AddSizeClick() { UnitsEnabled = cb_AddSize; }
+    // Sizes shown, in this unit, as ticking the box and choosing the unit does.
+    enum class ESizeUnit { Bytes, Kilobytes, Megabytes };
+    void ChooseSize(ESizeUnit unit);
 };
 
 struct TTagListReportOptions {
@@ -47,6 +50,10 @@ struct TTagListReportOptions {
     void btAddAllClick();
     void btRemoveAllClick();
     void btRemoveOneClick();
+    // Moves the field named by its command-line key ("title") or its name in the list
+    // ("Название"), letter case aside, to the end of the chosen ones, as selecting it and ">"
+    // does; false when it is not among the available ones.
+    bool ChooseField(const std::string& name);
 };
 
 }  // namespace velmora
