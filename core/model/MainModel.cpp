@@ -759,6 +759,9 @@ bool TMainModel::SlimCurrentID3v2() {
     };
     if (tag.Damaged)
         return refuse("тег ID3v2 повреждён");
+    // The old tag is read whole to be compared right before the rewrite: within reason.
+    if (tag.Size > 64 * 1024 * 1024)
+        return refuse("тег ID3v2 больше 64 МБ");
     const std::string old = Fs.ReadFilePrefix(path, tag.Size);
     if (static_cast<int64_t>(old.size()) != tag.Size || !old.starts_with(AudioInfo.ID3v2Head))
         return refuse("файл изменён после чтения");
