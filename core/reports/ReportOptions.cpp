@@ -29,6 +29,14 @@ void MoveAll(std::vector<std::string>& from, int& fromIndex, std::vector<std::st
 
 }  // namespace
 
+std::vector<std::string> ReportFieldNames() {
+    std::vector<std::string> names;
+    for (TTagField field : kEditorRowOrder)
+        if (TagFieldInfo(field).ReportName != nullptr)
+            names.push_back(TagFieldInfo(field).ReportName);
+    return names;
+}
+
 void TFileListReportOptions::ChooseSize(ESizeUnit unit) {
     cb_AddSize = true;
     cb_AddSizeClick();

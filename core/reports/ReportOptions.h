@@ -32,9 +32,11 @@ struct TFileListReportOptions {
     void ChooseSize(ESizeUnit unit);
 };
 
+std::vector<std::string> ReportFieldNames();
+
 struct TTagListReportOptions {
-    std::vector<std::string> lb_avaliable{"Название", "Исполнитель", "Альбом",
-                                          "Год",      "№ трека",     "Жанр"};
+    // The fields the report can list, as the editor's rows (TagFields' report names).
+    std::vector<std::string> lb_avaliable = ReportFieldNames();
     std::vector<std::string> lb_select;
     int lb_avaliableIndex = -1;  // selected item, -1 for none
     int lb_selectIndex = -1;
