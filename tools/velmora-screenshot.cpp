@@ -27,6 +27,7 @@
 #include "ui/ProgressDialog.h"
 #include "ui/SaveID3v1.h"
 #include "ui/Savefiles.h"
+#include "ui/StickDialog.h"
 #include "ui/TranslitSetupForm.h"
 #include "ui/UiText.h"
 #include "ui/VelmoraApp.h"
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
             stderr,
             "Usage: velmora-screenshot OUTPUT.png [--warning | --empty | --about | --translit |\n"
             "                                      --file-list | --tag-list | --disc-image |\n"
-            "                                      --burn | --burn-progress | --plan]\n"
+            "                                      --burn | --burn-progress | --plan | --stick]\n"
             "Saves the main window with a generated folder open; --warning shows the\n"
             "warning panel too; --empty saves it with no folder open; the others save\n"
             "that dialog instead (--burn with a stand-in drive holding a blank CD-R).\n");
@@ -106,6 +107,12 @@ int main(int argc, char** argv) {
             form.Do([&] { model.ApplyBatchOptions(batch); });
             dialog = std::make_unique<velmora::TBatchPlanDialog>(model.PlanBatch(),
                                                                  model.InputFolder, &form);
+        } else if (option == "--stick") {
+            // Two sticks that are not there.
+            const std::vector<velmora::TStickDrive> sticks = {
+                {"/media/user/MUSIC", "MUSIC", "vfat", "/dev/sdb1", 3758096384, false},
+                {"/media/user/CARD", "", "exfat", "/dev/mmcblk0p1", 52428800, false}};
+            dialog = std::make_unique<velmora::TStickDialog>(&form, [sticks] { return sticks; });
         } else if (option == "--burn") {
             auto* burn = new velmora::TBurnDialog(burnSetup, &form);
             burn->Refresh();

@@ -374,6 +374,9 @@ class TMainModel : public TMainModelState {
     // Warns of what a new name will do (empty, a name twice, Cyrillic left); false, with a
     // warning, for a name that would hide the file (it begins with "."): the file keeps its name.
     bool NoteNewName(const std::string& oldPath, const std::string& newName);
+    // Why a new name says nothing of the song, "" when it does: separators and punctuation alone
+    // ("-.mp3"), or parts that are all empty (no title, no artist, track 0: "0_.mp3").
+    std::string NameSaysNothing(const std::string& newName) const;
     std::vector<std::string> NewNamesSeen;  // the new names of this batch so far
     // The batch's first line, when the files moved into numbered folders from the log's line
     // `first` on do not follow the order of `list` (the names in `folder` before the batch).

@@ -59,6 +59,17 @@ std::string TMainModel::GetNewFileName() {
     return name.empty() ? name : CheckName(name);
 }
 
+std::string TMainModel::NameSaysNothing(const std::string& newName) const {
+    if (newName.empty())
+        return "";
+    if (!HasLetterOrDigit(Utf8DropLast(newName, 4)))
+        return "без букв и цифр";
+    const bool track = cbAddTrack.Checked && SpinValue(edTrack.Text, 0) != 0;
+    const bool artist = cbAddArtist.Checked && HasLetterOrDigit(edArtist.Text);
+    const bool title = cbAddTitle.Checked && HasLetterOrDigit(edTitle.Text);
+    return track || artist || title ? "" : "собрано из пустых полей";
+}
+
 bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) {
     if (NameOf(folder).empty() || NameOf(folder)[0] == '.') {
         // A folder whose name begins with "." is hidden: the file would leave the list and the
@@ -96,10 +107,9 @@ bool TMainModel::NoteNewName(const std::string& oldPath, const std::string& newN
                 (fromID3v2 ? "; название есть в ID3v2 — отметьте «Взять теги из ID3v2»" : ""));
         return false;
     }
-    // A name of separators and punctuation alone ("-.mp3", "_.mp3") says nothing of the song.
-    if (!newName.empty() && !HasLetterOrDigit(Utf8DropLast(newName, 4))) {
+    if (const std::string why = NameSaysNothing(newName); !why.empty()) {
         Sink->Note(TBatchEvent::TKind::Warn, oldPath, "",
-                   "новое имя «" + newName + "» без букв и цифр, имя оставлено; " + kNoNameAdvice);
+                   "новое имя «" + newName + "» " + why + ", имя оставлено; " + kNoNameAdvice);
         return false;
     }
     if (!Sink->OneRun())
@@ -144,9 +154,9 @@ void TMainModel::btnRenameClick() {
                          "» начинается с точки: файл стал бы скрытым. Имя не изменено.");
         return;
     }
-    if (!newName.empty() && !HasLetterOrDigit(Utf8DropLast(newName, 4))) {
-        Port.ShowMessage("Новое имя «" + newName +
-                         "» без букв и цифр. Имя не изменено: " + kNoNameAdvice + ".");
+    if (const std::string why = NameSaysNothing(newName); !why.empty()) {
+        Port.ShowMessage("Новое имя «" + newName + "» " + why +
+                         ". Имя не изменено: " + kNoNameAdvice + ".");
         return;
     }
     const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);

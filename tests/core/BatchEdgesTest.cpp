@@ -24,6 +24,12 @@ TEST(BatchEdges, APlanSaysWhatTheDiscWillNotGetAsTheUserExpects) {
          "Предупреждение: b.mp3: новое имя «-.mp3» без букв и цифр, имя оставлено; нет названия "
          "и исполнителя: отметьте «Взять теги из имени файла»",
          false},
+        {"an untagged file named by its empty track number and title",
+         {{"b.mp3", {}}, {"a.mp3", {.Title = "Song"}}},
+         {"--rename=track,title"},
+         "Предупреждение: b.mp3: новое имя «0_.mp3» собрано из пустых полей, имя оставлено; нет "
+         "названия и исполнителя: отметьте «Взять теги из имени файла»",
+         false},
         {"numbered folders after the new names",
          {{"1.mp3", {.Title = "Zebra"}}, {"2.mp3", {.Title = "Apple"}}},
          {"--rename", "--folders=numbered"},
