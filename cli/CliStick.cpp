@@ -21,7 +21,15 @@ constexpr char kUsbHelp[] =
     "removed), then each folder and file in play order under its final name, each written whole\n"
     "before the next. The names and the files are the disc's (check): only what the radio plays,\n"
     "transliterated, numbered where they would sort otherwise; a stick's limits are 1000 files a\n"
-    "folder and 8 levels of folders. The problem lines come first, then \"summary\"; progress "
+    "folder and 8 levels of folders. An audio file the radio cannot play (FLAC, M4A, Opus, Ogg,\n"
+    "WAV…, an MP3 outside the profile) is written converted, as convert would make it (MPEG-1\n"
+    "Layer III, 44100 Hz, constant bitrate, its tags carried), in the place its MP3 takes in the\n"
+    "list: \"note PATH convert перекодируется: SOURCE → NAME\" says which; it is converted into a\n"
+    "temporary file in $TMPDIR (nothing is written into DIR) and the stick's copy is compared "
+    "with\n"
+    "it. A file whose MP3 stands beside it is left off, its MP3 copied. Without the conversion's\n"
+    "module such files stay off, with a line saying so. The problem lines come first, then "
+    "\"summary\"; progress "
     "lines\n"
     "go to standard error (\"progress write PERCENT\", \"progress verify PERCENT\"). A stick "
     "without\n"
@@ -37,11 +45,13 @@ constexpr char kUsbHelp[] =
     "partly written, to be removed by hand, and the next copy goes beside it. DIR is only read.\n"
     "Exit status 0 when the folder was written and checked, 1 otherwise.\n"
     "  --profile NAME   the radio profile, as for check\n"
+    "  --bitrate=KBPS   of the converted files: 128, 160, 192 (the default), 224, 256 or 320\n"
     "  --yes            write onto a stick many radios do not read without asking\n";
 
 struct TUsbArgs {
     TDiscArgs Disc;
     bool Yes = false;
+    int Kbps = kDefaultConvertKbps;
 };
 
 class TCliStickPort : public TCliDiscPort {
@@ -86,7 +96,11 @@ int RunUsb(const std::vector<std::string>& args, std::ostream& out, std::ostream
             profile = a.substr(10);
         else if (a == "--yes")
             parsed.Yes = true;
-        else if (a.size() > 1 && a[0] == '-')
+        else if (a.rfind("--bitrate=", 0) == 0 || (a == "--bitrate" && i + 1 < args.size())) {
+            const std::string value = a == "--bitrate" ? args[++i] : a.substr(10);
+            if (!ParseNumber(value, parsed.Kbps) || !IsConvertBitrate(parsed.Kbps))
+                return UsageError(err, kUsbCommand, "--bitrate: 128, 160, 192, 224, 256 или 320");
+        } else if (a.size() > 1 && a[0] == '-')
             return UsageError(err, kUsbCommand, "неизвестный или неполный ключ " + a);
         else
             parsed.Disc.Positional.push_back(a);
@@ -110,8 +124,9 @@ int RunUsb(const std::vector<std::string>& args, std::ostream& out, std::ostream
     {
         const TSignalsCancel signals(true);
         try {
-            outcome = TStickJob(port, RealFileSystem(), parsed.Disc.Choice)
-                          .Write(parsed.Disc.Positional[0], parsed.Disc.Positional[1]);
+            TStickJob job(port, RealFileSystem(), parsed.Disc.Choice);
+            job.Kbps = parsed.Kbps;
+            outcome = job.Write(parsed.Disc.Positional[0], parsed.Disc.Positional[1]);
         } catch (const std::exception& e) {
             return PrintFailure(e.what(), err);
         }
@@ -132,7 +147,7 @@ int RunUsb(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 }  // namespace
 
-const TCliCommand kUsbCommand = {"usb", "usb DIR MOUNTPOINT [--profile NAME] [--yes]", kUsbHelp,
-                                 RunUsb};
+const TCliCommand kUsbCommand = {
+    "usb", "usb DIR MOUNTPOINT [--profile NAME] [--bitrate=KBPS] [--yes]", kUsbHelp, RunUsb};
 
 }  // namespace velmora
