@@ -28,7 +28,9 @@ constexpr char kUsbHelp[] =
     "temporary file in $TMPDIR (nothing is written into DIR) and the stick's copy is compared "
     "with\n"
     "it. A file whose MP3 stands beside it is left off, its MP3 copied. Without the conversion's\n"
-    "module such files stay off, with a line saying so. The problem lines come first, then "
+    "module such files stay off, with a line saying so. A file that fails to convert (a damaged\n"
+    "stream) is named on an \"unconverted TEXT\" line: an MP3 that plays as it is goes on as it\n"
+    "is, anything else stays off; the copy goes on. The problem lines come first, then "
     "\"summary\"; progress "
     "lines\n"
     "go to standard error (\"progress write PERCENT\", \"progress verify PERCENT\"). A stick "
@@ -141,6 +143,9 @@ int RunUsb(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return outcome.Message.empty() ? 1 : PrintFailure(outcome.Message, err);
     const std::vector<std::string> lines = MessageLines(outcome.Message);
     out << "folder\t" << EscapeForLine(outcome.Folder) << "\n";
+    // Between the two: the files whose conversion failed, and what became of each.
+    for (size_t i = 1; i + 1 < lines.size(); ++i)
+        out << "unconverted\t" << EscapeForLine(lines[i]) << "\n";
     out << "checked\t" << EscapeForLine(lines.empty() ? "" : lines.back()) << "\n";
     return 0;
 }

@@ -66,7 +66,20 @@ TStickPlan TStickJob::Plan(const std::string& folder, const std::string& target,
         return plan;
     }
     const std::unique_ptr<TPretendFileSystem> pretend = PretendConverted(convert);
-    return PlanStick(*pretend, folder, target, profile, Probe(target), &convert);
+    TStickPlan plan = PlanStick(*pretend, folder, target, profile, Probe(target), &convert);
+    plan.PlaysAsIs.assign(convert.Items.size(), false);
+    for (size_t i = 0; i < convert.Items.size(); ++i) {
+        const TConvertItem& item = convert.Items[i];
+        if (item.Kind != TConvertItem::EKind::Mp3 || !item.Problem.empty())
+            continue;
+        TAudioInfo info;
+        try {
+            Fs.LoadAudioInfo(item.Source, info);
+            plan.PlaysAsIs[i] = Mp3Problem(info, TAudioLimits{}).empty();
+        } catch (const std::exception&) {
+        }
+    }
+    return plan;
 }
 
 }  // namespace velmora

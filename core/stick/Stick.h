@@ -59,6 +59,9 @@ struct TStickPlan {
     // the index of its item in Convert, or -1 for a file copied as it is.
     TConvertPlan Convert;
     std::vector<int> Converted;
+    // For each item of Convert: true for an MP3 that plays as it is, only outside the profile's
+    // limits (MPEG-2, a rate, a bitrate), which is copied as it is when its conversion fails.
+    std::vector<bool> PlaysAsIs;
     size_t ConvertedCount() const;
 
     bool HasFatal() const;

@@ -158,6 +158,8 @@ class TStickWriter {
             return result;
         }
         result.Message = "Папка записана на флешку: " + result.Folder;
+        for (const std::string& line : Unconverted)
+            result.Message += "\r" + line;
         if (!result.Differences.empty()) {
             result.Kind = TStickResult::EKind::Differs;
             result.Message += "\rПроверка нашла отличия:";
@@ -184,9 +186,12 @@ class TStickWriter {
     bool Cancelled = false;
     std::vector<TMadeFolder> Made;         // the new folder first, then its folders in order
     std::vector<std::string> Differences;  // found while writing (the converted files')
+    std::vector<std::string> Unconverted;  // the conversions that failed, and what became of them
+    std::set<size_t> Left;                 // the files not written: their conversion failed
+    std::set<size_t> AsIs;                 // the files copied as they are instead
 
     int ConvertedOf(size_t index) const {
-        return index < Plan.Converted.size() ? Plan.Converted[index] : -1;
+        return index < Plan.Converted.size() && AsIs.count(index) == 0 ? Plan.Converted[index] : -1;
     }
     int64_t ConvertedBytes() const {
         int64_t bytes = 0;
@@ -250,13 +255,38 @@ class TStickWriter {
             }
             TMadeFolder& into = Made[static_cast<size_t>(folder + 1)];
             const int item = ConvertedOf(index);
+            std::string failed;
             if (const std::string why =
                     item >= 0 ? WriteConverted(file, Plan.Convert.Items[static_cast<size_t>(item)],
-                                               into, meter, done)
+                                               into, meter, done, failed)
                               : WriteFile(file, into, meter, done);
                 !why.empty() || Cancelled)
                 return why;
+            if (failed.empty())
+                continue;
+            if (const std::string why = Unconvertible(index, file, into, meter, done, failed);
+                !why.empty() || Cancelled)
+                return why;
         }
+        return "";
+    }
+
+    // A file whose conversion failed (a damaged stream): an MP3 that plays as it is goes on the
+    // stick as it is, as it would without the conversion; anything else stays off. The rest of
+    // the copy goes on, as the conversion goes on past a file it cannot convert.
+    std::string Unconvertible(size_t index, const TDiscEntry& file, TMadeFolder& into,
+                              TMeter& meter, int64_t& done, const std::string& failed) {
+        const size_t item = static_cast<size_t>(Plan.Converted[index]);
+        if (item < Plan.PlaysAsIs.size() && Plan.PlaysAsIs[item]) {
+            AsIs.insert(index);
+            TDiscEntry original = file;
+            original.Identity = Plan.Convert.Items[item].Identity;
+            original.Size = original.Identity.Size;
+            Unconverted.push_back(failed + " — записан как есть");
+            return WriteFile(original, into, meter, done);
+        }
+        Left.insert(index);
+        Unconverted.push_back(failed + " — на флешку не записан");
         return "";
     }
 
@@ -281,8 +311,9 @@ class TStickWriter {
     // A file the radio cannot play: converted into a temporary file, which is then written onto
     // the stick under the file's final name and compared with the stick's bytes right away (the
     // temporaries of a whole folder would take as much room as the stick).
+    // A failed conversion is told in `failed`, not as the copy's fault.
     std::string WriteConverted(const TDiscEntry& file, const TConvertItem& item, TMadeFolder& into,
-                               TMeter& meter, int64_t& done) {
+                               TMeter& meter, int64_t& done, std::string& failed) {
         const std::string shown = RelativePath(item.Source, Plan.Check.Folder);
         std::string where;
         const int temp = OpenTemporary(where);
@@ -301,14 +332,14 @@ class TStickWriter {
         if (made.State == TConvertOutcome::EState::Cancelled)
             Cancelled = true;
         else if (made.State != TConvertOutcome::EState::Done)
-            why = "файл «" + shown + "» не перекодируется: " + made.Message;
+            failed = "«" + shown + "» не перекодирован: " + made.Message;
         else if (Sys.Fstat(temp, &st) != 0 || ::lseek(temp, 0, SEEK_SET) != 0)
             why = "перекодированный файл «" + shown + "» не читается: " + ErrorReason(errno);
-        if (why.empty() && !Cancelled) {
+        if (why.empty() && !Cancelled && failed.empty()) {
             done = base + planned;
             why = CopyInto(temp, st.st_size, shown, file, into, meter, done);
         }
-        if (why.empty() && !Cancelled) {
+        if (why.empty() && !Cancelled && failed.empty()) {
             if (::lseek(temp, 0, SEEK_SET) != 0)
                 why = "перекодированный файл «" + shown + "» не читается: " + ErrorReason(errno);
             else if (const std::string d = CompareWith(temp, shown, into, file.Name, nullptr, done);
@@ -435,7 +466,7 @@ class TStickWriter {
             const TDiscEntry& file = Plan.Check.Files[index];
             if (Cancelled)
                 break;
-            if (ConvertedOf(index) >= 0)
+            if (ConvertedOf(index) >= 0 || Left.count(index) != 0)
                 continue;
             if (const std::string d =
                     CheckFile(file, Made[static_cast<size_t>(file.Folder + 1)], meter, done);

@@ -225,6 +225,14 @@ TEST_F(StickCopyTest, ConvertsWhatTheRadioCannotPlay) {
     TAudioInfo flac;
     flac.LoadFromFile(Stick.File("Moy sbornik/05 15.mp3"));
     EXPECT_EQ(DecodeID3v2Text(flac.ID3v2.Title), "Звезда");
+    // Under the radio's profile the built MP3 files are converted too, and fail to decode: each
+    // goes on the stick as it is, as it would without the conversion.
+    Choice.Profile = 0;
+    outcome = Copy();
+    ASSERT_EQ(outcome.Kind, TStickOutcome::EKind::Done) << outcome.Message;
+    EXPECT_THAT(outcome.Message, ::testing::HasSubstr("«1.mp3» не перекодирован: "));
+    EXPECT_THAT(outcome.Message, ::testing::HasSubstr(" — записан как есть"));
+    EXPECT_EQ(ReadFile(Stick.File("Moy sbornik (2)/01 1.mp3")), ReadFile(Folder + "/1.mp3"));
     EXPECT_EQ(Source(), before);
     EXPECT_TRUE(fs::is_empty(temp.Path()));
     if (was != nullptr)
