@@ -241,6 +241,49 @@ TEST_F(StickCopyTest, ConvertsWhatTheRadioCannotPlay) {
         ::unsetenv("TMPDIR");
 }
 
+// The room a converted file needs is its MP3's, at the bitrate chosen, not its source's: the plan
+// at the edge of the stick's free space, and the command line's lines.
+TEST_F(StickCopyTest, ConvertedFilesTakeTheirMp3sRoom) {
+    const std::string wav = Folder + "/20.wav";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 '" + wav + "' synth 10 sine 500").c_str()), 0);
+    struct TPlanPort : TScriptedPort {
+        TStickPlan Seen;
+        bool ShowStickPlan(const TStickPlan& plan) override {
+            Seen = plan;
+            return false;
+        }
+    } planned;
+    TStickJob look(planned, RealFileSystem(), Choice);
+    look.Probe = [this](const std::string&) { return Volume; };
+    look.Write(Folder, Stick.Path());
+    const TStickPlan& plan = planned.Seen;
+    ASSERT_EQ(plan.ConvertedCount(), 1u);
+    const int64_t mp3 = 192 * 125 * 10;  // ten seconds at 192 kbit/s
+    const int64_t others = plan.Bytes - plan.Check.Files[3].Size;
+    EXPECT_EQ(plan.Check.Files[3].Name, "04 20.mp3");
+    EXPECT_GE(plan.Check.Files[3].Size, mp3);
+    EXPECT_LT(plan.Check.Files[3].Size, mp3 + 4096);
+    EXPECT_LT(plan.Bytes, others + static_cast<int64_t>(fs::file_size(wav)));
+    for (const int64_t spare : {-1, 0}) {
+        Volume.FreeBytes = plan.Needed + spare;
+        const TStickOutcome outcome = Copy();
+        EXPECT_EQ(outcome.Kind,
+                  spare < 0 ? TStickOutcome::EKind::Refused : TStickOutcome::EKind::Done)
+            << outcome.Message;
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli({"usb", Folder, Stick.Path(), "--bitrate=100"}, out, err), 2);
+    EXPECT_EQ(RunCli({"usb", Folder, Stick.Path(), "--yes", "--bitrate=320",
+                      "--profile=Стандартный MP3 CD"},
+                     out, err),
+              0)
+        << err.str();
+    EXPECT_THAT(out.str(),
+                ::testing::HasSubstr("note\t20.wav\tconvert\tперекодируется: 20.wav → 04 "
+                                     "20.mp3 (WAV, 44100 Гц → MP3 320 кбит/с"));
+    EXPECT_THAT(out.str(), ::testing::HasSubstr("(перекодируются: 1)"));
+}
+
 TEST_F(StickCopyTest, RefusesBeforeWriting) {
     struct TCase {
         std::function<void(TStickVolume&)> Set;
