@@ -53,7 +53,9 @@ TStickPlan TStickJob::Plan(const std::string& folder, const std::string& target,
     TConvertPlan convert;
     std::string missing;
     try {
-        convert = PlanConversion(Fs, folder, ConvertSettingsFor(profile, Kbps));
+        // Each file is probed by the decoder: the window's events go through meanwhile.
+        convert = PlanConversion(Fs, folder, ConvertSettingsFor(profile, Kbps),
+                                 [this](size_t, size_t) { Port.ProcessEvents(); });
     } catch (const EModuleMissing& e) {
         missing = e.what();
     }
