@@ -63,8 +63,8 @@ TStickPlan TStickJob::Plan(const std::string& folder, const std::string& target,
         TStickPlan plan = PlanStick(Fs, folder, target, profile, Probe(target));
         if (!missing.empty())
             plan.Problems.push_back({".", "convert-missing",
-                                     "Модуль перекодирования не загружается (" + missing +
-                                         "): файлы не MP3 на флешку не попадут"});
+                                     missing + "; без него звук других форматов на флешку не "
+                                               "попадёт, а MP3 вне профиля запишутся как есть"});
         return plan;
     }
     const std::unique_ptr<TPretendFileSystem> pretend = PretendConverted(convert);
