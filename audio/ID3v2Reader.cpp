@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "audio/ID3Tags.h"
+#include "audio/ID3v2Slim.h"
 
 namespace velmora {
 namespace {
@@ -147,6 +148,7 @@ struct TWalked {
     bool FrameFound = false;  // a frame TagLib would read (whatever it is)
     bool NotPadding = false;  // the body holds more than padding
     int64_t PictureBytesLeftOut = 0;
+    std::vector<std::string> OtherTexts;
 };
 
 // Reads the tag of `size` bytes at the stream's position frame by frame, the way TagLib's parse
@@ -215,6 +217,13 @@ void WalkFrames(TStream& stream, size_t size, TWalked& out) {
         out.FrameFound = true;
         const bool picture = IsPicture(id);
         const bool text = IsReadText(id) && ++seen[id] <= kSameIdLimit;
+        const bool comment = id == "COMM" || id == "COM";
+        // A text frame TagLib is not given to read (compressed or encrypted) is a text too.
+        const bool unread =
+            version >= 3 && (version == 3 ? (h[9] & 0xC0) != 0 : (h[9] & 0x0C) != 0);
+        if (IsSlimTextFrame(id) && (!IsReadText(id) || (comment && seen[id] > 1) || unread) &&
+            std::find(out.OtherTexts.begin(), out.OtherTexts.end(), id) == out.OtherTexts.end())
+            out.OtherTexts.push_back(id);
         if (picture || text) {
             // TagLib lets a frame run up to a header's length past the tag and cuts it there.
             const int64_t there = std::min<int64_t>(frameSize, body - position - headerSize);
@@ -305,6 +314,7 @@ void ParseTag(const TWalked& walked, TID3v2Info& info) {
         }
     }
     info.PictureBytes += walked.PictureBytesLeftOut;
+    info.OtherTexts = walked.OtherTexts;
 }
 
 }  // namespace

@@ -25,6 +25,9 @@ struct TID3v2Info {
     int Revision = 0;
     int64_t Size = 0;  // bytes of the whole tag: header, frames, padding, footer
     TID3v2Text Title, Artist, Album, Year, Track, Genre, Comment;
+    // The text frames the seven fields do not show (lyrics "USLT", composer "TCOM", a second
+    // comment "COMM", a compressed or encrypted "TIT2", ...), each id once, in the tag's order.
+    std::vector<std::string> OtherTexts;
     int Pictures = 0;
     int64_t PictureBytes = 0;
 

@@ -125,6 +125,74 @@ void BM_BatchNamedFolders(benchmark::State& state) {
     RunBatch(state, EFolders::Named);
 }
 
+// «Удалить ID3v2» after the tags are saved, over files that each carry a cover of 300 KB. Where
+// the ID3v1 tag holds the texts the tag goes (the strip); where the saved title is kept empty,
+// the tag keeps its texts alone (the slim form). The floor beside them is the least a rewrite of
+// each file costs: read whole, written to a new file, flushed, renamed over it.
+constexpr int kCoverKB = 300;
+
+void BM_RewriteFloor(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::optional<TBenchFolder> folder(std::in_place, count, 1, kCoverKB);
+        state.ResumeTiming();
+        std::vector<char> bytes;
+        for (const std::string& path : folder->Paths) {
+            const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            struct stat st {};
+            ::fstat(in, &st);
+            bytes.resize(static_cast<size_t>(st.st_size));
+            benchmark::DoNotOptimize(::read(in, bytes.data(), bytes.size()));
+            ::close(in);
+            const std::string temp = path + ".tmp";
+            const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+            benchmark::DoNotOptimize(::write(out, bytes.data(), bytes.size()));
+            ::fsync(out);
+            ::close(out);
+            ::rename(temp.c_str(), path.c_str());
+        }
+        state.PauseTiming();
+        folder.reset();
+        state.ResumeTiming();
+    }
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(count),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void RunStrip(benchmark::State& state, bool slim) {
+    const int count = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::optional<TBenchFolder> folder(std::in_place, count, 1, kCoverKB);
+        TScriptedPort port;
+        TMainModel model(port);
+        model.FormCreate();
+        model.Run([&] { model.OpenFolder(folder->Dir.Path()); });
+        velmora::TBatchOptions options;
+        options.StripID3v2 = options.Translit = true;
+        if (slim)
+            options.Set.emplace_back(velmora::TTagField::Title, "");
+        model.Run([&] { model.ApplyBatchOptions(options); });
+        state.ResumeTiming();
+        model.Run([&] { model.btnProcessAllClick(); });
+        state.PauseTiming();
+        if (!port.Errors.empty() || model.TrackList.empty())
+            state.SkipWithError("the batch failed");
+        folder.reset();
+        state.ResumeTiming();
+    }
+    state.counters["files/s"] = benchmark::Counter(static_cast<double>(count),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_Strip(benchmark::State& state) {
+    RunStrip(state, false);
+}
+void BM_Slim(benchmark::State& state) {
+    RunStrip(state, true);
+}
+
 BENCHMARK(BM_Floor)->Arg(250)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunFloor)->Arg(250)->Unit(benchmark::kMillisecond)->UseRealTime();
 // 250 files: within the 253 numbered folders.
@@ -133,5 +201,9 @@ BENCHMARK(BM_PlanNumberedFolders)->Arg(250)->Unit(benchmark::kMillisecond)->UseR
 BENCHMARK(BM_BatchNamedFolders)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+BENCHMARK(BM_RewriteFloor)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Strip)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Slim)->Arg(50)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

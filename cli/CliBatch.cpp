@@ -7,6 +7,7 @@
 #include "cli/CliCommand.h"
 #include "core/model/MainModel.h"
 #include "core/model/QuietPort.h"
+#include "core/tags/NameTags.h"
 #include "core/text/TextCodec.h"
 
 namespace velmora {
@@ -64,6 +65,9 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, b
             o.FromID3v2 = true;
         } else if (a == "--strip-id3v2") {
             o.StripID3v2 = true;
+        } else if (a == "--from-name" || a.rfind("--from-name=", 0) == 0) {
+            o.FromName = true;
+            o.NamePattern = a.size() > 11 ? a.substr(12) : "";
         } else if (a == "--convert") {
             o.Convert = true;
         } else if (a == "--table") {
@@ -125,7 +129,9 @@ bool ParseBatchOptions(const std::vector<std::string>& args, TBatchOptions& o, b
         case TBatchOptionsProblem::NothingToDo:
             return usage(
                 "нечего делать: выберите --translit, --merge, --rename, --folders, --from-id3v2, "
-                "--strip-id3v2 или --convert");
+                "--from-name, --strip-id3v2 или --convert");
+        case TBatchOptionsProblem::BadNamePattern:
+            return usage("--from-name: " + CheckNamePattern(o.NamePattern));
         case TBatchOptionsProblem::None:
             break;
     }
@@ -176,13 +182,21 @@ constexpr char kBatchHelp[] =
     "run DIR does it. Both print one line per step in the order the batch acts, paths relative\n"
     "to DIR, then a summary; with --tsv four tab-separated columns: action path target detail,\n"
     "action one of save (detail: the 128-byte ID3v1 block in hex), strip (detail: the ID3v2\n"
-    "bytes removed), mkdir, move, fail (a move that fails, with its reason), skip (a file left\n"
-    "where it is), warn (something to know). Batch options, as the window's controls:\n"
+    "bytes removed), slim (detail: the ID3v2 bytes before and after, the pictures removed),\n"
+    "name (detail: the fields the file name gave), mkdir, move, fail (a move that fails, with\n"
+    "its reason), skip (a file left where it is), warn (something to know), order (first, when\n"
+    "the disc's order will not be the list's). Batch options, as the window's controls:\n"
     "  --translit                transliterate the tags (saving the tags follows)\n"
     "  --from-id3v2              take from ID3v2 the fields the ID3v1 tag lacks or holds\n"
-    "                            as a damaged copy (\"?\" for letters); saving follows\n"
+    "                            damaged (\"?\" for letters, control bytes); saving follows\n"
+    "  --from-name[=PATTERN]     fill the fields no tag has from the file name: \"NN - Artist -\n"
+    "                            Title\", \"NN. Artist - Title\", \"Artist - Title\", \"NN - "
+    "Title\",\n"
+    "                            \"NN Title\" (\"_\" for spaces), or PATTERN with %n track, %a\n"
+    "                            artist, %t title, %b album, %y year; saving follows\n"
     "  --strip-id3v2             remove the ID3v2 tag after the tag is saved, where the\n"
-    "                            ID3v1 tag then holds all its text\n"
+    "                            ID3v1 tag then holds each of its texts whole; else keep its\n"
+    "                            texts alone in a slim ID3v2.3 tag (no pictures, no padding)\n"
     "  --convert                 first convert what the radio cannot play into MP3 files, as\n"
     "                            convert does with its defaults (lines: convert, fail); the\n"
     "                            batch then takes the new files too\n"

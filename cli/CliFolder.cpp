@@ -1,11 +1,8 @@
 #include "cli/CliFolder.h"
 
-#include <map>
-
 #include "cli/CliCommand.h"
 #include "core/model/MainModel.h"
 #include "core/model/QuietPort.h"
-#include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
 
 namespace velmora {
@@ -82,11 +79,10 @@ bool ParseFileListFlags(const std::vector<std::string>& flags, TFileListReportOp
         } else if (flag == "--ext") {
             o.cb_AddExt = true;
         } else if (flag == "--size=bytes" || flag == "--size=kb" || flag == "--size=mb") {
-            o.cb_AddSize = true;
-            o.cb_AddSizeClick();
-            o.rb_InBytes = flag == "--size=bytes";
-            o.rb_InKbytes = flag == "--size=kb";
-            o.rb_InMbytes = flag == "--size=mb";
+            using EUnit = TFileListReportOptions::ESizeUnit;
+            o.ChooseSize(flag == "--size=bytes" ? EUnit::Bytes
+                         : flag == "--size=kb"  ? EUnit::Kilobytes
+                                                : EUnit::Megabytes);
         } else if (flag == "--count") {
             o.cb_FilesCount = true;
         } else if (flag == "--total-size") {
@@ -103,35 +99,20 @@ bool ParseFileListFlags(const std::vector<std::string>& flags, TFileListReportOp
 
 bool ParseTagListFlags(const std::vector<std::string>& flags, TTagListReportOptions& o,
                        std::ostream& err) {
-    static const std::map<std::string, std::string> kFields = {
-        {"title", "Название"}, {"artist", "Исполнитель"}, {"album", "Альбом"},
-        {"year", "Год"},       {"track", "№ трека"},      {"genre", "Жанр"}};
-    const TCollator& collator = UserCollator();
     for (const std::string& flag : flags) {
         if (StartsWith(flag, "--fields=")) {
             // Each named field moves from the available list to the end of the chosen one, as
-            // the dialog's ">" does. Names are the keys above or the dialog's, in any case.
+            // the dialog's ">" does. Names are the command line's keys or the dialog's.
             std::string rest = flag.substr(9);
             while (!rest.empty()) {
                 const size_t comma = rest.find(',');
                 const std::string key = rest.substr(0, comma);
                 rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
-                std::string name = key;
-                for (const auto& [english, russian] : kFields)
-                    if (collator.Equivalent(key, english))
-                        name = russian;
-                int index = -1;
-                for (size_t i = 0; i < o.lb_avaliable.size(); ++i) {
-                    if (collator.Equivalent(o.lb_avaliable[i], name))
-                        index = static_cast<int>(i);
-                }
-                if (index < 0) {
+                if (!o.ChooseField(key)) {
                     UsageError(err, kReportCommand,
                                "поля «" + key + "» нет среди доступных (или оно уже выбрано)");
                     return false;
                 }
-                o.lb_avaliableIndex = index;
-                o.btAddOneClick();
             }
         } else if (StartsWith(flag, "--separator=")) {
             o.edSeparator = flag.substr(12);

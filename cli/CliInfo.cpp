@@ -77,7 +77,8 @@ int PrintFileInfo(const std::vector<std::string>& paths, std::ostream& out, std:
         try {
             info.LoadFromFile(path);
         } catch (const std::exception& e) {
-            err << e.what() << "\n";
+            for (const std::string& line : MessageLines(e.what()))
+                err << line << "\n";
             status = 1;
             continue;
         }

@@ -107,7 +107,10 @@ void TBatchPlanDialog::Build(const std::string& title) {
 }
 
 void TBatchPlanDialog::Show(const TBatchLog& plan) {
-    lblSummary->setText(ToQt(BatchSummary(plan, false)));
+    // A change of the disc's order comes first, above the summary.
+    const bool order = !plan.empty() && plan.front().Kind == TBatchEvent::TKind::Order;
+    lblSummary->setText(
+        ToQt((order ? plan.front().Detail + "\n" : "") + BatchSummary(plan, false)));
     const int current = std::max(0, PlanTable->currentRow());
     PlanTable->setRowCount(static_cast<int>(plan.size()));
     for (int row = 0; row < static_cast<int>(plan.size()); ++row) {
@@ -117,7 +120,7 @@ void TBatchPlanDialog::Show(const TBatchLog& plan) {
         const QString items[] = {QString::fromUtf8(BatchActionWord(e.Kind)),
                                  path == "-" ? QString() : path, ToQt(BatchEventWhat(e, Folder))};
         const bool bad = IsFailure(e.Kind);
-        const bool warn = e.Kind == TBatchEvent::TKind::Warn;
+        const bool warn = e.Kind == TBatchEvent::TKind::Warn || e.Kind == TBatchEvent::TKind::Order;
         for (int c = 0; c < 3; ++c) {
             auto* item = new QTableWidgetItem(items[c]);
             item->setToolTip(items[c]);

@@ -488,10 +488,14 @@ void TMainForm::BuildInfoPanel() {
     Label3 = NewLabel(InfoPanel, "Label3", "Размер (байт):", {4, 24, 0, 0}, kAutoSize);
     CurrentFileSizeLabel =
         NewLabel(InfoPanel, "CurrentFileSizeLabel", "0",
-                 {Label3->x() + Label3->width() + 6, 24, 160, Label3->height()}, kBold);
+                 {Label3->x() + Label3->width() + 6, 24, 84, Label3->height()}, kBold);
     lblId3Status = NewLabel(InfoPanel, "lblId3Status", "", {88, 44, 160, 17}, kWhite);
     lblID3v2Status = NewLabel(InfoPanel, "lblID3v2Status", "", {250, 44, 159, 17}, kWhite);
     // The ID3v2 commands, beside the file's size, above the two tag status lines.
+    btnFromName = NewButton(InfoPanel, "btnFromName", "Из имени",
+                            "Заполнить пустые поля из имени файла "
+                            "(«01 - Исполнитель - Название.mp3»)",
+                            {182, 20, 74, 21});
     btnFromID3v2 = NewButton(InfoPanel, "btnFromID3v2", "Из ID3v2",
                              "Заполнить поля из ID3v2 тега файла", {258, 20, 74, 21});
     btnStripID3v2 = NewButton(InfoPanel, "btnStripID3v2", "Удалить ID3v2",
@@ -565,19 +569,23 @@ void TMainForm::BuildInfoPanel() {
 
     // The ID3v2 steps of the batch, with captions: what they do with a user's tags must be
     // readable without hovering.
-    ID3v2BatchPanel = NewPanel(InfoPanel, "ID3v2BatchPanel", {4, 316 + 5 * 41 + 3, 481, 22});
+    ID3v2BatchPanel = NewPanel(InfoPanel, "ID3v2BatchPanel", {4, 316 + 5 * 41 + 1, 481, 40});
     cbAllFilesFromID3v2 =
         NewCheck(ID3v2BatchPanel, "cbAllFilesFromID3v2",
                  "Все файлы: поля, которых нет в ID3v1 или которые в нём испорчены "
                  "(знаки «?» вместо букв), берутся из тега ID3v2",
-                 8, 2, "Взять теги из ID3v2, если нет ID3v1 или он испорчен");
+                 8, 1, "Взять теги из ID3v2, если нет ID3v1 или он испорчен");
     cbAllFilesStripID3v2 =
         NewCheck(ID3v2BatchPanel, "cbAllFilesStripID3v2",
-                 "Все файлы: тег ID3v2 (и обложка) удаляется после записи ID3v1, "
-                 "если весь его текст есть в ID3v1",
+                 "Все файлы: тег ID3v2 (и обложка) удаляется после записи ID3v1, если каждый "
+                 "его текст есть в ID3v1 целиком; иначе в нём остаются одни тексты",
                  0, 2, "Удалить ID3v2");
-    cbAllFilesStripID3v2->move(ID3v2BatchPanel->width() - cbAllFilesStripID3v2->width() - 8, 2);
-    ProcessAllPanel = NewPanel(InfoPanel, "ProcessAllPanel", {4, 316 + 5 * 41 + 26, 481, 33});
+    cbAllFilesStripID3v2->move(ID3v2BatchPanel->width() - cbAllFilesStripID3v2->width() - 8, 1);
+    cbAllFilesFromName = NewCheck(ID3v2BatchPanel, "cbAllFilesFromName",
+                                  "Все файлы: поля, которых нет ни в одном теге, берутся из имени "
+                                  "файла («01 - Исполнитель - Название.mp3»)",
+                                  8, 20, "Взять теги из имени файла, если тега нет");
+    ProcessAllPanel = NewPanel(InfoPanel, "ProcessAllPanel", {4, 316 + 5 * 41 + 41, 481, 31});
     btnProcessAll = NewButton(ProcessAllPanel, "btnProcessAll", "Обработать все файлы", nullptr,
                               {8, 4, 190, 25});
     cbAllFilesConvert =
@@ -692,6 +700,15 @@ void TMainForm::BuildCommandRows(int top) {
     cbRenameMoveOneTime = NewCheck(
         Panel2, "cbRenameMoveOneTime",
         "Одновременное переименование, создание папки и перемещение файла", 48, boxTop + 123 + 20);
+    // Its caption stands left of the brace, where the folder row has room: what the box does
+    // must be readable without hovering.
+    lblAtOnce = NewLabel(InfoPanel, "lblAtOnce", "сразу в папки, в порядке списка",
+                         {340, Panel2->y() + boxTop + 123 + 6, 70, 50});
+    QFont small = lblAtOnce->font();
+    small.setPixelSize(10);
+    lblAtOnce->setFont(small);
+    lblAtOnce->setWordWrap(true);
+    lblAtOnce->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
 void TMainForm::Connect() {
@@ -799,6 +816,7 @@ void TMainForm::Connect() {
     clicked(cbRenameMoveOneTime, &TMainModel::cbRenameMoveOneTime);
     clicked(cbAllFilesFromID3v2, &TMainModel::cbAllFilesFromID3v2);
     clicked(cbAllFilesStripID3v2, &TMainModel::cbAllFilesStripID3v2);
+    clicked(cbAllFilesFromName, &TMainModel::cbAllFilesFromName);
     clicked(cbAllFilesConvert, &TMainModel::cbAllFilesConvert);
 
     // Folder naming: the two radio buttons exclude each other.
@@ -827,6 +845,7 @@ void TMainForm::Connect() {
     connect(btnDirAndMove, &QPushButton::clicked, form, run(&TMainModel::btnDirAndMoveClick));
     connect(btnFromID3v2, &QPushButton::clicked, form, run(&TMainModel::btnFromID3v2Click));
     connect(btnStripID3v2, &QPushButton::clicked, form, run(&TMainModel::btnStripID3v2Click));
+    connect(btnFromName, &QPushButton::clicked, form, run(&TMainModel::btnFromNameClick));
     connect(btnProcessAll, &QPushButton::clicked, form, run(&TMainModel::ProcessAllWithPlan));
 }
 
@@ -928,8 +947,10 @@ void TMainForm::Sync() {
     SyncCheck(cbRenameMoveOneTime, m.cbRenameMoveOneTime);
     SyncCheck(cbAllFilesFromID3v2, m.cbAllFilesFromID3v2);
     SyncCheck(cbAllFilesStripID3v2, m.cbAllFilesStripID3v2);
+    SyncCheck(cbAllFilesFromName, m.cbAllFilesFromName);
     SyncCheck(cbAllFilesConvert, m.cbAllFilesConvert);
     SetVisible(Label19, m.Label19Visible);
+    SetVisible(lblAtOnce, m.Label19Visible);
     SetEnabled(btnProcessAll, m.btnProcessAll.Enabled);
     ConvertMenuProcessAll->setEnabled(m.btnProcessAll.Enabled);
 

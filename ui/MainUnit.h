@@ -107,7 +107,7 @@ class TMainForm : public QMainWindow {
     QLabel *lblMpegVersion, *lblDuration, *lblMpegParam, *lblMpegFlags, *lblMpegInternal;
     QFrame *CommandRow1, *CommandRow2, *CommandRow3, *CommandRow4, *CommandRow5;
     QPushButton *btnTranslit, *btnSplit, *btnSaveID3, *btnRename, *btnDirAndMove;
-    QPushButton *btnFromID3v2, *btnStripID3v2;
+    QPushButton *btnFromID3v2, *btnStripID3v2, *btnFromName;
     QCheckBox *cbSplitTrack, *cbSplitArtist, *cbSplitTitle;
     QLabel *lblSplitParts, *lblSeparateSymbol;
     QLineEdit* edtSeparateSymbol;
@@ -121,8 +121,9 @@ class TMainForm : public QMainWindow {
     QLabel* Label18;
     QCheckBox *cbAllFilesTrans, *cbAllFilesSplit, *cbAllFilesSaveID3, *cbAllFilesRename,
         *cbAllFilesMoveToDir, *cbRenameMoveOneTime, *cbAllFilesFromID3v2, *cbAllFilesStripID3v2,
-        *cbAllFilesConvert;
+        *cbAllFilesFromName, *cbAllFilesConvert;
     QLabel* Label19;
+    QLabel* lblAtOnce;  // the caption of cbRenameMoveOneTime, beside the brace
     QFrame *ID3v2BatchPanel, *ProcessAllPanel;
     QPushButton* btnProcessAll;
 

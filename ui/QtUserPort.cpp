@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #include "core/model/MainModel.h"
+#include "core/text/TextCodec.h"
 #include "ui/About.h"
 #include "ui/BatchPlanDialog.h"
 #include "ui/DiscCheckDialog.h"
@@ -22,10 +23,11 @@
 namespace velmora {
 
 QString MessageText(const std::string& text) {
-    QString result = ToQt(text);
-    result.replace("\r\n", "\n");
-    result.replace('\r', '\n');
-    return result;
+    // The same lines the command line prints, one under the other.
+    QStringList lines;
+    for (const std::string& line : MessageLines(text))
+        lines << ToQt(line);
+    return lines.join('\n');
 }
 
 namespace {
@@ -104,6 +106,11 @@ void TQtUserPort::Attach(TMainForm* mainForm, TTranslitSetup* translitSetup, TAb
 bool TQtUserPort::AskYesNo(const std::string& text) {
     return ShowBox(MainForm, QMessageBox::NoIcon, text, QMessageBox::Yes | QMessageBox::No,
                    QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+bool TQtUserPort::AskBeforeLoss(const std::string& text) {
+    return ShowBox(MainForm, QMessageBox::NoIcon, text, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TQtUserPort::ShowMessage(const std::string& text) {

@@ -31,6 +31,7 @@ class TQtUserPort : public TUserPort {
                 TSaveFilesForm* saveFilesForm, TSaveID3v1Form* saveID3v1Form);
 
     bool AskYesNo(const std::string& text) override;
+    bool AskBeforeLoss(const std::string& text) override;
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
     std::string BrowseForInputFolder() override;

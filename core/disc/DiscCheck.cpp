@@ -374,7 +374,9 @@ class TDiscChecker {
         if (p.MaxID3v2 > 0 && info.ID3v2Size > p.MaxID3v2)
             Add(entry.Source, "id3v2-large",
                 "Тег ID3v2 больше " + std::to_string(p.MaxID3v2 / 1024) +
-                    " КБ (обложка): некоторые магнитолы пропустят файл — удалите тег ID3v2");
+                    " КБ (обложка): некоторые магнитолы пропустят файл — нажмите «Удалить "
+                    "ID3v2»: тег уйдёт, а где в ID3v1 нет всех его текстов, останутся одни "
+                    "тексты, без обложки");
         if (p.WantsID3v1) {
             // The text a tagger lost ("?" or control bytes for letters) shows as rubbish.
             bool damaged = false;
@@ -392,11 +394,12 @@ class TDiscChecker {
                     "Тег ID3v1 испорчен (знаки «?» или управляющие символы вместо букв): "
                     "магнитола покажет мусор — " +
                         (info.ID3v2Size > 0 ? fromID3v2
-                                            : std::string("заполните и сохраните тег заново")));
+                                            : std::string("заполните и сохраните тег заново "
+                                                          "или нажмите «Из имени»")));
             else if (!info.ID3v1.Exists)
                 Add(entry.Source, "no-tag",
                     "Нет тега ID3v1: магнитола покажет лишь имя файла — заполните и сохраните тег "
-                    "(Сохранение ID3 тегов)");
+                    "(Сохранение ID3 тегов) или отметьте «Взять теги из имени файла»");
             else if (!AllAscii(info.ID3v1.Title + info.ID3v1.Artist + info.ID3v1.Album +
                                info.ID3v1.Comment))
                 Add(entry.Source, "tag-not-latin",

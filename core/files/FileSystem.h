@@ -99,6 +99,14 @@ class TFileSystem {
     // (else ESTALE); on any failure, or a kill, the file is as it was.
     virtual TMoveResult DropFilePrefix(const std::string& path, int64_t bytes,
                                        const TFileIdentity& identity, const std::string& head);
+    // The first `bytes` bytes of the file ("" when it cannot be read).
+    virtual std::string ReadFilePrefix(const std::string& path, int64_t bytes);
+    // Puts `newPrefix` in place of the file's first bytes `oldPrefix` by a safe rewrite, only
+    // while it is the file `identity` names and still begins with `oldPrefix` (else ESTALE); on
+    // any failure, or a kill, the file is as it was.
+    virtual TMoveResult ReplaceFilePrefix(const std::string& path, const TFileIdentity& identity,
+                                          const std::string& oldPrefix,
+                                          const std::string& newPrefix);
     // Completes, undoes or removes what a stopped program of ours left in a folder being
     // opened (core/Leftovers.h); names what only looks like ours.
     virtual TLeftovers CleanLeftovers(const std::string& folder) {

@@ -264,6 +264,24 @@ void TPretendFileSystem::SaveID3v1(const std::string& path, TID3v1Tag& tag, TFil
     tag.LoadFromBuffer(block, sizeof block);
 }
 
+std::string TPretendFileSystem::ReadFilePrefix(const std::string& path, int64_t bytes) {
+    const std::string disk = DiskFile(NormalPath(path));
+    if (disk.empty() || Dropped[disk] != 0)
+        return "";
+    return TFileSystem::ReadFilePrefix(disk, bytes);
+}
+
+TMoveResult TPretendFileSystem::ReplaceFilePrefix(const std::string& path, const TFileIdentity&,
+                                                  const std::string& oldPrefix,
+                                                  const std::string&) {
+    const std::string disk = DiskFile(NormalPath(path));
+    if (disk.empty())
+        return {false, ENOENT};
+    if (static_cast<int64_t>(oldPrefix.size()) > EntrySize(path))
+        return {false, EINVAL};
+    return {true, 0};
+}
+
 TMoveResult TPretendFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,
                                                const TFileIdentity&, const std::string&) {
     const std::string disk = DiskFile(NormalPath(path));

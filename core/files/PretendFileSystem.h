@@ -39,6 +39,11 @@ class TPretendFileSystem : public TFileSystem {
     void SaveID3v1(const std::string& path, TID3v1Tag& tag, TFileIdentity& identity) override;
     TMoveResult DropFilePrefix(const std::string& path, int64_t bytes,
                                const TFileIdentity& identity, const std::string& head) override;
+    // The plan reads the file as it is and leaves its first bytes as they are.
+    std::string ReadFilePrefix(const std::string& path, int64_t bytes) override;
+    TMoveResult ReplaceFilePrefix(const std::string& path, const TFileIdentity& identity,
+                                  const std::string& oldPrefix,
+                                  const std::string& newPrefix) override;
 
   private:
     std::map<std::string, std::string> Origin;           // planned path -> the disk file it holds

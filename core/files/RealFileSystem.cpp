@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "audio/FileStream.h"
@@ -198,6 +199,13 @@ class TRealFileSystem : public TFileSystem {
         return TFileSystem::DropFilePrefix(path, bytes, identity, head);
     }
 
+    TMoveResult ReplaceFilePrefix(const std::string& path, const TFileIdentity& identity,
+                                  const std::string& oldPrefix,
+                                  const std::string& newPrefix) override {
+        Analyses.erase(path);
+        return TFileSystem::ReplaceFilePrefix(path, identity, oldPrefix, newPrefix);
+    }
+
     std::string ReadFile(const std::string& path) override {
         // Non-blocking open, so that a FIFO cannot hang the program; only regular files are read.
         const int fd = RealSysCalls().Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
@@ -347,6 +355,31 @@ TFileSystem& RealFileSystem() {
 TMoveResult TFileSystem::DropFilePrefix(const std::string& path, int64_t bytes,
                                         const TFileIdentity& identity, const std::string& head) {
     return SafeRewriteFile(RealSysCalls(), path, static_cast<uint64_t>(bytes), identity, head);
+}
+
+std::string TFileSystem::ReadFilePrefix(const std::string& path, int64_t bytes) {
+    try {
+        const THeldPath at(path.c_str());
+        std::unique_ptr<TFileStream> stream;
+        if (!at.InHeldFolder())
+            stream = std::make_unique<TFileStream>(path, TFileStream::Mode::Read);
+        else if (at.Error() == 0)
+            stream =
+                std::make_unique<TFileStream>(at.Dir(), at.Name(), path, TFileStream::Mode::Read);
+        if (!stream || bytes < 0 || bytes > stream->Size())
+            return "";
+        std::string prefix(static_cast<size_t>(bytes), '\0');
+        stream->ReadBuffer(prefix.data(), prefix.size());
+        return prefix;
+    } catch (const EStreamError&) {
+        return "";
+    }
+}
+
+TMoveResult TFileSystem::ReplaceFilePrefix(const std::string& path, const TFileIdentity& identity,
+                                           const std::string& oldPrefix,
+                                           const std::string& newPrefix) {
+    return SafeRewriteFile(RealSysCalls(), path, oldPrefix.size(), identity, oldPrefix, newPrefix);
 }
 
 void TFileSystem::LoadAudioInfo(const std::string& path, TAudioInfo& info) {

@@ -85,7 +85,7 @@ class TMover {
 
     // Rewrites a file without its first bytes; see SafeRewriteFile.
     TMoveResult Rewrite(const std::string& path, uint64_t drop, const TFileIdentity& identity,
-                        const std::string& head) {
+                        const std::string& head, const std::string& prefix) {
         std::string target = path;
         struct stat st {};
         if (Sys.Lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -125,8 +125,11 @@ class TMover {
             return Fail(error);
         }
         struct stat written {};
-        int error = CopyContents(src, dst, source, static_cast<off_t>(drop), written,
-                                 static_cast<off_t>(head.size()));
+        int error = WriteAll(dst, prefix);
+        if (error == 0)
+            error =
+                CopyContents(src, dst, source, static_cast<off_t>(drop), written,
+                             static_cast<off_t>(head.size()), static_cast<off_t>(prefix.size()));
         if (Sys.Close(dst) != 0 && errno != EINTR && error == 0)
             error = errno;
         // Written to while it was copied (the time of change moved on): the copy is not its
@@ -415,11 +418,28 @@ class TMover {
         return Done();
     }
 
+    // Writes all of `bytes` to `fd`; returns 0 or the errno of the failure.
+    int WriteAll(int fd, const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t put = Sys.Write(fd, bytes.data() + done, bytes.size() - done);
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                return errno;
+            if (put == 0)
+                return ENOSPC;
+            done += static_cast<size_t>(put);
+        }
+        return 0;
+    }
+
     // Copies what follows the first `skip` bytes of `src` to `dst` and gives it the source's
     // mode and times; `written` is the copy's state. `consumed` bytes of those `skip` were read
-    // from `src` already. Returns 0 or the errno of the first failure.
+    // from `src` already; `dst` holds `already` bytes before the copy. Returns 0 or the errno of
+    // the first failure.
     int CopyContents(int src, int dst, const struct stat& source, off_t skip, struct stat& written,
-                     off_t consumed = 0) {
+                     off_t consumed = 0, off_t already = 0) {
         std::vector<char> buffer(256 * 1024);
         off_t copied = 0;
         off_t skipped = consumed;
@@ -466,7 +486,7 @@ class TMover {
         }
         if (Sys.Fstat(dst, &written) != 0)
             return errno;
-        if (written.st_size != copied)
+        if (written.st_size != copied + already)
             return EIO;
         return 0;
     }
@@ -483,8 +503,9 @@ TMoveResult SafeMoveFile(const std::string& from, const std::string& to) {
 }
 
 TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes,
-                            const TFileIdentity& identity, const std::string& head) {
-    return TMover(sys).Rewrite(path, dropPrefixBytes, identity, head);
+                            const TFileIdentity& identity, const std::string& head,
+                            const std::string& newPrefix) {
+    return TMover(sys).Rewrite(path, dropPrefixBytes, identity, head, newPrefix);
 }
 
 }  // namespace velmora

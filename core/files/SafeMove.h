@@ -25,7 +25,9 @@ TMoveResult SafeMoveFile(TSysCalls& sys, const std::string& from, const std::str
 // descriptor the copy is made from, and only while the name still names that file at the
 // rename; otherwise ESTALE and nothing changes. Returns Ok or the errno of the failure (EINVAL
 // when the file is shorter); on any failure or a kill the file is as it was.
+// With `newPrefix`, those bytes begin the new file in place of the dropped ones.
 TMoveResult SafeRewriteFile(TSysCalls& sys, const std::string& path, uint64_t dropPrefixBytes,
-                            const TFileIdentity& identity = {}, const std::string& head = "");
+                            const TFileIdentity& identity = {}, const std::string& head = "",
+                            const std::string& newPrefix = "");
 
 }  // namespace velmora

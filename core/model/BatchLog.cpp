@@ -32,8 +32,24 @@ const TAction& ActionOf(TBatchEvent::TKind kind) {
         {"strip", "Удаление ID3v2", false},
         {"convert", "Перекодирование", false},
         {"fail", "Ошибка", true},
+        {"slim", "Уменьшение ID3v2", false},
+        {"name", "Теги из имени", false},
+        {"order", "Порядок", false},
     };
     return kActions[static_cast<size_t>(kind)];
+}
+
+// A size as the plan shows it: bytes, kilobytes with a tenth below 10 KB, whole ones above.
+std::string SizeText(int64_t bytes) {
+    if (bytes < 1024)
+        return CountOf(bytes, "байт", "байта", "байт");
+    if (bytes >= 10 * 1024)
+        return std::to_string(RoundKilobytes(bytes)) + " КБ";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f КБ", static_cast<double>(bytes) / 1024);
+    std::string shown = text;
+    std::replace(shown.begin(), shown.end(), '.', ',');
+    return shown;
 }
 
 // A path relative to the folder, on one line.
@@ -82,6 +98,14 @@ std::string BatchEventWhat(const TBatchEvent& e, const std::string& folder) {
             std::replace(shown.begin(), shown.end(), '.', ',');
             return shown;
         }
+        case TBatchEvent::TKind::Slim: {
+            long long before = 0, after = 0, pictures = 0;
+            std::sscanf(e.Detail.c_str(), "%lld %lld %lld", &before, &after, &pictures);
+            const std::string gone = pictures == 1  ? ", обложка удалена"
+                                     : pictures > 1 ? ", картинки удалены"
+                                                    : "";
+            return SizeText(before) + " → " + SizeText(after) + gone + "; тексты сохранены";
+        }
         case TBatchEvent::TKind::Move:
             return Shown(e.Target, folder);
         case TBatchEvent::TKind::Convert:
@@ -94,6 +118,8 @@ std::string BatchEventWhat(const TBatchEvent& e, const std::string& folder) {
                    EscapeForLine(e.Detail);
         case TBatchEvent::TKind::Skip:
         case TBatchEvent::TKind::Warn:
+        case TBatchEvent::TKind::FromName:
+        case TBatchEvent::TKind::Order:
             return EscapeForLine(e.Detail);
     }
     return "";
@@ -129,6 +155,11 @@ std::string FormatBatchEvent(const TBatchEvent& e, const std::string& folder, bo
             return word + path + " → " + what;
         case TBatchEvent::TKind::Warn:
             return word + path + ": " + what;
+        case TBatchEvent::TKind::Slim:
+        case TBatchEvent::TKind::FromName:
+            return word + path + ": " + what;
+        case TBatchEvent::TKind::Order:
+            return what;
         case TBatchEvent::TKind::Save:
         case TBatchEvent::TKind::Strip:
         case TBatchEvent::TKind::Fail:
@@ -140,8 +171,8 @@ std::string FormatBatchEvent(const TBatchEvent& e, const std::string& folder, bo
 }
 
 std::string BatchSummary(const TBatchLog& log, bool done) {
-    size_t saves = 0, strips = 0, renames = 0, moves = 0, both = 0, warnings = 0, failures = 0,
-           converts = 0, others = 0;
+    size_t saves = 0, strips = 0, slims = 0, renames = 0, moves = 0, both = 0, warnings = 0,
+           failures = 0, converts = 0, others = 0;
     bool conversion = false;
     std::set<std::string> folders;
     for (const TBatchEvent& e : log) {
@@ -175,6 +206,12 @@ std::string BatchSummary(const TBatchLog& log, bool done) {
             case TBatchEvent::TKind::Strip:
                 ++strips;
                 break;
+            case TBatchEvent::TKind::Slim:
+                ++slims;
+                break;
+            case TBatchEvent::TKind::FromName:
+            case TBatchEvent::TKind::Order:
+                break;
             case TBatchEvent::TKind::Fail:
             case TBatchEvent::TKind::Unconverted:
             case TBatchEvent::TKind::Skip:
@@ -198,6 +235,8 @@ std::string BatchSummary(const TBatchLog& log, bool done) {
     text += std::to_string(saves);
     if (strips > 0)
         text += ", удалено ID3v2: " + std::to_string(strips);
+    if (slims > 0)
+        text += ", уменьшено ID3v2: " + std::to_string(slims);
     // The moves by what they do, each counted once; none at all still says so.
     if (renames > 0 || (moves == 0 && both == 0))
         text += ", переименовано: " + std::to_string(renames);

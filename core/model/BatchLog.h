@@ -13,7 +13,24 @@ class TID3v1Tag;
 
 struct TBatchEvent {
     // Unconverted: a file the conversion could not convert, or that a cancel left as it was.
-    enum class TKind { Save, Mkdir, Move, Fail, Skip, Warn, Strip, Convert, Unconverted };
+    // Slim: an ID3v2 tag rewritten with its texts alone (detail: "old new pictures", in bytes).
+    // FromName: the fields a file's name gave (detail: "Название «Звезда», …").
+    enum class TKind {
+        Save,
+        Mkdir,
+        Move,
+        Fail,
+        Skip,
+        Warn,
+        Strip,
+        Convert,
+        Unconverted,
+        Slim,
+        FromName,
+        // The batch's first line when the disc's order will not be the list's (detail: the
+        // sentence that says so).
+        Order
+    };
     TKind Kind;
     std::string Path;    // full path
     std::string Target;  // full path of a move's target or of a new MP3, else ""
@@ -25,8 +42,8 @@ using TBatchLog = std::vector<TBatchEvent>;
 // The detail of a tag save: the 128-byte block the tag writes, in hex (BatchEventWhat reads it
 // back).
 std::string SaveEventDetail(const TID3v1Tag& tag);
-// The action word of the tab-separated form: save, mkdir, move, fail, skip, warn, strip, convert
-// (and fail for Unconverted).
+// The action word of the tab-separated form: save, mkdir, move, fail, skip, warn, strip, convert,
+// slim, name, order (and fail for Unconverted).
 const char* BatchActionName(TBatchEvent::TKind kind);
 // The action as the user reads it: "Запись тега", "Перемещение", "Ошибка", ...
 const char* BatchActionWord(TBatchEvent::TKind kind);
@@ -34,7 +51,8 @@ const char* BatchActionWord(TBatchEvent::TKind kind);
 // status 1 and what the dialogs mark red.
 bool IsFailure(TBatchEvent::TKind kind);
 // What a step does, as the user reads it beside the file: the title and artist a tag save
-// writes ("«Song» — «Band»", or "пустой тег"), the size an ID3v2 strip removes ("1,9 КБ"), a
+// writes ("«Song» — «Band»", or "пустой тег"), the size an ID3v2 strip removes ("1,9 КБ"), the
+// sizes of a slimmed ID3v2 ("613 КБ → 1,2 КБ, обложка удалена; тексты сохранены"), a
 // move's target (relative to the folder), the reason or the warning, the new MP3 and what it is
 // made of.
 std::string BatchEventWhat(const TBatchEvent& event, const std::string& folder);

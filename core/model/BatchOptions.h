@@ -16,8 +16,10 @@ namespace velmora {
 struct TBatchOptions {
     bool Translit = false;
     bool FromID3v2 = false, StripID3v2 = false;
-    bool Convert = false;                     // convert what the radio cannot play first
-    std::string Table;                        // a .trs table loaded first
+    bool FromName = false;    // fill the fields no tag has from the file name
+    std::string NamePattern;  // read names by this pattern ("%n - %a - %t"); "" for the shapes
+    bool Convert = false;     // convert what the radio cannot play first
+    std::string Table;        // a .trs table loaded first
     std::optional<TNameParts> Merge, Rename;  // the chosen parts
     std::optional<std::string> Separator, Replace;
     std::optional<bool> Numbered;  // folders: numbered or named after the file
@@ -31,6 +33,7 @@ enum class TBatchOptionsProblem {
     None,
     AtOnceNeedsRenameAndFolders,  // one move per file needs both renaming and folders
     NothingToDo,                  // no step chosen
+    BadNamePattern,               // the file-name pattern cannot read names (CheckNamePattern)
 };
 TBatchOptionsProblem CheckBatchOptions(const TBatchOptions& options);
 

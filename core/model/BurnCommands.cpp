@@ -90,8 +90,9 @@ bool TBurnCommands::Choose(TBurnSetup& setup, TBurnOptions& options) {
     options = setup.Options();
     if (setup.NeedsBlanking()) {
         if (!setup.BlankAgreed &&
-            !Port.AskYesNo("На диске CD-RW есть данные. Перед записью его нужно очистить, и всё, "
-                           "что на нём записано, пропадёт. Очистить диск и записать?"))
+            !Port.AskBeforeLoss(
+                "На диске CD-RW есть данные. Перед записью его нужно очистить, и всё, "
+                "что на нём записано, пропадёт. Очистить диск и записать?"))
             return false;
         options.Blank = true;
     }
@@ -221,7 +222,7 @@ void EnableBurning(TMainModel& model) {
     };
     model.OnBurnFolder = [&model, tell] {
         tell(TBurnCommands(model.Port, model.Fs, model.DiscChoice, model.Opened())
-                 .BurnFolder(model.InputFolder));
+                 .BurnFolder(model.DiscFolder()));
     };
     model.OnImageWritten = [&model, tell](const std::vector<std::string>& images,
                                           const std::string& message) {

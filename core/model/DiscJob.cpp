@@ -99,10 +99,10 @@ TDiscOutcome TDiscJob::WriteImage(const std::string& folder) {
             continue;
         const std::string listPath = nth(list, n);
         // The list beside an image the user agreed to replace is that image's old list.
-        const bool replace =
-            target->Replace ||
-            (Fs.FileExists(listPath) &&
-             Port.AskYesNo("Файл " + listPath + " уже есть. Заменить его списком треков диска?"));
+        const bool replace = target->Replace ||
+                             (Fs.FileExists(listPath) &&
+                              Port.AskBeforeLoss("Файл " + listPath +
+                                                 " уже есть. Заменить его списком треков диска?"));
         const std::string why = WriteDiscTrackList(discs[n], listPath, replace);
         if (why.empty()) {
             outcome.TrackLists.push_back(listPath);

@@ -11,8 +11,11 @@
 
 #include "audio/FileInfoSummary.h"
 #include "audio/ID3Tags.h"
+#include "audio/ID3v2Slim.h"
 #include "core/files/Journal.h"
 #include "core/tags/ID3v2Text.h"
+#include "core/tags/NameTags.h"
+#include "core/tags/StripRule.h"
 #include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
 
@@ -141,11 +144,10 @@ void TMainModel::OpenFolder(const std::string& folder) {
     FilesListBoxClick();
     TagsModified = false;
     SetStatus("");
-    // Files that only look like ours are told about once a run.
-    static std::set<std::string> told;
+    // Files that only look like ours are told about once a run of this model.
     std::string names;
     for (const std::string& path : ignored)
-        if (told.insert(path).second)
+        if (LookAlikesTold.insert(path).second)
             names += "\r" + RelativePath(path, folder);
     if (!names.empty())
         Port.ShowMessage(std::string(kLookAlikeText) + names);
@@ -171,6 +173,7 @@ void TMainModel::FileMenuNewClick() {
     lblTotalTime.Caption = "00:00:00";
     ID3v2Details.clear();
     EmptyListHint = kOpenFolderHint;
+    EmptiedFolder.clear();
 }
 
 void TMainModel::FileListFill(const std::string& folder) {
@@ -587,6 +590,7 @@ void TMainModel::NoteCutFields(const std::string& path) {
         const std::string typed = Utf8ToCp1251(FieldEdit(field.Field).Text);
         const std::string& kept = saved.*field.ShownText;
         if (typed != kept) {
+            FieldsCutBySave.push_back(field.Field);
             std::string name = field.Caption;
             name.pop_back();  // the caption's ":"
             Note(TBatchEvent::TKind::Warn, path, "",
@@ -627,7 +631,7 @@ std::vector<TTagField> TMainModel::TakeFromID3v2(bool repairOnly) {
                                      ? ID3Genres().NameOf(v1.GenreCode).empty()
                                  : field.Field == TTagField::Track ? v1.Track == 0
                                                                    : (v1.*field.V1Text).empty();
-            if (!missing && (field.V1Text == nullptr || !IsDamagedCopy(v1.*field.V1Text, text)))
+            if (!missing && (field.V1Text == nullptr || !IsDamagedField(v1.*field.V1Text, text)))
                 continue;
         }
         if (field.Field == TTagField::Genre) {
@@ -642,36 +646,61 @@ std::vector<TTagField> TMainModel::TakeFromID3v2(bool repairOnly) {
     return taken;
 }
 
-std::vector<TTagField> TMainModel::ID3v2FieldsNotInID3v1() const {
-    const TID3v2Info& tag = AudioInfo.ID3v2;
-    const TID3v1Tag& v1 = AudioInfo.ID3v1;
-    std::vector<TTagField> lost;
-    for (const TTagFieldInfo& field : TagFields()) {
-        if ((tag.*field.ID3v2Text).Empty())
-            continue;
-        bool held = v1.Exists;
-        if (held && field.Field == TTagField::Genre) {
-            // A genre ID3v1 has no code for cannot be kept there: it does not hold the strip up.
-            held = GenreCodeByName(DecodeID3v2Text(tag.Genre)) < 0 ||
-                   !ID3Genres().NameOf(v1.GenreCode).empty();
-        } else if (held && field.Field == TTagField::Track) {
-            held = v1.Track != 0;
-        } else if (held) {
-            // A damaged copy ("?" for the letters) does not hold the text either.
-            const std::string& bytes = v1.*field.V1Text;
-            held = !bytes.empty() && !IsDamagedCopy(bytes, DecodeID3v2Text(tag.*field.ID3v2Text));
-        }
-        if (!held)
-            lost.push_back(field.Field);
-    }
-    return lost;
+void TMainModel::btnFromNameClick() {
+    TakeFromName();
 }
 
-bool TMainModel::StripCurrentID3v2() {
+void TMainModel::TakeFromName() {
+    if (InfoFileName.Caption.empty())
+        return;
+    const std::string& name = InfoFileName.Caption;
+    const size_t dot = name.rfind('.');
+    const auto tags =
+        TagsFromName(dot == std::string::npos ? name : name.substr(0, dot), NamePattern);
+    if (!tags) {
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Warn, CurrentPath(), "",
+                 NamePattern.empty() ? "в имени файла нет ни названия, ни исполнителя"
+                                     : "имя файла не подходит к образцу «" + NamePattern + "»");
+        return;
+    }
+    const TID3v1Tag& v1 = AudioInfo.ID3v1;
+    std::string got;
+    for (TTagField field : kEditorRowOrder) {
+        const TTagFieldInfo& info = TagFieldInfo(field);
+        const std::string value = field == TTagField::Title    ? tags->Title
+                                  : field == TTagField::Artist ? tags->Artist
+                                  : field == TTagField::Album  ? tags->Album
+                                  : field == TTagField::Year   ? tags->Year
+                                  : field == TTagField::Track  ? tags->Track
+                                                               : "";
+        if (value.empty() || FieldKeep(field).Checked)
+            continue;
+        // An empty edit, or one still showing a damaged field of the file's ID3v1 tag.
+        const std::string& shown = FieldEdit(field).Text;
+        const bool empty = shown.empty() || (field == TTagField::Track && shown == "0");
+        const bool damaged =
+            info.V1Text != nullptr && v1.Exists &&
+            IsDamagedField(v1.*info.V1Text, DecodeID3v2Text(AudioInfo.ID3v2.*info.ID3v2Text)) &&
+            shown == Cp1251ToUtf8(v1.*info.V1Text);
+        if (!empty && !damaged)
+            continue;
+        if (field == TTagField::Track)
+            SetTrackText(value);
+        else
+            SetEditText(FieldEdit(field), value);
+        std::string caption = info.Caption;
+        caption.pop_back();  // the caption's ":"
+        got += (got.empty() ? "" : ", ") + caption + " «" + value + "»";
+    }
+    if (!got.empty())
+        Note(TBatchEvent::TKind::FromName, CurrentPath(), "", got);
+}
+
+bool TMainModel::ID3v2MayChange(const std::string& path) {
     const TID3v2Info& tag = AudioInfo.ID3v2;
     if (InfoFileName.Caption.empty() || !tag.Present)
         return false;
-    const std::string path = CurrentPath();
     if (tag.Size <= 0) {
         // Its size runs past the end of the file: where the audio begins is unknown.
         if (BatchLog != nullptr)
@@ -682,15 +711,20 @@ bool TMainModel::StripCurrentID3v2() {
                              " повреждён: его размер больше файла. Тег не удалён.");
         return false;
     }
-    if (!MayWrite(path))
+    return MayWrite(path);
+}
+
+bool TMainModel::StripCurrentID3v2() {
+    if (!TextsOnlyInID3v2(AudioInfo.ID3v2, AudioInfo.ID3v1, FieldsCutBySave).empty())
+        return SlimCurrentID3v2();
+    return DropCurrentID3v2();
+}
+
+bool TMainModel::DropCurrentID3v2() {
+    const TID3v2Info& tag = AudioInfo.ID3v2;
+    const std::string path = CurrentPath();
+    if (!ID3v2MayChange(path))
         return false;
-    if (BatchLog != nullptr && !FieldsAStripWouldLose.empty()) {
-        // The batch never throws away the only copy of a text.
-        Note(TBatchEvent::TKind::Warn, path, "",
-             "ID3v2 не удалён: в ID3v1 нет полей " + FieldNouns(FieldsAStripWouldLose) +
-                 " (их возьмёт «Взять теги из ID3v2, если нет ID3v1 или он испорчен»)");
-        return false;
-    }
     const TMoveResult done =
         Fs.DropFilePrefix(path, tag.Size, AudioInfo.Identity, AudioInfo.ID3v2Head);
     if (!done.Ok && done.Error == ESTALE) {
@@ -708,32 +742,107 @@ bool TMainModel::StripCurrentID3v2() {
     return true;
 }
 
+bool TMainModel::SlimCurrentID3v2() {
+    const TID3v2Info& tag = AudioInfo.ID3v2;
+    const std::string path = CurrentPath();
+    if (!ID3v2MayChange(path))
+        return false;
+    const auto refuse = [&](const std::string& why) {
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Warn, path, "",
+                 "ID3v2 не удалён и не уменьшен: " + why +
+                     "; тексты, которых нет в ID3v1, остались в нём");
+        else
+            Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption + " не уменьшен: " + why +
+                             ".");
+        return false;
+    };
+    if (tag.Damaged)
+        return refuse("тег ID3v2 повреждён");
+    // The old tag is read whole to be compared right before the rewrite: within reason.
+    if (tag.Size > 64 * 1024 * 1024)
+        return refuse("тег ID3v2 больше 64 МБ");
+    const std::string old = Fs.ReadFilePrefix(path, tag.Size);
+    if (static_cast<int64_t>(old.size()) != tag.Size || !old.starts_with(AudioInfo.ID3v2Head))
+        return refuse("файл изменён после чтения");
+    const TSlimID3v2 slim = SlimID3v2(old);
+    if (slim.Bytes.empty())
+        return refuse(slim.Refusal);
+    if (slim.Bytes.size() >= old.size()) {
+        // Texts alone already, as small as they come: the tag stays as it is.
+        const std::string words =
+            JoinWords(TextsOnlyInID3v2(AudioInfo.ID3v2, AudioInfo.ID3v1, FieldsCutBySave));
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Warn, path, "",
+                 "ID3v2 оставлен как есть: в нём одни тексты, и в ID3v1 нет полей: " + words);
+        else
+            Port.ShowMessage(
+                "ID3v2 тег файла " + InfoFileName.Caption +
+                " оставлен как есть: в нём одни тексты, и в ID3v1 нет полей: " + words + ".");
+        return false;
+    }
+    const TMoveResult done = Fs.ReplaceFilePrefix(path, AudioInfo.Identity, old, slim.Bytes);
+    if (!done.Ok && done.Error == ESTALE) {
+        if (BatchLog != nullptr)
+            Note(TBatchEvent::TKind::Fail, path, "",
+                 "файл изменён другой программой после чтения: ID3v2 не уменьшен");
+        else
+            Port.ShowMessage(ChangedMeanwhileText(path));
+        return false;
+    }
+    if (!done.Ok)
+        throw EStreamError(CannotCreateText(path, std::strerror(done.Error)));
+    Note(TBatchEvent::TKind::Slim, path, "",
+         std::to_string(old.size()) + " " + std::to_string(slim.Bytes.size()) + " " +
+             std::to_string(tag.Pictures));
+    return true;
+}
+
 void TMainModel::btnStripID3v2Click() {
     const TID3v2Info& tag = AudioInfo.ID3v2;
     if (InfoFileName.Caption.empty() || !tag.Present)
         return;
-    // What goes is named first; the removal waits for a Yes.
-    std::vector<TTagField> present;
-    for (const TTagFieldInfo& field : TagFields())
-        if (!(tag.*field.ID3v2Text).Empty())
-            present.push_back(field.Field);
-    std::string gone = FieldNouns(present);
+    // What goes is named first; the change waits for a Yes. Where the ID3v1 tag does not hold a
+    // text of the ID3v2 tag, the slim form is offered instead: no text is thrown away.
+    const std::string name = InfoFileName.Caption;
+    const std::vector<std::string> lost = TextsOnlyInID3v2(tag, AudioInfo.ID3v1);
+    std::string pictures;
     if (tag.Pictures > 0)
-        gone +=
-            (gone.empty() ? "" : ", ") +
+        pictures =
             (tag.Pictures == 1 ? "обложка " : "картинок " + std::to_string(tag.Pictures) + ", ") +
             std::to_string(RoundKilobytes(tag.PictureBytes)) + " КБ";
-    const std::string lost = FieldNouns(ID3v2FieldsNotInID3v1());
-    if (!tag.Damaged && tag.Size > 0 &&
-        !Port.AskYesNo("Будут удалены из файла " + InfoFileName.Caption + ": " +
-                       (gone.empty() ? "пустой тег ID3v2" : gone) + "." +
-                       (lost.empty() ? "" : " В теге ID3v1 их нет: " + lost + ".") + " Удалить?"))
-        return;
+    if (!tag.Damaged && tag.Size > 0) {
+        std::string question;
+        if (lost.empty()) {
+            std::vector<TTagField> present;
+            for (const TTagFieldInfo& field : TagFields())
+                if (!(tag.*field.ID3v2Text).Empty())
+                    present.push_back(field.Field);
+            std::string gone = FieldNouns(present);
+            if (!pictures.empty())
+                gone += (gone.empty() ? "" : ", ") + pictures;
+            question = "Будут удалены из файла " + name + ": " +
+                       (gone.empty() ? "пустой тег ID3v2" : gone) + ". Удалить?";
+        } else {
+            question =
+                "В теге ID3v2 файла " + name +
+                " есть то, чего нет в теге ID3v1: " + JoinWords(lost) +
+                ". Удалив тег целиком, вы потеряете эти тексты. " +
+                "Уменьшить ID3v2 вместо этого: удалить " +
+                (tag.Pictures == 0   ? std::string()
+                 : tag.Pictures == 1 ? "обложку ("
+                                     : "картинки (" + std::to_string(tag.Pictures) + ", ") +
+                (tag.Pictures == 0 ? ""
+                                   : std::to_string(RoundKilobytes(tag.PictureBytes)) + " КБ) и ") +
+                "всё, кроме текстов, а тексты сохранить?";
+        }
+        if (!Port.AskBeforeLoss(question))
+            return;
+    }
     const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
-    if (!StripCurrentID3v2())
+    if (!(lost.empty() ? DropCurrentID3v2() : SlimCurrentID3v2()))
         return;
     // The list and the current file are read again; the file stays current.
-    const std::string name = InfoFileName.Caption;
     RebuildList();
     const auto it = std::find(TrackList.begin(), TrackList.end(), name);
     SelectTrack(it == TrackList.end() ? 0 : static_cast<int>(it - TrackList.begin()));
@@ -773,6 +882,7 @@ void TMainModel::SetBox(TCheckBox& box, bool on) {
         {&TMainModelState::cbAllFilesMoveToDir, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbAllFilesFromID3v2, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbAllFilesStripID3v2, &TMainModel::cbAllFilesTransClick},
+        {&TMainModelState::cbAllFilesFromName, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbAllFilesConvert, &TMainModel::cbAllFilesTransClick},
         {&TMainModelState::cbRenameMoveOneTime, &TMainModel::cbAllFilesTransClick},
     };
@@ -795,8 +905,10 @@ TBatchOptionsProblem CheckBatchOptions(const TBatchOptions& o) {
     if (o.AtOnce && !(o.Rename && o.Numbered))
         return TBatchOptionsProblem::AtOnceNeedsRenameAndFolders;
     if (!o.Translit && !o.Merge && !o.Rename && !o.Numbered && !o.FromID3v2 && !o.StripID3v2 &&
-        !o.Convert)
+        !o.Convert && !o.FromName)
         return TBatchOptionsProblem::NothingToDo;
+    if (!o.NamePattern.empty() && !CheckNamePattern(o.NamePattern).empty())
+        return TBatchOptionsProblem::BadNamePattern;
     return TBatchOptionsProblem::None;
 }
 
@@ -825,6 +937,10 @@ void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
         SetBox(cbAllFilesFromID3v2, true);
     if (o.StripID3v2)
         SetBox(cbAllFilesStripID3v2, true);
+    if (o.FromName) {
+        NamePattern = o.NamePattern;
+        SetBox(cbAllFilesFromName, true);
+    }
     if (o.Convert)
         SetBox(cbAllFilesConvert, true);
     if (o.Numbered) {
@@ -868,10 +984,10 @@ bool TMainModel::MayWrite(const std::string& path) {
                  "): файл не изменён");
         return false;
     }
-    return Port.AskYesNo("У файла " + NameOf(path) + " есть другие имена (жёсткие ссылки, всего " +
-                         std::to_string(names) +
-                         "), возможно вне открытой папки: изменение будет видно и под ними. "
-                         "Изменить файл?");
+    return Port.AskBeforeLoss("У файла " + NameOf(path) +
+                              " есть другие имена (жёсткие ссылки, всего " + std::to_string(names) +
+                              "), возможно вне открытой папки: изменение будет видно и под ними. "
+                              "Изменить файл?");
 }
 
 // ---- Shell ----

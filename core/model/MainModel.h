@@ -66,6 +66,10 @@ struct TListBox {
 
 struct TSpinEdit : TEdit {};
 
+// Why a file gets no name of words, and what gives it one.
+inline constexpr const char* kNoNameAdvice =
+    "нет названия и исполнителя: отметьте «Взять теги из имени файла»";
+
 // The empty list's hint before a folder is opened.
 inline constexpr const char* kOpenFolderHint =
     "Откройте папку с MP3 файлами: Файл → Открыть папку (Ctrl+O)";
@@ -112,7 +116,7 @@ struct TMainModelState {
     TLabel lblMpegVersion, lblDuration, lblMpegParam, lblMpegFlags, lblMpegInternal;
     // Command rows.
     TButton btnTranslit, btnSplit, btnSaveID3, btnRename, btnDirAndMove;
-    TButton btnFromID3v2, btnStripID3v2;
+    TButton btnFromID3v2, btnStripID3v2, btnFromName;
     TCheckBox cbSplitTrack{false}, cbSplitArtist{true}, cbSplitTitle{true};
     TEdit edtSeparateSymbol{"-"};
     TCheckBox cbAddTrack{false}, cbAddArtist{false}, cbAddTitle{true};
@@ -124,6 +128,8 @@ struct TMainModelState {
         cbAllFilesMoveToDir;
     TCheckBox cbAllFilesFromID3v2;   // take the tags from ID3v2 when a file has no ID3v1 tag
     TCheckBox cbAllFilesStripID3v2;  // remove the ID3v2 tag after the tag is saved
+    TCheckBox cbAllFilesFromName;    // fill the fields no tag has from the file name
+    std::string NamePattern;         // how names are read ("" for the common shapes)
     TCheckBox cbAllFilesConvert;     // convert what the radio cannot play first
     TCheckBox cbRenameMoveOneTime{false, false, true};
     bool Label19Visible = true;  // the brace "}"
@@ -169,6 +175,10 @@ class TMainModel : public TMainModelState {
     // The folder the list was filled from (device and inode), for the commands outside the model
     // that hold it (the burn's).
     const TFileIdentity& Opened() const { return OpenedFolder; }
+    // The folder the disc commands take: the open one, or the one a batch has just emptied by
+    // moving every file into folders (it is closed then, but its disc is what comes next).
+    std::string DiscFolder() const { return InputFolder.empty() ? EmptiedFolder : InputFolder; }
+    std::string EmptiedFolder;
 
     // ---- Entry from the event loop ----
     // Runs one command: refused (does nothing) while another command runs; an error ends the
@@ -191,13 +201,6 @@ class TMainModel : public TMainModelState {
     void edTitleChange();
     // The Keep rule: a kept field cannot be edited.
     void KeepClick(TTagField field) { FieldEdit(field).Enabled = !FieldKeep(field).Checked; }
-    void KeepNameClick() { KeepClick(TTagField::Title); }
-    void KeepArtistClick() { KeepClick(TTagField::Artist); }
-    void KeepAlbumClick() { KeepClick(TTagField::Album); }
-    void KeepYearClick() { KeepClick(TTagField::Year); }
-    void KeepTrackClick() { KeepClick(TTagField::Track); }
-    void KeepGanreClick() { KeepClick(TTagField::Genre); }
-    void KeepCommentClick() { KeepClick(TTagField::Comment); }
     // A tag field's edit (the genre box and the track spin edit as edits: text and enabled
     // state) and its Keep box.
     TEdit& FieldEdit(TTagField field) { return *FieldEdits[FieldIndex(field)]; }
@@ -239,12 +242,13 @@ class TMainModel : public TMainModelState {
     std::string MakeFolderName();
     void btnDirAndMoveClick();
     void rbNumClick();
-    void rbFileNameClick() { rbNumClick(); }
     void spedNumDirChange() {}
     void SetNumDir(int32_t value);  // stores the value clamped to 1..253
     // ID3v2: fill the edits from the tag; remove the tag from the file.
     void btnFromID3v2Click();
     void btnStripID3v2Click();
+    // The fields no tag gives (empty, or a damaged ID3v1 field) filled from the file name.
+    void btnFromNameClick();
     void btnProcessAllClick();
     // What the window's button and menu item run: the plan of the batch first, the batch once
     // the user agrees, then what it did.
@@ -322,14 +326,22 @@ class TMainModel : public TMainModelState {
     // `repairOnly` only those the ID3v1 tag lacks, has empty, or holds as a damaged copy.
     // Returns the fields it took.
     std::vector<TTagField> TakeFromID3v2(bool repairOnly);
-    // The fields of the ID3v2 tag whose text the ID3v1 tag does not hold (no ID3v1 tag, the
-    // field empty or a damaged copy), as nouns ("название, исполнитель").
-    std::vector<TTagField> ID3v2FieldsNotInID3v1() const;
-    // The batch's file at hand: the ID3v2 fields its ID3v1 tag did not hold when it was read and
-    // that the batch did not take from the ID3v2 tag. A strip would lose them.
-    std::vector<TTagField> FieldsAStripWouldLose;
-    // Removes the current file's ID3v2 tag; false when it has none that can be removed.
+    // Fills the edits that are empty, or hold a damaged ID3v1 field of the file as it was read,
+    // from the current file's name (not the kept ones); the batch notes what each file got.
+    void TakeFromName();
+    // The batch's file at hand: the fields its last tag save had to cut.
+    std::vector<TTagField> FieldsCutBySave;
+    // The batch's «Удалить ID3v2»: removes the current file's ID3v2 tag where the ID3v1 tag holds
+    // every text of it whole, else rewrites it in its slim form (texts alone). False when the
+    // file was not changed.
     bool StripCurrentID3v2();
+    // Removes the current file's ID3v2 tag; false when it has none that can be removed.
+    bool DropCurrentID3v2();
+    // Rewrites the current file's ID3v2 tag with its texts alone (ID3v2Slim.h); false, after
+    // saying why, when it was not changed.
+    bool SlimCurrentID3v2();
+    // False, after saying why, when the current file's ID3v2 tag may not be changed.
+    bool ID3v2MayChange(const std::string& path);
     // The question about unsaved edits of the current track, saving them on Yes.
     void AskToSaveEdits();
     // Before a command over the whole folder: the question about unsaved edits, and edits not
@@ -352,7 +364,8 @@ class TMainModel : public TMainModelState {
     // whether it saw names like those of the program's own hidden files.
     std::vector<int64_t> ScannedSizes;
     bool LeftoversSeen = false;
-    // Warns of each text field the tag could not hold whole.
+    std::set<std::string> LookAlikesTold;  // the look-alikes of our files named already
+    // Warns of each text field the tag could not hold whole (FieldsCutBySave).
     void NoteCutFields(const std::string& path);
     // Makes a folder for a file of the batch; a folder that cannot be made passes the file over.
     bool MakeFolder(const std::string& folder, const std::string& file);
@@ -361,6 +374,10 @@ class TMainModel : public TMainModelState {
     // warning, for a name that would hide the file (it begins with "."): the file keeps its name.
     bool NoteNewName(const std::string& oldPath, const std::string& newName);
     std::vector<std::string> NewNamesSeen;  // the new names of this batch so far
+    // The batch's first line, when the files moved into numbered folders from the log's line
+    // `first` on do not follow the order of `list` (the names in `folder` before the batch).
+    void NoteDiscOrder(size_t first, const std::string& folder,
+                       const std::vector<std::string>& list);
     void Note(TBatchEvent::TKind kind, const std::string& path, const std::string& target,
               const std::string& detail);
     void RebuildList();  // remember InputFolder, clear, put it back, fill

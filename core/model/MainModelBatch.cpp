@@ -1,11 +1,13 @@
 // The batch over the whole list: the tag stage, the file stage in one of its four ways, and the
 // rebuilt list.
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <set>
 
+#include "core/files/Paths.h"
 #include "core/files/PretendFileSystem.h"
 #include "core/model/ConvertLog.h"
 #include "core/model/MainModel.h"
@@ -82,9 +84,9 @@ void TMainModel::RenameAndMoveAtOnce() {
         FilesListBoxClick();
         std::string newName = GetNewFileName();
         // A folder named after the file takes the name the file had before the batch.
-        const std::string folder =
-            JoinPath(InputFolder,
-                     CheckName(rbNum.Checked ? NextNumberedFolder() : FolderNameOfFile(oldName)));
+        const std::string folderName =
+            CheckName(rbNum.Checked ? NextNumberedFolder() : FolderNameOfFile(oldName));
+        const std::string folder = JoinPath(InputFolder, folderName);
         if (!NoteNewName(JoinPath(InputFolder, oldName), newName))
             newName = oldName;  // into its folder under the name it has
         if (MakeFolder(folder, JoinPath(InputFolder, oldName))) {
@@ -128,10 +130,54 @@ void TMainModel::RenameThenMoveEach() {
     FilesListBox.Visible = false;
 }
 
+void TMainModel::NoteDiscOrder(size_t first, const std::string& folder,
+                               const std::vector<std::string>& list) {
+    if (BatchLog == nullptr)
+        return;
+    // Each file followed from its name in the list, through its new name, into its folder.
+    std::map<std::string, std::string> origin;  // path now -> the list's name
+    for (const std::string& name : list)
+        origin[JoinPath(folder, name)] = name;
+    std::vector<std::pair<std::string, std::string>> placed;  // folder, the list's name
+    for (size_t i = first; i < BatchLog->size(); ++i) {
+        const TBatchEvent& e = (*BatchLog)[i];
+        const auto it = origin.find(e.Path);
+        if (e.Kind != TBatchEvent::TKind::Move || it == origin.end())
+            continue;
+        const std::string name = it->second;
+        origin.erase(it);
+        if (ParentOf(e.Target) == ParentOf(e.Path))
+            origin[e.Target] = name;
+        else
+            placed.emplace_back(NameOf(ParentOf(e.Target)), name);
+    }
+    std::sort(placed.begin(), placed.end());
+    std::vector<std::string> listed;
+    for (const std::string& name : list)
+        if (std::any_of(placed.begin(), placed.end(),
+                        [&](const auto& p) { return p.second == name; }))
+            listed.push_back(name);
+    for (size_t i = 0; i < placed.size(); ++i) {
+        if (placed[i].second == listed[i])
+            continue;
+        const auto at = std::find_if(placed.begin(), placed.end(),
+                                     [&](const auto& p) { return p.second == listed[i]; });
+        BatchLog->insert(BatchLog->begin(),
+                         {TBatchEvent::TKind::Order, "", "",
+                          "Порядок на диске будет по новым именам, не по списку: «" + listed[i] +
+                              "» окажется в " + at->first + ", а не в " + placed[i].first +
+                              "; чтобы сохранить порядок списка, отметьте «сразу в папки, в "
+                              "порядке списка»"});
+        return;
+    }
+}
+
 void TMainModel::btnProcessAllClick() {
     if (TrackList.empty())
         return;
     const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);
+    // The moves of the last files may close the folder (the list rule): its name is kept here.
+    const std::string batchFolder = InputFolder;
     const bool oldCursor = BusyCursor;
     BusyCursor = true;
     FilesListBox.Visible = false;
@@ -149,14 +195,11 @@ void TMainModel::btnProcessAllClick() {
         SelectTrack(static_cast<int>(i));
         FilesListBoxClick();
         UpdatingEdits = true;
-        // What the ID3v1 tag lacks as read, less what is taken from the ID3v2 tag now, is what
-        // a strip would lose.
-        FieldsAStripWouldLose =
-            cbAllFilesStripID3v2.Checked ? ID3v2FieldsNotInID3v1() : std::vector<TTagField>{};
-        if (cbAllFilesFromID3v2.Checked) {
-            for (TTagField field : TakeFromID3v2(true))
-                std::erase(FieldsAStripWouldLose, field);
-        }
+        FieldsCutBySave.clear();
+        if (cbAllFilesFromID3v2.Checked)
+            TakeFromID3v2(true);
+        if (cbAllFilesFromName.Checked)
+            TakeFromName();
         if (cbAllFilesTrans.Checked)
             btnTranslitClick();
         if (cbAllFilesSplit.Checked)
@@ -205,18 +248,28 @@ void TMainModel::btnProcessAllClick() {
     } else if (rename && move && cbRenameMoveOneTime.Checked) {
         RenameAndMoveAtOnce();
     } else if (rename && move) {
+        const size_t first = BatchLog != nullptr ? BatchLog->size() : 0;
+        const std::vector<std::string> listed = TrackList;
         RenameThenMoveEach();
+        if (rbNum.Checked)
+            NoteDiscOrder(first, batchFolder, listed);
     }
 
     if (!Planning) {
-        const std::string folder = InputFolder;
+        const bool closed = InputFolder.empty();
         FileMenuNewClick();
-        InputFolder = folder;
+        InputFolder = batchFolder;
         SetStatus(kFillStatus);
         FileListFill(InputFolder);
-        if (TrackList.empty() && (move || rename))
-            EmptyListHint = "Все файлы разложены по папкам в " + folder +
+        if (TrackList.empty() && (move || rename)) {
+            EmptyListHint = "Все файлы разложены по папкам в " + batchFolder +
                             ". Проверить диск: Обработка → Проверка диска";
+            EmptiedFolder = batchFolder;
+            if (closed) {
+                InputFolder.clear();
+                lblInputFolder.Caption.clear();
+            }
+        }
         if (!TrackList.empty())
             SelectTrack(0);
         FilesListBoxClick();
@@ -227,9 +280,9 @@ void TMainModel::btnProcessAllClick() {
     FilesListBox.Visible = true;
     SetStatus("");
 
-    for (TCheckBox* box :
-         {&cbAllFilesTrans, &cbAllFilesSplit, &cbAllFilesSaveID3, &cbAllFilesRename,
-          &cbAllFilesMoveToDir, &cbAllFilesFromID3v2, &cbAllFilesStripID3v2, &cbAllFilesConvert}) {
+    for (TCheckBox* box : {&cbAllFilesTrans, &cbAllFilesSplit, &cbAllFilesSaveID3,
+                           &cbAllFilesRename, &cbAllFilesMoveToDir, &cbAllFilesFromID3v2,
+                           &cbAllFilesStripID3v2, &cbAllFilesFromName, &cbAllFilesConvert}) {
         box->Checked = false;
         cbAllFilesTransClick();
     }
@@ -322,8 +375,8 @@ void TMainModel::ConvertMenuProcessAll() {
 void TMainModel::cbAllFilesTransClick() {
     // Tag saving follows transliteration and merge. Turning it on or off runs this rule once
     // more, which gives the states below.
-    cbAllFilesSaveID3.Checked =
-        cbAllFilesTrans.Checked || cbAllFilesSplit.Checked || cbAllFilesFromID3v2.Checked;
+    cbAllFilesSaveID3.Checked = cbAllFilesTrans.Checked || cbAllFilesSplit.Checked ||
+                                cbAllFilesFromID3v2.Checked || cbAllFilesFromName.Checked;
     btnProcessAll.Enabled = cbAllFilesSaveID3.Checked || cbAllFilesRename.Checked ||
                             cbAllFilesMoveToDir.Checked || cbAllFilesStripID3v2.Checked ||
                             cbAllFilesConvert.Checked;

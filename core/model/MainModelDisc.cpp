@@ -13,23 +13,23 @@ constexpr const char* kNoFolder = "Сначала откройте папку с
 }  // namespace
 
 bool TMainModel::FolderOpenForDisc() {
-    if (InputFolder.empty())
+    if (DiscFolder().empty())
         Port.ShowMessage(kNoFolder);
-    return !InputFolder.empty();
+    return !DiscFolder().empty();
 }
 
 void TMainModel::ConvertMenuDiscCheckClick() {
     bool goOn = false;
     if (FolderOpenForDisc())
         TDiscJob(Port, Fs, DiscChoice, OpenedFolder)
-            .ShowCheck(InputFolder, EDiscPurpose::Check, goOn);
+            .ShowCheck(DiscFolder(), EDiscPurpose::Check, goOn);
 }
 
 void TMainModel::ConvertMenuDiscImageClick() {
     if (!FolderOpenForDisc())
         return;
     const TDiscOutcome outcome =
-        TDiscJob(Port, Fs, DiscChoice, OpenedFolder).WriteImage(InputFolder);
+        TDiscJob(Port, Fs, DiscChoice, OpenedFolder).WriteImage(DiscFolder());
     switch (outcome.Kind) {
         case TDiscOutcome::EKind::Stopped:
             return;

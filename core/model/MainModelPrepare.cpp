@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/model/MainModel.h"
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 namespace {
@@ -93,6 +94,12 @@ bool TMainModel::NoteNewName(const std::string& oldPath, const std::string& newN
                  (fromID3v2 ? "; название есть в ID3v2 — отметьте «Взять теги из ID3v2»" : ""));
         return false;
     }
+    // A name of separators and punctuation alone ("-.mp3", "_.mp3") says nothing of the song.
+    if (!newName.empty() && !HasLetterOrDigit(Utf8DropLast(newName, 4))) {
+        Note(TBatchEvent::TKind::Warn, oldPath, "",
+             "новое имя «" + newName + "» без букв и цифр, имя оставлено; " + kNoNameAdvice);
+        return false;
+    }
     if (BatchLog == nullptr)
         return true;
     if (newName.empty())
@@ -133,6 +140,11 @@ void TMainModel::btnRenameClick() {
     if (!newName.empty() && newName[0] == '.') {
         Port.ShowMessage("Новое имя «" + newName +
                          "» начинается с точки: файл стал бы скрытым. Имя не изменено.");
+        return;
+    }
+    if (!newName.empty() && !HasLetterOrDigit(Utf8DropLast(newName, 4))) {
+        Port.ShowMessage("Новое имя «" + newName +
+                         "» без букв и цифр. Имя не изменено: " + kNoNameAdvice + ".");
         return;
     }
     const TFolderLock lock(Fs, InputFolder, TFolderLock::EMode::Require, OpenedFolder);

@@ -72,9 +72,9 @@ void TMainModel::SaveReport(const std::string& path, const std::vector<std::stri
     } catch (const EInPlaceNeeded& e) {
         // The folder takes no new file: the report can only be overwritten in place, which a
         // stop half way would leave half old, half new.
-        if (!Port.AskYesNo("Рядом с файлом " + path +
-                           " нельзя создать временный файл. Перезаписать файл на месте? Если "
-                           "запись прервётся, файл останется испорченным."))
+        if (!Port.AskBeforeLoss("Рядом с файлом " + path +
+                                " нельзя создать временный файл. Перезаписать файл на месте? Если "
+                                "запись прервётся, файл останется испорченным."))
             throw;
         SaveReportLines(Fs, path, lines, true);
     }

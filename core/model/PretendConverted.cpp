@@ -97,6 +97,27 @@ class TPretendConverted : public TPretendFileSystem {
         it->second.erase(it->second.begin(), it->second.begin() + static_cast<long>(bytes));
         return {true, 0};
     }
+    std::string ReadFilePrefix(const std::string& path, int64_t bytes) override {
+        const auto it = Planned.find(NormalPath(path));
+        if (it == Planned.end())
+            return TPretendFileSystem::ReadFilePrefix(path, bytes);
+        if (bytes < 0 || bytes > static_cast<int64_t>(it->second.size()))
+            return "";
+        return std::string(it->second.begin(), it->second.begin() + static_cast<long>(bytes));
+    }
+    TMoveResult ReplaceFilePrefix(const std::string& path, const TFileIdentity& identity,
+                                  const std::string& oldPrefix,
+                                  const std::string& newPrefix) override {
+        const auto it = Planned.find(NormalPath(path));
+        if (it == Planned.end())
+            return TPretendFileSystem::ReplaceFilePrefix(path, identity, oldPrefix, newPrefix);
+        if (oldPrefix.size() > it->second.size())
+            return {false, EINVAL};
+        it->second.erase(it->second.begin(),
+                         it->second.begin() + static_cast<long>(oldPrefix.size()));
+        it->second.insert(it->second.begin(), newPrefix.begin(), newPrefix.end());
+        return {true, 0};
+    }
 
   private:
     std::map<std::string, std::vector<uint8_t>> Planned;  // by planned path

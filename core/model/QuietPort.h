@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/model/UserPort.h"
+#include "core/text/TextCodec.h"
 
 namespace velmora {
 
@@ -16,10 +17,14 @@ class TQuietPort : public TUserPort {
     int ErrorCount = 0;
 
     bool AskYesNo(const std::string&) override { return false; }
-    void ShowMessage(const std::string& text) override { Err << text << "\n"; }
+    // A message built for a window's box prints as lines: no raw "\r" on a terminal.
+    void ShowMessage(const std::string& text) override {
+        for (const std::string& line : MessageLines(text))
+            Err << line << "\n";
+    }
     void ShowError(const std::string& text) override {
         ++ErrorCount;
-        Err << text << "\n";
+        ShowMessage(text);
     }
     std::string BrowseForInputFolder() override { return ""; }
     std::optional<std::string> ExecuteSaveDialog() override { return std::nullopt; }

@@ -30,6 +30,9 @@ class TUserPort {
 
     // A Yes/No box captioned kAppTitle, no icon; true for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
+    // The same box where Yes destroys or replaces something (a tag, a disc's data, a file): No is
+    // the default, so Enter answers No.
+    virtual bool AskBeforeLoss(const std::string& text) { return AskYesNo(text); }
     // An OK box captioned kAppTitle.
     virtual void ShowMessage(const std::string& text) = 0;
     // The general error report: the error's text in an OK box captioned kAppTitle.

@@ -1,5 +1,8 @@
 #include "core/reports/ReportOptions.h"
 
+#include "core/tags/TagFields.h"
+#include "core/text/Collation.h"
+
 namespace velmora {
 namespace {
 
@@ -25,6 +28,38 @@ void MoveAll(std::vector<std::string>& from, int& fromIndex, std::vector<std::st
 }
 
 }  // namespace
+
+std::vector<std::string> ReportFieldNames() {
+    std::vector<std::string> names;
+    for (TTagField field : kEditorRowOrder)
+        if (TagFieldInfo(field).ReportName != nullptr)
+            names.push_back(TagFieldInfo(field).ReportName);
+    return names;
+}
+
+void TFileListReportOptions::ChooseSize(ESizeUnit unit) {
+    cb_AddSize = true;
+    cb_AddSizeClick();
+    rb_InBytes = unit == ESizeUnit::Bytes;
+    rb_InKbytes = unit == ESizeUnit::Kilobytes;
+    rb_InMbytes = unit == ESizeUnit::Megabytes;
+}
+
+bool TTagListReportOptions::ChooseField(const std::string& name) {
+    const TCollator& collator = UserCollator();
+    std::string shown = name;
+    for (const TTagFieldInfo& field : TagFields())
+        if (field.ReportName != nullptr && collator.Equivalent(name, field.Key))
+            shown = field.ReportName;
+    for (size_t i = 0; i < lb_avaliable.size(); ++i) {
+        if (collator.Equivalent(lb_avaliable[i], shown)) {
+            lb_avaliableIndex = static_cast<int>(i);
+            btAddOneClick();
+            return true;
+        }
+    }
+    return false;
+}
 
 void TTagListReportOptions::FormShow() {
     if (!lb_avaliable.empty())

@@ -27,11 +27,16 @@ struct TFileListReportOptions {
     bool cb_TotalTime = false;
 
     void cb_AddSizeClick() { UnitsEnabled = cb_AddSize; }
+    // Sizes shown, in this unit, as ticking the box and choosing the unit does.
+    enum class ESizeUnit { Bytes, Kilobytes, Megabytes };
+    void ChooseSize(ESizeUnit unit);
 };
 
+std::vector<std::string> ReportFieldNames();
+
 struct TTagListReportOptions {
-    std::vector<std::string> lb_avaliable{"Название", "Исполнитель", "Альбом",
-                                          "Год",      "№ трека",     "Жанр"};
+    // The fields the report can list, as the editor's rows (TagFields' report names).
+    std::vector<std::string> lb_avaliable = ReportFieldNames();
     std::vector<std::string> lb_select;
     int lb_avaliableIndex = -1;  // selected item, -1 for none
     int lb_selectIndex = -1;
@@ -47,6 +52,10 @@ struct TTagListReportOptions {
     void btAddAllClick();
     void btRemoveAllClick();
     void btRemoveOneClick();
+    // Moves the field named by its command-line key ("title") or its name in the list
+    // ("Название"), letter case aside, to the end of the chosen ones, as selecting it and ">"
+    // does; false when it is not among the available ones.
+    bool ChooseField(const std::string& name);
 };
 
 }  // namespace velmora

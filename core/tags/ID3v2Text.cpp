@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/ID3Tags.h"
+#include "core/tags/TagFields.h"
 #include "core/text/Collation.h"
 #include "core/text/TextCodec.h"
 #include "core/text/TrackRules.h"
@@ -132,14 +133,14 @@ std::string ID3v2Fields(const TID3v2Info& info) {
         return "";
     if (info.Damaged)
         return "Поля тега не прочитаны: он повреждён";
-    const std::pair<const char*, const TID3v2Text*> fields[] = {
-        {"Название", &info.Title},     {"Исполнитель", &info.Artist}, {"Альбом", &info.Album},
-        {"Год", &info.Year},           {"№ трека", &info.Track},      {"Жанр", &info.Genre},
-        {"Комментарий", &info.Comment}};
+    // The fields as the editor's rows, named by their captions.
     std::string text;
-    for (const auto& [name, value] : fields) {
-        if (!value->Empty())
-            text += std::string(text.empty() ? "" : "\n") + name + ": " + DecodeID3v2Text(*value);
+    for (TTagField field : kEditorRowOrder) {
+        const TTagFieldInfo& f = TagFieldInfo(field);
+        const TID3v2Text& value = info.*f.ID3v2Text;
+        if (!value.Empty())
+            text +=
+                std::string(text.empty() ? "" : "\n") + f.Caption + " " + DecodeID3v2Text(value);
     }
     if (info.Pictures > 0)
         text += std::string(text.empty() ? "" : "\n") +

@@ -107,7 +107,12 @@ std::string Utf8ToCp1251(const std::string& text, bool fold) {
                 return;
             }
         }
-        const std::string latin = fold && cp < kStrayByte ? LatinLetters(cp) : std::string();
+        if (cp >= kStrayByte) {
+            // Not UTF-8: a legacy name's byte, which is a Windows-1251 byte already.
+            out += static_cast<char>(cp - kStrayByte);
+            return;
+        }
+        const std::string latin = fold ? LatinLetters(cp) : std::string();
         out += latin.empty() ? std::string(1, '?') : latin;
     });
     return out;
@@ -125,6 +130,19 @@ size_t Utf8CharLength(const std::string& text, size_t i) {
     uint32_t cp = 0;
     const size_t len = DecodeUtf8(text, i, cp);
     return len == 0 ? 1 : len;
+}
+
+bool HasLetterOrDigit(const std::string& text) {
+    bool found = false;
+    ForEachUtf8Char(text, [&](uint32_t c) {
+        const bool ascii =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool punctuation = c < 0xC0 || c == 0xD7 || c == 0xF7 ||
+                                 (c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) ||
+                                 (c >= 0xFE30 && c <= 0xFE6F) || (c >= 0xFF00 && c <= 0xFF0F);
+        found = found || ascii || !punctuation;
+    });
+    return found;
 }
 
 bool AllAscii(const std::string& text) {

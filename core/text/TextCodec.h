@@ -11,8 +11,8 @@ namespace velmora {
 // Every byte maps to one character (0x98, unassigned, maps to U+0098), so bytes round-trip.
 std::string Cp1251ToUtf8(const std::string& bytes);
 // A character Windows-1251 cannot hold becomes its Latin letters ("é" "e", "ö" "o", "ß" "ss",
-// LatinLetters in core/Collation.h), or "?" when it has none or when `fold` is false; invalid
-// UTF-8 bytes become "?" too.
+// LatinLetters in core/Collation.h), or "?" when it has none or when `fold` is false. A byte that
+// is not UTF-8 (a legacy file name's) is kept as it is: it is a Windows-1251 byte already.
 std::string Utf8ToCp1251(const std::string& text, bool fold = true);
 
 // Walking UTF-8 text. File names keep their exact bytes, so text may hold bytes that are not
@@ -40,6 +40,9 @@ void ForEachUtf8Char(const std::string& text, F&& f) {
         i += c.Length;
     }
 }
+// True when the text holds a letter or a digit of some script: not only separators, punctuation,
+// dashes, quotes and symbols. A byte that is not UTF-8 (a legacy name's letter) counts as one.
+bool HasLetterOrDigit(const std::string& text);
 // True when every byte of the text is ASCII.
 bool AllAscii(const std::string& text);
 // Number of characters of a text.

@@ -294,7 +294,7 @@ TEST(BatchProperty, EveryFileSurvivesOnceWithItsAudioUnchanged) {
             model.ChooseFolderNaming(chance(60));
             model.SetNumDir(chance(20) ? 252 : 1);
             model.KeepName.Checked = chance(15);
-            model.KeepNameClick();
+            model.KeepClick(TTagField::Title);
             for (TCheckBox* box :
                  {&model.cbAllFilesTrans, &model.cbAllFilesSplit, &model.cbAllFilesRename,
                   &model.cbAllFilesMoveToDir, &model.cbRenameMoveOneTime}) {

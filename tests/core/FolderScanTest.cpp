@@ -193,7 +193,7 @@ TEST_F(ModelTest, RefillLeavesTheLastFileShownAndKeptFieldsAsShowingEachWould) {
         Open();
         Model.edTitle.Text = "Mine";
         Model.KeepName.Checked = true;
-        Model.KeepNameClick();
+        Model.KeepClick(TTagField::Title);
         Model.Run([&] { Model.FileListFill(Dir.Path()); });
         EXPECT_EQ(Model.InfoFileName.Caption, "d.mp3");
         EXPECT_EQ(Model.edArtist.Text, "Artist D");
@@ -202,7 +202,7 @@ TEST_F(ModelTest, RefillLeavesTheLastFileShownAndKeptFieldsAsShowingEachWould) {
         EXPECT_EQ(Model.edTitle.Text, untaggedInTheMiddle ? "" : "Mine");
         EXPECT_FALSE(Model.TagsModified);
         Model.KeepName.Checked = false;
-        Model.KeepNameClick();
+        Model.KeepClick(TTagField::Title);
     }
 }
 

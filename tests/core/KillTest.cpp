@@ -377,11 +377,18 @@ TEST_F(KillTest, ALinkMovedIntoAFolderKeepsReachingItsFile) {
     EXPECT_EQ(fs::read_symlink(Path("D003/rel.mp3")), "../outside/real1.mp3");
 }
 
-TEST_F(KillTest, ARewriteWithoutTheFirstBytes) {
+// Without its first bytes (a strip), and with new ones in their place (a slim tag).
+TEST_F(KillTest, ARewriteWithoutTheFirstBytesOrWithNewOnes) {
     const std::string a = Bytes(3000, 6);
-    KillAtEveryCall([&] { test::WriteFile(Path("a.mp3"), a); }, [](TStoppingSysCalls&) {},
-                    [&](TSysCalls& sys) { return SafeRewriteFile(sys, Path("a.mp3"), 1234); },
-                    {{"a.mp3", a.substr(1234)}});
+    for (const std::string prefix : {"", "ID3 slim"}) {
+        SCOPED_TRACE(prefix);
+        KillAtEveryCall([&] { test::WriteFile(Path("a.mp3"), a); }, [](TStoppingSysCalls&) {},
+                        [&](TSysCalls& sys) {
+                            return SafeRewriteFile(sys, Path("a.mp3"), 1234, {}, a.substr(0, 1234),
+                                                   prefix);
+                        },
+                        {{"a.mp3", prefix + a.substr(1234)}});
+    }
 }
 
 // The batch's own steps in a held folder: a folder made (journaled) and the file moved into it,

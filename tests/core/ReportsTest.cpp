@@ -100,6 +100,10 @@ TEST(ReportFile, LinesAreWindows1251WithCrLfAndAFailureLeavesTheOldFile) {
                                                     ':', '0', '0', '\r', '\n', '\r', '\n'}));
     SaveReportLines(RealFileSystem(), path, {});
     EXPECT_THAT(ReadFile(path), IsEmpty());
+    // A legacy name's bytes, Windows-1251 already, stay as they are beside UTF-8 text.
+    SaveReportLines(RealFileSystem(), path, {"\xCF\xE5\xF1\xED\xFF.mp3 Да"});
+    EXPECT_EQ(ReadFile(path), std::vector<uint8_t>({0xCF, 0xE5, 0xF1, 0xED, 0xFF, '.', 'm', 'p',
+                                                    '3', ' ', 0xC4, 0xE0, '\r', '\n'}));
 
     TFaultyFs fs;
     fs.FailWrites = true;

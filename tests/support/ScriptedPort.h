@@ -56,6 +56,11 @@ class TScriptedPort : public TUserPort {
     std::vector<TProgress> Steps;
     int ProgressShown = 0;  // begun and not yet ended
 
+    std::vector<std::string> LossQuestions;  // asked with No as the default
+    bool AskBeforeLoss(const std::string& text) override {
+        LossQuestions.push_back(text);
+        return AskYesNo(text);
+    }
     bool AskYesNo(const std::string& text) override {
         Questions.push_back(text);
         if (OnQuestion)

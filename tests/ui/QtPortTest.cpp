@@ -83,6 +83,11 @@ void QtPortTest::questionHasYesAndNoAndNoIcon() {
              QString("Содержимое ID3v1 тегов файла a.mp3 было изменено\nСохранить изменения?"));
     AnswerBox(QMessageBox::No);
     QVERIFY(!port.AskYesNo("?"));
+    // Enter takes the default: Yes for a question, No where Yes would destroy something.
+    for (const bool loss : {false, true}) {
+        WhenModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QCOMPARE(loss ? port.AskBeforeLoss("Удалить?") : port.AskYesNo("Сохранить?"), !loss);
+    }
 }
 
 void QtPortTest::messagesAndErrorsHaveOneButton() {
