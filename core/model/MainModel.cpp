@@ -554,7 +554,7 @@ void TMainModel::btnSaveID3Click() {
     const std::string path = CurrentPath();
     if (!SaveTag(path))
         return;
-    if (BatchLog != nullptr)
+    if (Sink->OneRun())
         NoteCutFields(path);
     TagsModified = false;
     InfoFileNameRed = false;
@@ -565,20 +565,19 @@ bool TMainModel::SaveTag(const std::string& path) {
     if (!MayWrite(path))
         return false;
     // Taken before the save: SaveID3v1 may change the tag it is given.
-    const std::string block = BatchLog != nullptr ? SaveEventDetail(AudioInfo.ID3v1) : "";
+    const std::string block = Sink->SaveDetail(AudioInfo.ID3v1);
     try {
         // The tag comes back as the file now holds it.
         Fs.SaveID3v1(path, AudioInfo.ID3v1, AudioInfo.Identity);
     } catch (const EChangedMeanwhile&) {
-        if (BatchLog == nullptr)
-            throw;
         // Another program wrote the file since it was read: nothing was written, and the batch
         // goes on with the next file.
-        Note(TBatchEvent::TKind::Fail, path, "",
-             "файл изменён другой программой после чтения: тег не записан");
+        if (!Sink->TakeChangedMeanwhile(
+                path, "файл изменён другой программой после чтения: тег не записан"))
+            throw;
         return false;
     }
-    Note(TBatchEvent::TKind::Save, path, "", block);
+    Sink->Note(TBatchEvent::TKind::Save, path, "", block);
     return true;
 }
 
@@ -593,17 +592,12 @@ void TMainModel::NoteCutFields(const std::string& path) {
             FieldsCutBySave.push_back(field.Field);
             std::string name = field.Caption;
             name.pop_back();  // the caption's ":"
-            Note(TBatchEvent::TKind::Warn, path, "",
-                 "текст поля «" + name + "» обрезан до " +
-                     CountOf(static_cast<int64_t>(kept.size()), "байта", "байт", "байт") + " тега");
+            Sink->Note(TBatchEvent::TKind::Warn, path, "",
+                       "текст поля «" + name + "» обрезан до " +
+                           CountOf(static_cast<int64_t>(kept.size()), "байта", "байт", "байт") +
+                           " тега");
         }
     }
-}
-
-void TMainModel::Note(TBatchEvent::TKind kind, const std::string& path, const std::string& target,
-                      const std::string& detail) {
-    if (BatchLog != nullptr)
-        BatchLog->push_back({kind, path, target, detail});
 }
 
 // ---- ID3v2 ----
@@ -658,10 +652,9 @@ void TMainModel::TakeFromName() {
     const auto tags =
         TagsFromName(dot == std::string::npos ? name : name.substr(0, dot), NamePattern);
     if (!tags) {
-        if (BatchLog != nullptr)
-            Note(TBatchEvent::TKind::Warn, CurrentPath(), "",
-                 NamePattern.empty() ? "в имени файла нет ни названия, ни исполнителя"
-                                     : "имя файла не подходит к образцу «" + NamePattern + "»");
+        Sink->Note(TBatchEvent::TKind::Warn, CurrentPath(), "",
+                   NamePattern.empty() ? "в имени файла нет ни названия, ни исполнителя"
+                                       : "имя файла не подходит к образцу «" + NamePattern + "»");
         return;
     }
     const TID3v1Tag& v1 = AudioInfo.ID3v1;
@@ -694,7 +687,7 @@ void TMainModel::TakeFromName() {
         got += (got.empty() ? "" : ", ") + caption + " «" + value + "»";
     }
     if (!got.empty())
-        Note(TBatchEvent::TKind::FromName, CurrentPath(), "", got);
+        Sink->Note(TBatchEvent::TKind::FromName, CurrentPath(), "", got);
 }
 
 bool TMainModel::ID3v2MayChange(const std::string& path) {
@@ -703,12 +696,10 @@ bool TMainModel::ID3v2MayChange(const std::string& path) {
         return false;
     if (tag.Size <= 0) {
         // Its size runs past the end of the file: where the audio begins is unknown.
-        if (BatchLog != nullptr)
-            Note(TBatchEvent::TKind::Warn, path, "",
-                 "тег ID3v2 повреждён (его размер больше файла): не удалён");
-        else
-            Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption +
-                             " повреждён: его размер больше файла. Тег не удалён.");
+        Sink->Refuse(TBatchEvent::TKind::Warn, path,
+                     "тег ID3v2 повреждён (его размер больше файла): не удалён",
+                     "ID3v2 тег файла " + InfoFileName.Caption +
+                         " повреждён: его размер больше файла. Тег не удалён.");
         return false;
     }
     return MayWrite(path);
@@ -729,16 +720,14 @@ bool TMainModel::DropCurrentID3v2() {
         Fs.DropFilePrefix(path, tag.Size, AudioInfo.Identity, AudioInfo.ID3v2Head);
     if (!done.Ok && done.Error == ESTALE) {
         // Another program changed the file since it was read: it is left as it is.
-        if (BatchLog != nullptr)
-            Note(TBatchEvent::TKind::Fail, path, "",
-                 "файл изменён другой программой после чтения: ID3v2 не удалён");
-        else
-            Port.ShowMessage(ChangedMeanwhileText(path));
+        Sink->Refuse(TBatchEvent::TKind::Fail, path,
+                     "файл изменён другой программой после чтения: ID3v2 не удалён",
+                     ChangedMeanwhileText(path));
         return false;
     }
     if (!done.Ok)
         throw EStreamError(CannotCreateText(path, std::strerror(done.Error)));
-    Note(TBatchEvent::TKind::Strip, path, "", std::to_string(tag.Size));
+    Sink->Note(TBatchEvent::TKind::Strip, path, "", std::to_string(tag.Size));
     return true;
 }
 
@@ -748,13 +737,10 @@ bool TMainModel::SlimCurrentID3v2() {
     if (!ID3v2MayChange(path))
         return false;
     const auto refuse = [&](const std::string& why) {
-        if (BatchLog != nullptr)
-            Note(TBatchEvent::TKind::Warn, path, "",
-                 "ID3v2 не удалён и не уменьшен: " + why +
-                     "; тексты, которых нет в ID3v1, остались в нём");
-        else
-            Port.ShowMessage("ID3v2 тег файла " + InfoFileName.Caption + " не уменьшен: " + why +
-                             ".");
+        Sink->Refuse(TBatchEvent::TKind::Warn, path,
+                     "ID3v2 не удалён и не уменьшен: " + why +
+                         "; тексты, которых нет в ID3v1, остались в нём",
+                     "ID3v2 тег файла " + InfoFileName.Caption + " не уменьшен: " + why + ".");
         return false;
     };
     if (tag.Damaged)
@@ -772,29 +758,25 @@ bool TMainModel::SlimCurrentID3v2() {
         // Texts alone already, as small as they come: the tag stays as it is.
         const std::string words =
             JoinWords(TextsOnlyInID3v2(AudioInfo.ID3v2, AudioInfo.ID3v1, FieldsCutBySave));
-        if (BatchLog != nullptr)
-            Note(TBatchEvent::TKind::Warn, path, "",
-                 "ID3v2 оставлен как есть: в нём одни тексты, и в ID3v1 нет полей: " + words);
-        else
-            Port.ShowMessage(
-                "ID3v2 тег файла " + InfoFileName.Caption +
-                " оставлен как есть: в нём одни тексты, и в ID3v1 нет полей: " + words + ".");
+        Sink->Refuse(TBatchEvent::TKind::Warn, path,
+                     "ID3v2 оставлен как есть: в нём одни тексты, и в ID3v1 нет полей: " + words,
+                     "ID3v2 тег файла " + InfoFileName.Caption +
+                         " оставлен как есть: в нём одни тексты, и в ID3v1 нет полей: " + words +
+                         ".");
         return false;
     }
     const TMoveResult done = Fs.ReplaceFilePrefix(path, AudioInfo.Identity, old, slim.Bytes);
     if (!done.Ok && done.Error == ESTALE) {
-        if (BatchLog != nullptr)
-            Note(TBatchEvent::TKind::Fail, path, "",
-                 "файл изменён другой программой после чтения: ID3v2 не уменьшен");
-        else
-            Port.ShowMessage(ChangedMeanwhileText(path));
+        Sink->Refuse(TBatchEvent::TKind::Fail, path,
+                     "файл изменён другой программой после чтения: ID3v2 не уменьшен",
+                     ChangedMeanwhileText(path));
         return false;
     }
     if (!done.Ok)
         throw EStreamError(CannotCreateText(path, std::strerror(done.Error)));
-    Note(TBatchEvent::TKind::Slim, path, "",
-         std::to_string(old.size()) + " " + std::to_string(slim.Bytes.size()) + " " +
-             std::to_string(tag.Pictures));
+    Sink->Note(TBatchEvent::TKind::Slim, path, "",
+               std::to_string(old.size()) + " " + std::to_string(slim.Bytes.size()) + " " +
+                   std::to_string(tag.Pictures));
     return true;
 }
 
@@ -966,11 +948,9 @@ void TMainModel::ApplyBatchOptions(const TBatchOptions& o) {
 
 bool TMainModel::MayWrite(const std::string& path) {
     if (!Fs.Within(InputFolder, path)) {
-        if (BatchLog != nullptr)
-            Note(TBatchEvent::TKind::Fail, path, "", "ссылка на файл вне папки: файл не изменён");
-        else
-            Port.ShowMessage("Файл " + NameOf(path) +
-                             " — ссылка на файл вне открытой папки: Velmora его не меняет");
+        Sink->Refuse(
+            TBatchEvent::TKind::Fail, path, "ссылка на файл вне папки: файл не изменён",
+            "Файл " + NameOf(path) + " — ссылка на файл вне открытой папки: Velmora его не меняет");
         return false;
     }
     // A file with other names (hard links) is as much a file of those names, perhaps outside
@@ -978,16 +958,14 @@ bool TMainModel::MayWrite(const std::string& path) {
     const uint32_t names = AudioInfo.Links;
     if (names <= 1)
         return true;
-    if (BatchLog != nullptr) {
-        Note(TBatchEvent::TKind::Fail, path, "",
-             "у файла есть другие имена (жёсткие ссылки, всего " + std::to_string(names) +
-                 "): файл не изменён");
-        return false;
-    }
-    return Port.AskBeforeLoss("У файла " + NameOf(path) +
-                              " есть другие имена (жёсткие ссылки, всего " + std::to_string(names) +
-                              "), возможно вне открытой папки: изменение будет видно и под ними. "
-                              "Изменить файл?");
+    return Sink->AskOrRefuse(TBatchEvent::TKind::Fail, path,
+                             "у файла есть другие имена (жёсткие ссылки, всего " +
+                                 std::to_string(names) + "): файл не изменён",
+                             "У файла " + NameOf(path) +
+                                 " есть другие имена (жёсткие ссылки, всего " +
+                                 std::to_string(names) +
+                                 "), возможно вне открытой папки: изменение будет видно и под "
+                                 "ними. Изменить файл?");
 }
 
 // ---- Shell ----

@@ -17,6 +17,7 @@
 #include "core/files/FolderLock.h"
 #include "core/model/BatchLog.h"
 #include "core/model/BatchOptions.h"
+#include "core/model/StepSink.h"
 #include "core/model/UserPort.h"
 #include "core/reports/ReportOptions.h"
 #include "core/reports/Reports.h"
@@ -308,12 +309,12 @@ class TMainModel : public TMainModelState {
     // Set on the copy that runs the plan: the list it would fill at the end is thrown away, so
     // it is not filled.
     bool Planning = false;
-    // While set, every change the commands make on the disk, and what the batch passes over or
-    // warns of, is written here as well.
-    TBatchLog* BatchLog = nullptr;
 
   private:
     int Depth = 0;
+    // Where the steps are told: the window's sink, or the batch's while RunBatch runs.
+    TWindowSink WindowSink{Port};
+    TStepSink* Sink = &WindowSink;
     // The controls of each tag field, in the table's order.
     std::array<TEdit*, kTagFieldCount> FieldEdits;
     std::array<TCheckBox*, kTagFieldCount> FieldKeeps;
@@ -378,8 +379,6 @@ class TMainModel : public TMainModelState {
     // `first` on do not follow the order of `list` (the names in `folder` before the batch).
     void NoteDiscOrder(size_t first, const std::string& folder,
                        const std::vector<std::string>& list);
-    void Note(TBatchEvent::TKind kind, const std::string& path, const std::string& target,
-              const std::string& detail);
     void RebuildList();  // remember InputFolder, clear, put it back, fill
     void SetStatus(const std::string& text);
     void ClearCurrentTrackDisplay();

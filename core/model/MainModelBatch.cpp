@@ -132,15 +132,12 @@ void TMainModel::RenameThenMoveEach() {
 
 void TMainModel::NoteDiscOrder(size_t first, const std::string& folder,
                                const std::vector<std::string>& list) {
-    if (BatchLog == nullptr)
-        return;
     // Each file followed from its name in the list, through its new name, into its folder.
     std::map<std::string, std::string> origin;  // path now -> the list's name
     for (const std::string& name : list)
         origin[JoinPath(folder, name)] = name;
     std::vector<std::pair<std::string, std::string>> placed;  // folder, the list's name
-    for (size_t i = first; i < BatchLog->size(); ++i) {
-        const TBatchEvent& e = (*BatchLog)[i];
+    for (const TBatchEvent& e : Sink->LinesFrom(first)) {
         const auto it = origin.find(e.Path);
         if (e.Kind != TBatchEvent::TKind::Move || it == origin.end())
             continue;
@@ -162,12 +159,11 @@ void TMainModel::NoteDiscOrder(size_t first, const std::string& folder,
             continue;
         const auto at = std::find_if(placed.begin(), placed.end(),
                                      [&](const auto& p) { return p.second == listed[i]; });
-        BatchLog->insert(BatchLog->begin(),
-                         {TBatchEvent::TKind::Order, "", "",
-                          "Порядок на диске будет по новым именам, не по списку: «" + listed[i] +
-                              "» окажется в " + at->first + ", а не в " + placed[i].first +
-                              "; чтобы сохранить порядок списка, отметьте «сразу в папки, в "
-                              "порядке списка»"});
+        Sink->NoteFirst({TBatchEvent::TKind::Order, "", "",
+                         "Порядок на диске будет по новым именам, не по списку: «" + listed[i] +
+                             "» окажется в " + at->first + ", а не в " + placed[i].first +
+                             "; чтобы сохранить порядок списка, отметьте «сразу в папки, в "
+                             "порядке списка»"});
         return;
     }
 }
@@ -213,7 +209,7 @@ void TMainModel::btnProcessAllClick() {
         if (!notMpeg.empty() && !Fs.Within(InputFolder, CurrentPath()))
             notMpeg.clear();
         if (!notMpeg.empty())
-            Note(TBatchEvent::TKind::Warn, CurrentPath(), "", notMpeg + ": теги не изменены");
+            Sink->Note(TBatchEvent::TKind::Warn, CurrentPath(), "", notMpeg + ": теги не изменены");
         if (cbAllFilesSaveID3.Checked && notMpeg.empty())
             btnSaveID3Click();
         if (cbAllFilesStripID3v2.Checked && notMpeg.empty())
@@ -235,10 +231,10 @@ void TMainModel::btnProcessAllClick() {
             std::clamp(SpinValue(spedNumDir.Text, kFirstFolder), kFirstFolder, kLastFolder);
         const size_t numbers = static_cast<size_t>(kLastFolder - first + 1);
         if (count > numbers) {
-            Note(TBatchEvent::TKind::Warn, InputFolder, "",
-                 "файлов " + std::to_string(count) + ", а номеров папок от " +
-                     NumberedFolderName(first) + " до D253 только " + std::to_string(numbers) +
-                     ": остальные файлы останутся на месте");
+            Sink->Note(TBatchEvent::TKind::Warn, InputFolder, "",
+                       "файлов " + std::to_string(count) + ", а номеров папок от " +
+                           NumberedFolderName(first) + " до D253 только " +
+                           std::to_string(numbers) + ": остальные файлы останутся на месте");
         }
     }
     if (rename && !move) {
@@ -248,7 +244,7 @@ void TMainModel::btnProcessAllClick() {
     } else if (rename && move && cbRenameMoveOneTime.Checked) {
         RenameAndMoveAtOnce();
     } else if (rename && move) {
-        const size_t first = BatchLog != nullptr ? BatchLog->size() : 0;
+        const size_t first = Sink->LineCount();
         const std::vector<std::string> listed = TrackList;
         RenameThenMoveEach();
         if (rbNum.Checked)
@@ -349,16 +345,15 @@ TBatchLog TMainModel::RunBatch(const TConvertPlan* convert) {
             log = RunConvert(*convert, 0);
             RebuildList();
         }
-        BatchLog = &log;
+        TBatchSink sink(log);
+        const TSinkScope scope(Sink, sink);
         try {
             btnProcessAllClick();
         } catch (const std::exception& e) {
             // An error that stops the batch is its last line, naming the file it was at.
             log.push_back({TBatchEvent::TKind::Fail, WorkingPath, "", e.what()});
-            BatchLog = nullptr;
             throw;
         }
-        BatchLog = nullptr;
     };
     if (Running())
         batch();

@@ -63,24 +63,26 @@ bool TMainModel::MakeFolder(const std::string& folder, const std::string& file) 
     if (NameOf(folder).empty() || NameOf(folder)[0] == '.') {
         // A folder whose name begins with "." is hidden: the file would leave the list and the
         // disc.
-        Note(TBatchEvent::TKind::Skip, file, "",
-             "имя папки «" + NameOf(folder) + "» пустое или начинается с точки: файл оставлен");
+        Sink->Note(
+            TBatchEvent::TKind::Skip, file, "",
+            "имя папки «" + NameOf(folder) + "» пустое или начинается с точки: файл оставлен");
         return false;
     }
     // A folder this batch made is there (the counter stands at its last number): no mkdir
     // that must fail.
-    const bool batch = BatchLog != nullptr;
+    const bool batch = Sink->OneRun();
     const TMoveResult made =
         batch && FoldersMade.count(folder) != 0 ? TMoveResult{false, EEXIST} : Fs.CreateDir(folder);
     if (made.Ok) {
         if (batch)
             FoldersMade.insert(folder);
-        Note(TBatchEvent::TKind::Mkdir, folder, "", "");
+        Sink->Note(TBatchEvent::TKind::Mkdir, folder, "", "");
         return true;
     }
-    Note(TBatchEvent::TKind::Skip, file, "",
-         "папку " + NameOf(folder) + " создать нельзя (" +
-             (made.Error == EEXIST ? std::string("она уже есть") : ErrorReason(made.Error)) + ")");
+    Sink->Note(TBatchEvent::TKind::Skip, file, "",
+               "папку " + NameOf(folder) + " создать нельзя (" +
+                   (made.Error == EEXIST ? std::string("она уже есть") : ErrorReason(made.Error)) +
+                   ")");
     return false;
 }
 
@@ -88,33 +90,33 @@ bool TMainModel::NoteNewName(const std::string& oldPath, const std::string& newN
     // A name that begins with "." hides the file on Linux: it would leave the list and the disc.
     if (!newName.empty() && newName[0] == '.') {
         const bool fromID3v2 = !AudioInfo.ID3v2.Title.Empty() && edTitle.Text.empty();
-        Note(TBatchEvent::TKind::Warn, oldPath, "",
-             "новое имя «" + newName +
-                 "» начинается с точки (файл стал бы скрытым): имя оставлено" +
-                 (fromID3v2 ? "; название есть в ID3v2 — отметьте «Взять теги из ID3v2»" : ""));
+        Sink->Note(
+            TBatchEvent::TKind::Warn, oldPath, "",
+            "новое имя «" + newName + "» начинается с точки (файл стал бы скрытым): имя оставлено" +
+                (fromID3v2 ? "; название есть в ID3v2 — отметьте «Взять теги из ID3v2»" : ""));
         return false;
     }
     // A name of separators and punctuation alone ("-.mp3", "_.mp3") says nothing of the song.
     if (!newName.empty() && !HasLetterOrDigit(Utf8DropLast(newName, 4))) {
-        Note(TBatchEvent::TKind::Warn, oldPath, "",
-             "новое имя «" + newName + "» без букв и цифр, имя оставлено; " + kNoNameAdvice);
+        Sink->Note(TBatchEvent::TKind::Warn, oldPath, "",
+                   "новое имя «" + newName + "» без букв и цифр, имя оставлено; " + kNoNameAdvice);
         return false;
     }
-    if (BatchLog == nullptr)
+    if (!Sink->OneRun())
         return true;
     if (newName.empty())
-        Note(TBatchEvent::TKind::Warn, oldPath, "", "новое имя пустое: переименовать нельзя");
+        Sink->Note(TBatchEvent::TKind::Warn, oldPath, "", "новое имя пустое: переименовать нельзя");
     if (!newName.empty() &&
         std::find(NewNamesSeen.begin(), NewNamesSeen.end(), newName) != NewNamesSeen.end()) {
-        Note(TBatchEvent::TKind::Warn, oldPath, "",
-             "новое имя «" + newName + "» получает уже второй файл");
+        Sink->Note(TBatchEvent::TKind::Warn, oldPath, "",
+                   "новое имя «" + newName + "» получает уже второй файл");
     }
     NewNamesSeen.push_back(newName);
     const bool cyrillic = std::any_of(newName.begin(), newName.end(), [](char c) {
         return static_cast<unsigned char>(c) == 0xD0 || static_cast<unsigned char>(c) == 0xD1;
     });
     if (cyrillic)
-        Note(TBatchEvent::TKind::Warn, oldPath, "", "в новом имени остались русские буквы");
+        Sink->Note(TBatchEvent::TKind::Warn, oldPath, "", "в новом имени остались русские буквы");
     return true;
 }
 
@@ -122,11 +124,11 @@ bool TMainModel::RenameMoveFile(const std::string& oldPath, const std::string& n
     const TMoveResult moved = Fs.MoveFile(oldPath, newPath);
     if (moved.Ok) {
         if (oldPath != newPath)
-            Note(TBatchEvent::TKind::Move, oldPath, newPath, "");
+            Sink->Note(TBatchEvent::TKind::Move, oldPath, newPath, "");
         return true;
     }
-    Note(TBatchEvent::TKind::Fail, oldPath, newPath,
-         moved.Error == EEXIST ? "файл с таким именем уже есть" : ErrorReason(moved.Error));
+    Sink->Note(TBatchEvent::TKind::Fail, oldPath, newPath,
+               moved.Error == EEXIST ? "файл с таким именем уже есть" : ErrorReason(moved.Error));
     Port.ShowMessage(std::string("Ошибка переименования/перемещения.") + "\r" +
                      "Исходный файл:" + oldPath + "\r" + "Конечный файл:" + newPath);
     return false;

@@ -276,6 +276,38 @@ TEST_F(ModelTest, EveryLineTellsTheRealReasonAndNamesTheFile) {
     EXPECT_EQ(FormatBatchEvent(log.back(), Dir.Path(), true).substr(0, 11), "fail\ta.mp3\t");
 }
 
+TEST_F(ModelTest, AfterABatchStoppedByAnErrorTheWindowSpeaksAgain) {
+    // The batch stops at its first save; the window's refusal that follows is a message again,
+    // not a line of the stopped batch.
+    struct TNoSave : TFaultyFs {
+        void SaveID3v1(const std::string& path, TID3v1Tag&, TFileIdentity&) override {
+            throw EStreamError(CannotOpenText(path, "Read-only file system"));
+        }
+    } noSave;
+    TempDir outside;
+    PutTitled({{"a.mp3", "A"}});
+    WriteFile(outside.File("song.mp3"), Mp3Bytes(2));
+    std::filesystem::create_symlink(outside.File("song.mp3"), Dir.File("linked.mp3"));
+    TMainModel model(Port, noSave);
+    model.FormCreate();
+    model.Run([&] { model.OpenFolder(Dir.Path()); });
+    model.Run([&] { model.SetBox(model.cbAllFilesTrans, true); });
+    const TBatchLog log = model.RunBatch();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().Kind, TBatchEvent::TKind::Fail);
+    ASSERT_EQ(Port.Errors.size(), 1u);
+    model.Run([&] {
+        model.SelectTrack(1);
+        model.FilesListBoxClick();
+        model.SetEditText(model.edTitle, "Mine");
+        model.btnSaveID3Click();
+    });
+    ASSERT_FALSE(Port.Messages.empty());
+    EXPECT_EQ(Port.Messages.back(),
+              "Файл linked.mp3 — ссылка на файл вне открытой папки: Velmora его не меняет");
+    EXPECT_EQ(ReadFile(outside.File("song.mp3")), Mp3Bytes(2));
+}
+
 TEST_F(ModelTest, ATagIsSavedOnlyIntoTheFileThatWasRead) {
     PutTitled({{"a.mp3", "A"}});
     Open();
