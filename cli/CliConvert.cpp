@@ -2,7 +2,6 @@
 // model's conversion, core/model/ConvertLog.h), with its plan first or alone, progress lines on
 // standard error, and Ctrl+C, SIGTERM and SIGHUP as a cancel.
 #include <algorithm>
-#include <charconv>
 #include <string>
 #include <vector>
 
@@ -24,11 +23,6 @@ struct TConvertArgs {
     bool PlanOnly = false;
     bool Tsv = false;
 };
-
-bool ParseNumber(const std::string& text, int& n) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
-    return ec == std::errc() && end == text.data() + text.size();
-}
 
 bool ParseConvertArgs(const std::vector<std::string>& args, TConvertArgs& parsed,
                       std::ostream& err) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <charconv>
 #include <csignal>
 #include <string>
 #include <vector>
@@ -13,6 +14,11 @@
 #include "core/text/TextCodec.h"
 
 namespace velmora {
+
+bool ParseNumber(const std::string& text, int& n) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    return ec == std::errc() && end == text.data() + text.size();
+}
 namespace {
 
 std::atomic<int> Signalled{0};

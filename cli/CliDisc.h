@@ -14,6 +14,9 @@
 
 namespace velmora {
 
+// A whole decimal number, nothing else: "192".
+bool ParseNumber(const std::string& text, int& n);
+
 struct TDiscArgs {
     std::vector<std::string> Positional;
     TDiscChoice Choice;  // the profile and the blank: --profile, --650

@@ -30,11 +30,11 @@ class EStop : public std::runtime_error {
 class TJob {
   public:
     TJob(TSysCalls& sys, const TConvertItem& item, const TConvertSettings& settings,
-         const std::function<bool(int64_t)>& progress)
-        : Sys(sys), Item(item), Settings(settings), Progress(progress) {}
+         const std::function<bool(int64_t)>& progress, int given = -1)
+        : Sys(sys), Item(item), Settings(settings), Progress(progress), Given(given) {}
 
     ~TJob() {
-        if (Out >= 0)
+        if (Out >= 0 && Out != Given)
             Sys.Close(Out);
         if (!Journal.Temp.empty() && !Placed)
             Sys.Unlink(Journal.Temp.c_str());
@@ -51,7 +51,8 @@ class TJob {
         try {
             OpenSource();
             Encode();
-            Place(outcome);
+            if (Given < 0)
+                Place(outcome);
             outcome.State = TConvertOutcome::EState::Done;
         } catch (const EStop& stop) {
             outcome.State = stop.Cancelled ? TConvertOutcome::EState::Cancelled
@@ -69,6 +70,7 @@ class TJob {
     const TConvertItem& Item;
     const TConvertSettings& Settings;
     std::function<bool(int64_t)> Progress;
+    int Given;  // the file to write into, or -1 for a temporary file beside the target
     int In = -1, Out = -1;
     struct stat Source {};
     TJournal Journal;
@@ -119,13 +121,17 @@ class TJob {
         }
         const std::string id3v2 = RenderID3v2(tags, 0);
 
-        const std::string folder = ParentOf(Item.Target);
-        Journal = Item.Kind == TConvertItem::EKind::Mp3
-                      ? TJournal::Of(TJournal::EKind::Replace, Item.Source, Item.Original)
-                      : TJournal::Of(TJournal::EKind::Rewrite, Item.Target, "");
-        Out = CreateJournaledTemporary(Sys, folder, Journal);
-        if (Out < 0)
-            Failed("рядом нельзя создать файл", errno);
+        if (Given >= 0) {
+            Out = Given;
+        } else {
+            const std::string folder = ParentOf(Item.Target);
+            Journal = Item.Kind == TConvertItem::EKind::Mp3
+                          ? TJournal::Of(TJournal::EKind::Replace, Item.Source, Item.Original)
+                          : TJournal::Of(TJournal::EKind::Rewrite, Item.Target, "");
+            Out = CreateJournaledTemporary(Sys, folder, Journal);
+            if (Out < 0)
+                Failed("рядом нельзя создать файл", errno);
+        }
 
         std::vector<float> samples(kStepFrames * static_cast<size_t>(channels));
         std::string mp3;
@@ -164,7 +170,7 @@ class TJob {
         static const mode_t created = CreationMode();
         const mode_t mode =
             Item.Kind == TConvertItem::EKind::Mp3 ? Source.st_mode & 07777 : created;
-        if (Sys.Fchmod(Out, mode) != 0 && errno != EPERM && errno != EOPNOTSUPP)
+        if (Given < 0 && Sys.Fchmod(Out, mode) != 0 && errno != EPERM && errno != EOPNOTSUPP)
             Failed("новый файл не записывается", errno);
         while (Sys.Fsync(Out) != 0) {
             if (errno == EINTR)
@@ -180,7 +186,7 @@ class TJob {
             Failed("новый файл не записывается", EIO);
         const int fd = Out;
         Out = -1;
-        if (Sys.Close(fd) != 0 && errno != EINTR)
+        if (fd != Given && Sys.Close(fd) != 0 && errno != EINTR)
             Failed("новый файл не записывается", errno);
         // The source was read whole as it was planned.
         struct stat now {};
@@ -264,6 +270,14 @@ TConvertOutcome ConvertFile(TSysCalls& sys, const TConvertItem& item,
     if (!item.Problem.empty())
         return {TConvertOutcome::EState::Failed, "", "", item.Problem};
     return TJob(sys, item, settings, progress).Run();
+}
+
+TConvertOutcome ConvertInto(TSysCalls& sys, const TConvertItem& item,
+                            const TConvertSettings& settings, int out,
+                            const std::function<bool(int64_t)>& progress) {
+    if (!item.Problem.empty())
+        return {TConvertOutcome::EState::Failed, "", "", item.Problem};
+    return TJob(sys, item, settings, progress, out).Run();
 }
 
 }  // namespace velmora

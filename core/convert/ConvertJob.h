@@ -29,4 +29,11 @@ TConvertOutcome ConvertFile(TSysCalls& sys, const TConvertItem& item,
                             const TConvertSettings& settings,
                             const std::function<bool(int64_t)>& progress = {});
 
+// The same conversion written into the open, empty file `out` (a private temporary file of the
+// caller's, outside the folder) from its start, flushed, and left open; nothing is named, moved
+// or made beside the source.
+TConvertOutcome ConvertInto(TSysCalls& sys, const TConvertItem& item,
+                            const TConvertSettings& settings, int out,
+                            const std::function<bool(int64_t)>& progress = {});
+
 }  // namespace velmora

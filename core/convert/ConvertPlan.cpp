@@ -267,6 +267,13 @@ std::vector<uint8_t> PlannedFileBytes(const TConvertItem& item, int kbps) {
     return bytes;
 }
 
+int64_t ConvertedSize(const TConvertItem& item, int kbps) {
+    // The Info frame, and the last frame the encoder pads out.
+    constexpr int64_t kFrames = 2 * 1441;
+    return item.ID3v2Size + static_cast<int64_t>(item.ID3v1.size()) + kFrames +
+           int64_t{kbps} * 125 * std::max<int64_t>(0, item.DurationMs) / 1000;
+}
+
 std::string ConvertDetail(const TConvertItem& item, int kbps, const std::string& original) {
     std::string text = item.From + " → MP3 " + std::to_string(kbps) + " кбит/с, 44100 Гц";
     if (item.Kind == TConvertItem::EKind::Mp3)

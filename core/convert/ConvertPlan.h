@@ -66,6 +66,10 @@ TConvertPlan PlanConversion(TFileSystem& fs, const std::string& folder,
 // ID3v1 tag. What the batch's plan reads where a conversion will have put a file.
 std::vector<uint8_t> PlannedFileBytes(const TConvertItem& item, int kbps);
 
+// The new file's size as it is planned: its tags and `kbps` over the source's playing time (the
+// tags only when the time is not known).
+int64_t ConvertedSize(const TConvertItem& item, int kbps);
+
 // "FLAC, 44100 Гц → MP3 192 кбит/с, 44100 Гц" and, for an MP3, "; оригинал останется как
 // «Song.mp3.orig»": what the plan and the run say of an item.
 std::string ConvertDetail(const TConvertItem& item, int kbps, const std::string& original);

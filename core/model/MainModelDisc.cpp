@@ -60,7 +60,9 @@ void TMainModel::ConvertMenuBurnClick() {
 void TMainModel::ConvertMenuStickClick() {
     if (!FolderOpenForDisc())
         return;
-    const TStickOutcome outcome = TStickJob(Port, Fs, DiscChoice, OpenedFolder).Write(InputFolder);
+    TStickJob job(Port, Fs, DiscChoice, OpenedFolder);
+    job.Kbps = ConvertKbps;  // the bitrate chosen for the conversion, if it was
+    const TStickOutcome outcome = job.Write(InputFolder);
     if (outcome.Kind == TStickOutcome::EKind::Done ||
         outcome.Kind == TStickOutcome::EKind::Cancelled)
         Port.ShowMessage(outcome.Message);

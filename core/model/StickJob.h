@@ -1,12 +1,14 @@
 // "Записать на флешку…" as one sequence for the window and the command line: the place on the
 // stick asked for, the folder held, the plan shown, a stick that would not do refused, the user
 // asked before a file system many radios do not read, the folder written with its progress and
-// checked (core/stick/StickWrite.h).
+// checked (core/stick/StickWrite.h). What the radio cannot play is converted on the way, as the
+// conversion would convert it (core/convert/), into a temporary file outside the folder.
 #pragma once
 
 #include <functional>
 #include <string>
 
+#include "core/convert/ConvertRules.h"
 #include "core/disc/Disc.h"
 #include "core/files/FileSystem.h"
 #include "core/model/UserPort.h"
@@ -42,8 +44,13 @@ class TStickJob {
     std::function<TStickVolume(const std::string&)> Probe = ProbeStickVolume;
     // The calls the write goes through.
     TSysCalls* Sys = &RealSysCalls();
+    // The bitrate of the files converted on the way.
+    int Kbps = kDefaultConvertKbps;
 
   private:
+    TStickPlan Plan(const std::string& folder, const std::string& target,
+                    const TDiscProfile& profile);
+
     TUserPort& Port;
     TFileSystem& Fs;
     TDiscChoice& Choice;

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <set>
 
 #include "core/disc/DiscNames.h"
@@ -148,8 +149,46 @@ bool TStickPlan::HasFatal() const {
                        [](const TDiscProblem& p) { return p.Fatal; });
 }
 
+size_t TStickPlan::ConvertedCount() const {
+    return static_cast<size_t>(
+        std::count_if(Converted.begin(), Converted.end(), [](int i) { return i >= 0; }));
+}
+
+namespace {
+
+// Marks the check's files that the conversion makes, with their planned sizes and a note each.
+void TakeConversion(TStickPlan& plan, const TConvertPlan& convert) {
+    plan.Convert = convert;
+    std::map<std::string, int> byTarget;
+    for (size_t i = 0; i < convert.Items.size(); ++i)
+        if (convert.Items[i].Problem.empty())
+            byTarget[NormalPath(convert.Items[i].Target)] = static_cast<int>(i);
+    const int kbps = convert.Settings.Kbps;
+    for (size_t i = 0; i < plan.Check.Files.size(); ++i) {
+        TDiscEntry& f = plan.Check.Files[i];
+        const auto it = byTarget.find(NormalPath(JoinPath(plan.Check.Folder, f.Source)));
+        if (it == byTarget.end())
+            continue;
+        const TConvertItem& item = convert.Items[static_cast<size_t>(it->second)];
+        plan.Converted[i] = it->second;
+        f.Size = ConvertedSize(item, kbps);
+        f.Identity = {};
+        const std::string source = RelativePath(item.Source, plan.Check.Folder);
+        const std::string shown =
+            f.Folder < 0 ? f.Name
+                         : plan.Check.Folders.at(static_cast<size_t>(f.Folder)).Name + "/" + f.Name;
+        plan.Problems.push_back({source, "convert",
+                                 "перекодируется: " + source + " → " + shown + " (" +
+                                     ConvertDetail(item, kbps, "") + ")",
+                                 false, true});
+    }
+}
+
+}  // namespace
+
 TStickPlan PlanStick(TFileSystem& fs, const std::string& folder, const std::string& target,
-                     const TDiscProfile& profile, const TStickVolume& volume) {
+                     const TDiscProfile& profile, const TStickVolume& volume,
+                     const TConvertPlan* convert) {
     TStickPlan plan;
     plan.Check = CheckDisc(fs, folder, StickProfile(profile));
     plan.Target = target;
@@ -194,6 +233,9 @@ TStickPlan PlanStick(TFileSystem& fs, const std::string& folder, const std::stri
         plan.Problems.push_back({".", "target-inside",
                                  "Папка для записи лежит внутри открытой папки — выберите флешку",
                                  true});
+    plan.Converted.assign(plan.Check.Files.size(), -1);
+    if (convert)
+        TakeConversion(plan, *convert);
     const int64_t cluster = std::max<int64_t>(1, volume.ClusterBytes);
     plan.Needed = cluster * static_cast<int64_t>(1 + plan.Check.Folders.size());
     for (const TDiscEntry& f : plan.Check.Files) {
@@ -227,6 +269,8 @@ std::string StickSummary(const TStickPlan& plan) {
     std::string text = "Файлов: " + std::to_string(plan.Check.Files.size()) +
                        ", папок: " + std::to_string(plan.Check.Folders.size()) + ", " +
                        SizeText(plan.Bytes);
+    if (const size_t converted = plan.ConvertedCount(); converted > 0)
+        text += " (перекодируются: " + std::to_string(converted) + ")";
     if (plan.Volume.FreeBytes >= 0)
         text += ", свободно " + SizeText(plan.Volume.FreeBytes);
     if (!plan.Volume.Type.empty())
@@ -239,7 +283,7 @@ std::string StickPlanQuestion(const TStickPlan& plan) {
     std::string lines;
     int count = 0;
     for (const TDiscProblem& p : plan.Problems)
-        if (!p.Note && !p.Fatal && ++count <= kShown)
+        if ((!p.Note || p.Code == "convert") && !p.Fatal && ++count <= kShown)
             lines += "\r" + (p.Path == "." ? std::string() : p.Path + ": ") + p.Text;
     if (count > kShown)
         lines += "\r… и ещё " + std::to_string(count - kShown);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/convert/ConvertPlan.h"
 #include "core/disc/Disc.h"
 #include "core/files/FileSystem.h"
 
@@ -51,8 +52,17 @@ struct TStickPlan {
     std::string Target;                  // the folder on the stick the new folder goes into
     std::string FolderName;              // the new folder's name before " (2)", " (3)"…
     TStickVolume Volume;
-    int64_t Bytes = 0;   // the files' bytes
+    int64_t Bytes = 0;   // the files' bytes (a converted file's as planned, ConvertedSize)
     int64_t Needed = 0;  // the room they take there, in whole clusters with their folders'
+    // What is converted on the way: a file the radio cannot play written as the MP3 the
+    // conversion makes of it, in the place that MP3 takes in the list. For each of Check.Files,
+    // the index of its item in Convert, or -1 for a file copied as it is.
+    TConvertPlan Convert;
+    std::vector<int> Converted;
+    // For each item of Convert: true for an MP3 that plays as it is, only outside the profile's
+    // limits (MPEG-2, a rate, a bitrate), which is copied as it is when its conversion fails.
+    std::vector<bool> PlaysAsIs;
+    size_t ConvertedCount() const;
 
     bool HasFatal() const;
 };
@@ -61,9 +71,12 @@ struct TStickPlan {
 // counts, no blank.
 TDiscProfile StickProfile(const TDiscProfile& disc);
 // Checks the folder for the stick at `target` of the volume `volume` (ProbeStickVolume, or any
-// figures a test gives).
+// figures a test gives). With a conversion's plan, `fs` shows its new files in place already
+// (PretendConverted) and the check's files that are its targets are converted on the way, each
+// with a note "convert".
 TStickPlan PlanStick(TFileSystem& fs, const std::string& folder, const std::string& target,
-                     const TDiscProfile& profile, const TStickVolume& volume);
+                     const TDiscProfile& profile, const TStickVolume& volume,
+                     const TConvertPlan* convert = nullptr);
 // Why nothing is written: the stick's fatal problems, the read-only stick, the room missing
 // ("не хватает 12 МБ"), nothing to write; "" when it can be written.
 std::string StickRefusal(const TStickPlan& plan);

@@ -2,15 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
 
+#include "core/convert/ConvertJob.h"
 #include "core/files/FileSystem.h"
 #include "core/files/Paths.h"
 #include "core/stick/MountTable.h"
@@ -86,6 +89,7 @@ class TMeter {
     bool Show(const std::string& item, int64_t done) {
         if (!Progress)
             return true;
+        done = std::min(done, Total);
         TProgress p{Key, Step, item, done, Total};
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
@@ -145,6 +149,8 @@ class TStickWriter {
         }
         result.OrderChecked = Plan.Volume.OrderVisible();
         result.Differences = CheckAll();
+        result.Differences.insert(result.Differences.begin(), Differences.begin(),
+                                  Differences.end());
         if (Cancelled) {
             result.Kind = TStickResult::EKind::Cancelled;
             result.Message = "Папка записана на флешку: " + result.Folder +
@@ -152,6 +158,8 @@ class TStickWriter {
             return result;
         }
         result.Message = "Папка записана на флешку: " + result.Folder;
+        for (const std::string& line : Unconverted)
+            result.Message += "\r" + line;
         if (!result.Differences.empty()) {
             result.Kind = TStickResult::EKind::Differs;
             result.Message += "\rПроверка нашла отличия:";
@@ -176,7 +184,22 @@ class TStickWriter {
     std::unique_ptr<char[]> Buffer, Compare;
     int TargetFd = -1;
     bool Cancelled = false;
-    std::vector<TMadeFolder> Made;  // the new folder first, then its folders in order
+    std::vector<TMadeFolder> Made;         // the new folder first, then its folders in order
+    std::vector<std::string> Differences;  // found while writing (the converted files')
+    std::vector<std::string> Unconverted;  // the conversions that failed, and what became of them
+    std::set<size_t> Left;                 // the files not written: their conversion failed
+    std::set<size_t> AsIs;                 // the files copied as they are instead
+
+    int ConvertedOf(size_t index) const {
+        return index < Plan.Converted.size() && AsIs.count(index) == 0 ? Plan.Converted[index] : -1;
+    }
+    int64_t ConvertedBytes() const {
+        int64_t bytes = 0;
+        for (size_t i = 0; i < Plan.Check.Files.size(); ++i)
+            if (ConvertedOf(i) >= 0)
+                bytes += Plan.Check.Files[i].Size;
+        return bytes;
+    }
 
     // The new folder: the name, or the name with " (2)", " (3)"… when it is taken.
     bool MakeRoot(TStickResult& result) {
@@ -210,10 +233,12 @@ class TStickWriter {
 
     // Each file in play order, each folder made just before its first file; "" or the fault.
     std::string WriteAll() {
-        TMeter meter(Progress, "write", "Запись на флешку", Plan.Bytes);
+        // A converted file counts twice: its conversion, then its write.
+        TMeter meter(Progress, "write", "Запись на флешку", Plan.Bytes + ConvertedBytes());
         int64_t done = 0;
         int folder = -1;
-        for (const TDiscEntry& file : Plan.Check.Files) {
+        for (size_t index = 0; index < Plan.Check.Files.size(); ++index) {
+            const TDiscEntry& file = Plan.Check.Files[index];
             if (file.Folder != folder) {
                 folder = file.Folder;
                 const std::string name = Plan.Check.Folders.at(static_cast<size_t>(folder)).Name;
@@ -228,12 +253,102 @@ class TStickWriter {
                 if (fd < 0)
                     return "папка «" + path + "» не открывается: " + ErrorReason(errno);
             }
+            TMadeFolder& into = Made[static_cast<size_t>(folder + 1)];
+            const int item = ConvertedOf(index);
+            std::string failed;
             if (const std::string why =
-                    WriteFile(file, Made[static_cast<size_t>(folder + 1)], meter, done);
+                    item >= 0 ? WriteConverted(file, Plan.Convert.Items[static_cast<size_t>(item)],
+                                               into, meter, done, failed)
+                              : WriteFile(file, into, meter, done);
+                !why.empty() || Cancelled)
+                return why;
+            if (failed.empty())
+                continue;
+            if (const std::string why = Unconvertible(index, file, into, meter, done, failed);
                 !why.empty() || Cancelled)
                 return why;
         }
         return "";
+    }
+
+    // A file whose conversion failed (a damaged stream): an MP3 that plays as it is goes on the
+    // stick as it is, as it would without the conversion; anything else stays off. The rest of
+    // the copy goes on, as the conversion goes on past a file it cannot convert.
+    std::string Unconvertible(size_t index, const TDiscEntry& file, TMadeFolder& into,
+                              TMeter& meter, int64_t& done, const std::string& failed) {
+        const size_t item = static_cast<size_t>(Plan.Converted[index]);
+        if (item < Plan.PlaysAsIs.size() && Plan.PlaysAsIs[item]) {
+            AsIs.insert(index);
+            TDiscEntry original = file;
+            original.Identity = Plan.Convert.Items[item].Identity;
+            original.Size = original.Identity.Size;
+            Unconverted.push_back(failed + " — записан как есть");
+            return WriteFile(original, into, meter, done);
+        }
+        Left.insert(index);
+        Unconverted.push_back(failed + " — на флешку не записан");
+        return "";
+    }
+
+    // A file of no name in $TMPDIR (else /tmp), never inside the opened folder: it goes with its
+    // descriptor, whatever stops the copy, a kill too.
+    int OpenTemporary(std::string& where) const {
+        const char* env = ::getenv("TMPDIR");
+        where = env != nullptr && *env != '\0' ? env : "/tmp";
+        if (PathWithin(NormalPath(where), NormalPath(Plan.Check.Folder)))
+            where = "/tmp";
+        const int fd = ::open(where.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+            return fd;
+        // A file system without O_TMPFILE: a named file, unlinked at once.
+        std::string name = JoinPath(where, ".velmora-stick-XXXXXX");
+        const int named = ::mkostemp(name.data(), O_CLOEXEC);
+        if (named >= 0)
+            ::unlink(name.c_str());
+        return named;
+    }
+
+    // A file the radio cannot play: converted into a temporary file, which is then written onto
+    // the stick under the file's final name and compared with the stick's bytes right away (the
+    // temporaries of a whole folder would take as much room as the stick).
+    // A failed conversion is told in `failed`, not as the copy's fault.
+    std::string WriteConverted(const TDiscEntry& file, const TConvertItem& item, TMadeFolder& into,
+                               TMeter& meter, int64_t& done, std::string& failed) {
+        const std::string shown = RelativePath(item.Source, Plan.Check.Folder);
+        std::string where;
+        const int temp = OpenTemporary(where);
+        if (temp < 0)
+            return "временный файл для перекодирования не создаётся в «" + where +
+                   "»: " + ErrorReason(errno);
+        const int64_t base = done, planned = file.Size;
+        const int64_t length = std::max<int64_t>(1, item.DurationMs);
+        const TConvertOutcome made =
+            ConvertInto(Sys, item, Plan.Convert.Settings, temp, [&](int64_t ms) {
+                done = base + planned * std::clamp<int64_t>(ms, 0, length) / length;
+                return meter.Show(shown, done);
+            });
+        std::string why;
+        struct stat st {};
+        if (made.State == TConvertOutcome::EState::Cancelled)
+            Cancelled = true;
+        else if (made.State != TConvertOutcome::EState::Done)
+            failed = "«" + shown + "» не перекодирован: " + made.Message;
+        else if (Sys.Fstat(temp, &st) != 0 || ::lseek(temp, 0, SEEK_SET) != 0)
+            why = "перекодированный файл «" + shown + "» не читается: " + ErrorReason(errno);
+        if (why.empty() && !Cancelled && failed.empty()) {
+            done = base + planned;
+            why = CopyInto(temp, st.st_size, shown, file, into, meter, done);
+        }
+        if (why.empty() && !Cancelled && failed.empty()) {
+            if (::lseek(temp, 0, SEEK_SET) != 0)
+                why = "перекодированный файл «" + shown + "» не читается: " + ErrorReason(errno);
+            else if (const std::string d = CompareWith(temp, shown, into, file.Name, nullptr, done);
+                     !d.empty())
+                Differences.push_back(d);
+        }
+        Sys.Close(temp);
+        done = base + 2 * planned;
+        return why;
     }
 
     std::string WriteFile(const TDiscEntry& file, TMadeFolder& into, TMeter& meter, int64_t& done) {
@@ -246,31 +361,36 @@ class TStickWriter {
             Sys.Close(in);
             return "файл «" + file.Source + "» изменился после проверки — запишите флешку ещё раз";
         }
+        const std::string why = CopyInto(in, file.Size, file.Source, file, into, meter, done);
+        Sys.Close(in);
+        return why;
+    }
+
+    // `size` bytes of `in` (shown as `shown`) into a new file of the entry's name, flushed and
+    // closed; "" or the fault.
+    std::string CopyInto(int in, int64_t size, const std::string& shown, const TDiscEntry& file,
+                         TMadeFolder& into, TMeter& meter, int64_t& done) {
         const std::string target = JoinPath(into.Path, file.Name);
         const int out = Sys.OpenAt(into.Fd, file.Name.c_str(),
                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (out < 0) {
-            const int error = errno;
-            Sys.Close(in);
-            return "«" + target + "»: " + ErrorReason(error);
-        }
+        if (out < 0)
+            return "«" + target + "»: " + ErrorReason(errno);
         into.Names.push_back(file.Name);
         into.IsFolder.push_back(false);
         std::string why;
-        int64_t left = file.Size;
+        int64_t left = size;
         while (why.empty() && left > 0) {
             const size_t want = static_cast<size_t>(std::min<int64_t>(left, kChunk));
             const ssize_t n = ReadFull(Sys, in, Buffer.get(), want);
             if (n < 0)
-                why = "файл «" + file.Source + "» не читается: " + ErrorReason(errno);
+                why = "файл «" + shown + "» не читается: " + ErrorReason(errno);
             else if (static_cast<size_t>(n) != want)
-                why = "файл «" + file.Source +
-                      "» изменился во время записи — запишите флешку ещё раз";
+                why = "файл «" + shown + "» изменился во время записи — запишите флешку ещё раз";
             else if (!WriteFull(Sys, out, Buffer.get(), want))
                 why = "«" + target + "»: " + ErrorReason(errno);
             left -= static_cast<int64_t>(want);
             done += static_cast<int64_t>(want);
-            if (why.empty() && !meter.Show(file.Source, done)) {
+            if (why.empty() && !meter.Show(shown, done)) {
                 Cancelled = true;
                 break;
             }
@@ -282,7 +402,6 @@ class TStickWriter {
             ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
         if (Sys.Close(out) != 0 && why.empty() && !Cancelled)
             why = "«" + target + "»: " + ErrorReason(errno);
-        Sys.Close(in);
         return why;
     }
 
@@ -339,12 +458,16 @@ class TStickWriter {
             for (std::string& d : CompareStickOrder(expected, found, folder.Path))
                 differences.push_back(std::move(d));
         }
-        TMeter meter(Progress, "verify", "Проверка записанного", Plan.Bytes);
+        // The converted files were compared with their temporaries as they were written.
+        TMeter meter(Progress, "verify", "Проверка записанного", Plan.Bytes - ConvertedBytes());
         int64_t done = 0;
         Cancelled = !meter.Show("", 0);
-        for (const TDiscEntry& file : Plan.Check.Files) {
+        for (size_t index = 0; index < Plan.Check.Files.size(); ++index) {
+            const TDiscEntry& file = Plan.Check.Files[index];
             if (Cancelled)
                 break;
+            if (ConvertedOf(index) >= 0 || Left.count(index) != 0)
+                continue;
             if (const std::string d =
                     CheckFile(file, Made[static_cast<size_t>(file.Folder + 1)], meter, done);
                 !d.empty())
@@ -355,18 +478,24 @@ class TStickWriter {
 
     std::string CheckFile(const TDiscEntry& file, const TMadeFolder& folder, TMeter& meter,
                           int64_t& done) {
-        const std::string target = JoinPath(folder.Path, file.Name);
         const std::string source = JoinPath(Plan.Check.Folder, file.Source);
-        const int copy =
-            Sys.OpenAt(folder.Fd, file.Name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0);
+        const int in = Sys.Open(source.c_str(), O_RDONLY | O_CLOEXEC, 0);
+        if (in < 0)
+            return "файл «" + file.Source + "» не открывается: " + ErrorReason(errno);
+        const std::string differs = CompareWith(in, file.Source, folder, file.Name, &meter, done);
+        Sys.Close(in);
+        return differs;
+    }
+
+    // The stick's file `name` in `folder` read back against `in` (shown as `shown`); "" or the
+    // difference. Without a meter nothing is shown and nothing cancels.
+    std::string CompareWith(int in, const std::string& shown, const TMadeFolder& folder,
+                            const std::string& name, TMeter* meter, int64_t& done) {
+        const std::string target = JoinPath(folder.Path, name);
+        const int copy = Sys.OpenAt(folder.Fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC, 0);
         if (copy < 0)
             return "«" + target + "» не читается: " + ErrorReason(errno);
         ::posix_fadvise(copy, 0, 0, POSIX_FADV_DONTNEED);
-        const int in = Sys.Open(source.c_str(), O_RDONLY | O_CLOEXEC, 0);
-        if (in < 0) {
-            Sys.Close(copy);
-            return "файл «" + file.Source + "» не открывается: " + ErrorReason(errno);
-        }
         std::string differs;
         int64_t at = 0;
         while (differs.empty()) {
@@ -377,7 +506,7 @@ class TStickWriter {
                 break;
             }
             if (b < 0) {
-                differs = "файл «" + file.Source + "» не читается: " + ErrorReason(errno);
+                differs = "файл «" + shown + "» не читается: " + ErrorReason(errno);
                 break;
             }
             const size_t same = std::min(a, b);
@@ -385,7 +514,7 @@ class TStickWriter {
                 size_t i = 0;
                 while (i < same && Buffer[i] == Compare[i])
                     ++i;
-                differs = "«" + target + "» не совпадает с файлом «" + file.Source + "» с байта " +
+                differs = "«" + target + "» не совпадает с файлом «" + shown + "» с байта " +
                           std::to_string(at + static_cast<int64_t>(i));
                 break;
             }
@@ -393,12 +522,11 @@ class TStickWriter {
                 break;
             at += a;
             done += a;
-            if (!meter.Show(file.Source, done)) {
+            if (meter && !meter->Show(shown, done)) {
                 Cancelled = true;
                 break;
             }
         }
-        Sys.Close(in);
         Sys.Close(copy);
         return differs;
     }

@@ -13,6 +13,7 @@
 #include "core/model/StickJob.h"
 #include "core/stick/MountTable.h"
 #include "core/stick/StickWrite.h"
+#include "core/tags/ID3v2Text.h"
 #include "tests/core/ModelTestKit.h"
 
 namespace velmora::test {
@@ -93,6 +94,7 @@ class TStickFaults : public TSysCalls {
     int WritesLeft = -1, OpensLeft = -1;
     int Error = ENOSPC;
     bool Spoil = false;
+    std::vector<std::string> Created{};  // the files made, in order
     ssize_t Write(int fd, const void* buffer, size_t count) override {
         if (WritesLeft == 0) {
             errno = Error;
@@ -111,6 +113,8 @@ class TStickFaults : public TSysCalls {
             errno = Error;
             return -1;
         }
+        if ((flags & O_CREAT) != 0 && (flags & O_DIRECTORY) == 0)
+            Created.push_back(name);
         return TSysCalls::OpenAt(dir, name, flags, mode);
     }
 };
@@ -171,6 +175,113 @@ TEST_F(StickCopyTest, CopiesTheDiscNamesAndChecksTheBytes) {
     ASSERT_EQ(Copy().Folder, Stick.File("Moy sbornik (2)"));
     EXPECT_EQ(OnStick().size(), 2 * names.size());
     EXPECT_EQ(Source(), before);
+}
+
+// What the radio cannot play goes converted in the place of its MP3, through a temporary file that
+// leaves nothing behind; the opened folder is only read. A cancel while converting leaves nothing.
+TEST_F(StickCopyTest, ConvertsWhatTheRadioCannotPlay) {
+    const auto make = [](const std::string& command) {
+        ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -y -f lavfi -i sine=duration=1 " +
+                               command + " >/dev/null 2>&1")
+                                  .c_str()),
+                  0)
+            << command;
+    };
+    make("-metadata title=Звезда '" + Folder + "/15.flac'");
+    // MPEG Layer II named .mp3: converted under its own name.
+    make("-c:a mp2 -f mp2 '" + Folder + "/3.mp3'");
+    // A source whose MP3 stands beside it stays off, as today.
+    make("'" + Folder + "/Help.wav'");
+    const TempDir temp;
+    const char* const was = std::getenv("TMPDIR");
+    const std::string saved = was != nullptr ? was : "";
+    ::setenv("TMPDIR", temp.Path().c_str(), 1);
+    const auto before = Source();
+
+    Port.OnProgress = [](const TProgress& p) { return p.Item != "15.flac"; };
+    TStickOutcome outcome = Copy();
+    EXPECT_EQ(outcome.Kind, TStickOutcome::EKind::Cancelled) << outcome.Message;
+    EXPECT_TRUE(fs::is_empty(Stick.Path()));
+    EXPECT_TRUE(fs::is_empty(temp.Path()));
+
+    Port.OnProgress = nullptr;
+    Faults.Created.clear();
+    outcome = Copy();
+    ASSERT_EQ(outcome.Kind, TStickOutcome::EKind::Done) << outcome.Message;
+    EXPECT_EQ(Faults.Created, (std::vector<std::string>{
+                                  "01 1.mp3", "02 2.mp3", "03 3.mp3", "04 10.mp3", "05 15.mp3",
+                                  "06 100.mp3", "07 Help!.mp3", "08 Help.mp3", "Pesnya.mp3"}));
+    for (const char* name : {"03 3.mp3", "05 15.mp3"}) {
+        const TAudioInfo info = [&] {
+            TAudioInfo i;
+            i.LoadFromFile(Stick.File("Moy sbornik/") + name);
+            return i;
+        }();
+        EXPECT_EQ(info.FrameHdr.VersionIndex, 1) << name;
+        EXPECT_EQ(info.FrameHdr.LayerIndex(), 3) << name;
+        EXPECT_EQ(info.FrameHdr.SampleRate, 44100) << name;
+        EXPECT_EQ(info.FrameHdr.Bitrate, 192) << name;
+    }
+    TAudioInfo flac;
+    flac.LoadFromFile(Stick.File("Moy sbornik/05 15.mp3"));
+    EXPECT_EQ(DecodeID3v2Text(flac.ID3v2.Title), "Звезда");
+    // Under the radio's profile the built MP3 files are converted too, and fail to decode: each
+    // goes on the stick as it is, as it would without the conversion.
+    Choice.Profile = 0;
+    outcome = Copy();
+    ASSERT_EQ(outcome.Kind, TStickOutcome::EKind::Done) << outcome.Message;
+    EXPECT_THAT(outcome.Message, ::testing::HasSubstr("«1.mp3» не перекодирован: "));
+    EXPECT_THAT(outcome.Message, ::testing::HasSubstr(" — записан как есть"));
+    EXPECT_EQ(ReadFile(Stick.File("Moy sbornik (2)/01 1.mp3")), ReadFile(Folder + "/1.mp3"));
+    EXPECT_EQ(Source(), before);
+    EXPECT_TRUE(fs::is_empty(temp.Path()));
+    if (was != nullptr)
+        ::setenv("TMPDIR", saved.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
+
+// The room a converted file needs is its MP3's, at the bitrate chosen, not its source's: the plan
+// at the edge of the stick's free space, and the command line's lines.
+TEST_F(StickCopyTest, ConvertedFilesTakeTheirMp3sRoom) {
+    const std::string wav = Folder + "/20.wav";
+    ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 '" + wav + "' synth 10 sine 500").c_str()), 0);
+    struct TPlanPort : TScriptedPort {
+        TStickPlan Seen;
+        bool ShowStickPlan(const TStickPlan& plan) override {
+            Seen = plan;
+            return false;
+        }
+    } planned;
+    TStickJob look(planned, RealFileSystem(), Choice);
+    look.Probe = [this](const std::string&) { return Volume; };
+    look.Write(Folder, Stick.Path());
+    const TStickPlan& plan = planned.Seen;
+    ASSERT_EQ(plan.ConvertedCount(), 1u);
+    const int64_t mp3 = 192 * 125 * 10;  // ten seconds at 192 kbit/s
+    const int64_t others = plan.Bytes - plan.Check.Files[3].Size;
+    EXPECT_EQ(plan.Check.Files[3].Name, "04 20.mp3");
+    EXPECT_GE(plan.Check.Files[3].Size, mp3);
+    EXPECT_LT(plan.Check.Files[3].Size, mp3 + 4096);
+    EXPECT_LT(plan.Bytes, others + static_cast<int64_t>(fs::file_size(wav)));
+    for (const int64_t spare : {-1, 0}) {
+        Volume.FreeBytes = plan.Needed + spare;
+        const TStickOutcome outcome = Copy();
+        EXPECT_EQ(outcome.Kind,
+                  spare < 0 ? TStickOutcome::EKind::Refused : TStickOutcome::EKind::Done)
+            << outcome.Message;
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli({"usb", Folder, Stick.Path(), "--bitrate=100"}, out, err), 2);
+    EXPECT_EQ(RunCli({"usb", Folder, Stick.Path(), "--yes", "--bitrate=320",
+                      "--profile=Стандартный MP3 CD"},
+                     out, err),
+              0)
+        << err.str();
+    EXPECT_THAT(out.str(),
+                ::testing::HasSubstr("note\t20.wav\tconvert\tперекодируется: 20.wav → 04 "
+                                     "20.mp3 (WAV, 44100 Гц → MP3 320 кбит/с"));
+    EXPECT_THAT(out.str(), ::testing::HasSubstr("(перекодируются: 1)"));
 }
 
 TEST_F(StickCopyTest, RefusesBeforeWriting) {
