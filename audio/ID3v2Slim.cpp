@@ -71,8 +71,9 @@ std::string WithoutPadding(const TagLib::ByteVector& rendered, int major) {
 bool IsSlimTextFrame(const std::string& id) {
     if (id.empty())
         return false;
+    // IPLS (IPL in 2.2): the involved people of 2.3, text that 2.4 keeps in TIPL.
     return id[0] == 'T' || id[0] == 'W' || id == "COMM" || id == "COM" || id == "USLT" ||
-           id == "ULT";
+           id == "ULT" || id == "IPLS" || id == "IPL";
 }
 
 TSlimID3v2 SlimID3v2(const std::string& tag) {
@@ -127,6 +128,13 @@ TSlimID3v2 SlimID3v2(const std::string& tag) {
         }
         at += headerSize + n;
     }
+    // What follows the frames is padding, zeros to the end: frames read past a zero byte would
+    // be lost to the slim form.
+    if (at < end && std::any_of(t + at, t + end, [](uint8_t c) { return c != 0; }))
+        return {"", "за кадрами тега ID3v2 ещё есть данные"};
+    // No text frame to keep: a tag of nothing is no slim form (the strip is what fits then).
+    if (frames == 0)
+        return {"", "в теге нет кадров текста"};
     const std::string filtered = Header(major, static_cast<uint32_t>(kept.size())) + kept;
     // The new tag holds the texts TagLib reads from the old one: in 2.3 where it can, in 2.4
     // (the old tag's own version) where 2.3 has no frame for one of them.

@@ -1,7 +1,7 @@
 // The bytes before the audio: an ID3v2 tag of any content behind a well-formed header, read
 // through the analysis (and so through TagLib) and turned into the texts the program shows.
 // Whatever the bytes, the reading ends, and a damaged tag gives no fields. Its slim form, when
-// made, reads back undamaged, without pictures, with the same title.
+// made, reads back undamaged, without pictures, with the title that was read.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         slimInfo.AnalyzeStream(slimStream, slimStream.Size());
         Check(slimInfo.ID3v2.Present && !slimInfo.ID3v2.Damaged);
         Check(slimInfo.ID3v2.Pictures == 0);
-        Check(slimInfo.ID3v2.Title.Text == tag.Title.Text);
+        // The title read from the tag is kept (a frame the reading passed over as damaged may
+        // come back readable: more text, never less).
+        Check(tag.Title.Text.empty() || velmora::DecodeID3v2Text(slimInfo.ID3v2.Title) ==
+                                            velmora::DecodeID3v2Text(tag.Title));
     }
     return 0;
 }

@@ -42,7 +42,9 @@ if command -v clang++ >/dev/null && echo 'extern "C" int LLVMFuzzerTestOneInput(
         name=$(basename "$target")
         work=$(mktemp -d)
         cp -r "fuzz/corpus/$name/." "$work/" 2>/dev/null || true
+        # A crash's input goes into the build folder, never into the sources.
         "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -artifact_prefix=build-fuzz/ \
             -print_final_stats=0 "$work" 2>&1 | tail -n 3
         rm -rf "$work"
     done
