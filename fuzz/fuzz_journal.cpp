@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!whole)
         return 0;
     Check(journal.Path == "/music/.velmora-1-1.journal");
-    Check(std::string("clhxrwd").find(static_cast<char>(journal.Kind)) != std::string::npos);
+    Check(std::string("clhxrwvd").find(static_cast<char>(journal.Kind)) != std::string::npos);
     Check(bytes.find(journal.From) != std::string::npos);
     for (const velmora::TJournal::TMadeFolder& made : journal.Made)
         Check(!made.Name.empty() && bytes.find(made.Name) != std::string::npos);
