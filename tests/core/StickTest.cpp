@@ -517,7 +517,10 @@ TEST(StickFatTest, EntriesLieInTheListsOrder) {
     std::vector<TStickOutcome> outcomes;
     {
         const TMount mounted(image, mount, "-o rw+");
-        ASSERT_EQ(mounted.Status, 0);
+        // A machine may have /dev/fuse and still refuse the mount (a container without the
+        // right to mount): nothing to test there.
+        if (mounted.Status != 0)
+            GTEST_SKIP() << "fusefat cannot mount here (exit status " << mounted.Status << ")";
         for (const std::string& folder : {flat, flat, numbered})
             outcomes.push_back(TStickJob(port, RealFileSystem(), choice).Write(folder, mount));
     }
