@@ -18,6 +18,7 @@
 
 #include "audio/ID3Tags.h"
 #include "audio/ID3v2Slim.h"
+#include "audio/TagOnlyFile.h"
 
 namespace velmora {
 namespace {
@@ -95,17 +96,6 @@ TID3v2Text CommentText(TagLib::ID3v2::Tag& tag) {
     }
     return chosen ? TextOf(chosen->text()) : TID3v2Text{};
 }
-
-// The tag's bytes as a TagLib file, for TagLib's ID3v2 reader and nothing else: an MPEG file
-// would also look for an ID3v1 and an APE tag at the end and make empty ones, which this program
-// does not ask about.
-class TTagOnlyFile : public TagLib::File {
-  public:
-    explicit TTagOnlyFile(TagLib::IOStream* stream) : TagLib::File(stream) {}
-    TagLib::Tag* tag() const override { return nullptr; }
-    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
-    bool save() override { return false; }
-};
 
 // The frames the program reads, each kept whole up to kTextLimit (at most kSameIdLimit of one
 // id), and the pictures, kept up to kPictureLimit (enough for their type and description; the

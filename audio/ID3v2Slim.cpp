@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "audio/TagOnlyFile.h"
+
 namespace velmora {
 namespace {
 
@@ -25,15 +27,6 @@ std::string Header(int major, uint32_t size) {
         h += static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
     return h;
 }
-
-// A tag's bytes as a TagLib file, for TagLib's ID3v2 code alone.
-class TTagOnlyFile : public TagLib::File {
-  public:
-    explicit TTagOnlyFile(TagLib::IOStream* stream) : TagLib::File(stream) {}
-    TagLib::Tag* tag() const override { return nullptr; }
-    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
-    bool save() override { return false; }
-};
 
 // What TagLib reads of the tag's texts, one property a key.
 struct TParsed {

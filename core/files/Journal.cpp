@@ -18,22 +18,6 @@ namespace {
 constexpr char kPrefix[] = ".velmora-";
 constexpr char kMagic[] = "velmora-journal-2";
 
-bool WriteAll(TSysCalls& sys, int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = sys.Write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The path as an absolute one: a journal must mean the same whatever the working folder of the
 // program that reads it.
 std::string Absolute(const std::string& path) {
@@ -110,7 +94,7 @@ bool WriteJournal(TSysCalls& sys, TJournal& journal) {
         (bytes += '\0') += *field;
     (bytes += '\0') += Pair(journal.FolderDev, journal.FolderIno);
     bytes += '\0';
-    const bool written = WriteAll(sys, fd, bytes);
+    const bool written = WriteAll(sys, fd, bytes.data(), bytes.size());
     const int error = errno;
     if (sys.Close(fd) != 0 || !written) {
         sys.Unlink(journal.Path.c_str());
@@ -127,7 +111,7 @@ bool AddJournalInode(TSysCalls& sys, TJournal& journal, dev_t dev, ino_t ino) {
     std::string record = Pair(dev, ino) + std::string(1, '\0');
     if (journal.HasSource)
         record += Pair(journal.SourceDev, journal.SourceIno) + std::string(1, '\0');
-    const bool written = WriteAll(sys, fd, record);
+    const bool written = WriteAll(sys, fd, record.data(), record.size());
     const int error = errno;
     const bool closed = sys.Close(fd) == 0;
     if (!written)

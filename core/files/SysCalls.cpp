@@ -198,4 +198,35 @@ int TSysCalls::UnlinkAt(int dir, const char* name, int flags) {
     return ::unlinkat(dir, name, flags);
 }
 
+bool WriteAll(TSysCalls& sys, int fd, const char* data, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = sys.Write(fd, data + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+ssize_t ReadAll(TSysCalls& sys, int fd, char* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = sys.Read(fd, buffer + done, count - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
 }  // namespace velmora

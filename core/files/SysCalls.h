@@ -50,4 +50,11 @@ class TSysCalls {
 // The calls as the kernel answers them.
 TSysCalls& RealSysCalls();
 
+// Writes all `count` bytes, again after EINTR; false with errno set (ENOSPC where the file took
+// none).
+bool WriteAll(TSysCalls& sys, int fd, const char* data, size_t count);
+// Reads up to `count` bytes, again after EINTR and short reads: fewer only at the end of the
+// file; -1 with errno set.
+ssize_t ReadAll(TSysCalls& sys, int fd, char* buffer, size_t count);
+
 }  // namespace velmora

@@ -46,37 +46,6 @@ bool SameFile(const TDiscEntry& entry, const struct stat& st) {
     return st.st_size == id.Size;
 }
 
-ssize_t ReadFull(TSysCalls& sys, int fd, char* buffer, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = sys.Read(fd, buffer + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
-}
-
-bool WriteFull(TSysCalls& sys, int fd, const char* buffer, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        const ssize_t n = sys.Write(fd, buffer + done, count - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // The bytes, speed and time left of a step.
 class TMeter {
   public:
@@ -381,12 +350,12 @@ class TStickWriter {
         int64_t left = size;
         while (why.empty() && left > 0) {
             const size_t want = static_cast<size_t>(std::min<int64_t>(left, kChunk));
-            const ssize_t n = ReadFull(Sys, in, Buffer.get(), want);
+            const ssize_t n = ReadAll(Sys, in, Buffer.get(), want);
             if (n < 0)
                 why = "файл «" + shown + "» не читается: " + ErrorReason(errno);
             else if (static_cast<size_t>(n) != want)
                 why = "файл «" + shown + "» изменился во время записи — запишите флешку ещё раз";
-            else if (!WriteFull(Sys, out, Buffer.get(), want))
+            else if (!velmora::WriteAll(Sys, out, Buffer.get(), want))
                 why = "«" + target + "»: " + ErrorReason(errno);
             left -= static_cast<int64_t>(want);
             done += static_cast<int64_t>(want);
@@ -499,8 +468,8 @@ class TStickWriter {
         std::string differs;
         int64_t at = 0;
         while (differs.empty()) {
-            const ssize_t a = ReadFull(Sys, copy, Buffer.get(), kChunk);
-            const ssize_t b = ReadFull(Sys, in, Compare.get(), kChunk);
+            const ssize_t a = ReadAll(Sys, copy, Buffer.get(), kChunk);
+            const ssize_t b = ReadAll(Sys, in, Compare.get(), kChunk);
             if (a < 0) {
                 differs = "«" + target + "» не читается: " + ErrorReason(errno);
                 break;
